@@ -1,0 +1,8 @@
+#pragma once
+// Everything page code and hosts use from Corral.
+
+#include "Corral/CorralFramework.h"
+#include "Corral/PaddockPage.h"
+#include "base/NotificationCenter.h"
+#include "base/Objects.h"
+#include "base/Print.h"

@@ -1,0 +1,80 @@
+#include "Corral/PaddockPage.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+
+#include "PaddockPageAccess.h"
+#include "base/Dictionary.h"
+#include "base/Number.h"
+
+namespace {
+
+const base::NotificationName& paddockPageNeedsIndefiniteExecutionDidChange() {
+    static const base::NotificationName name =
+        "PaddockPageNeedsIndefiniteExecutionDidChangeNotification";
+    return name;
+}
+
+const base::NotificationName& paddockPageIsReadyToFinishExecution() {
+    static const base::NotificationName name = "PaddockPageFinishExecutionNotification";
+    return name;
+}
+
+}  // namespace
+
+const base::NotificationName& PaddockNotificationName::paddockPageExecutionModeDidChange() {
+    static const base::NotificationName name = "PaddockPageExecutionModeDidChangeNotification";
+    return name;
+}
+
+ProcessControl& PaddockPageAccess::processControl() {
+    static ProcessControl control{
+        [](unsigned seconds) {
+            // sleep() may return early on a signal; finish the whole interval.
+            for (unsigned left = seconds; left > 0;) left = ::sleep(left);
+        },
+        [](int status) { std::exit(status); },
+    };
+    return control;
+}
+
+PaddockPage::PaddockPage() = default;
+PaddockPage::~PaddockPage() = default;
+
+PaddockPage& PaddockPage::current() {
+    // Never released: the page lives until the process ends.
+    static base::Ref<PaddockPage>* const page = new base::Ref<PaddockPage>(new PaddockPage());
+    return **page;
+}
+
+void PaddockPage::setExecutionMode(ExecutionMode mode) {
+    ExecutionMode old = executionMode_;
+    executionMode_ = mode;
+    if (old != mode) {
+        base::NotificationCenter::defaultCenter().post(
+            PaddockNotificationName::paddockPageExecutionModeDidChange(), self());
+    }
+}
+
+void PaddockPage::setNeedsIndefiniteExecution(bool value) {
+    needsIndefiniteExecution_ = value;
+    auto userInfo = base::Dictionary::withStringKeys(
+        {{"PaddockPageNeedsIndefiniteExecution", base::Number::initWithBool(value)}});
+    base::NotificationCenter::defaultCenter().post(paddockPageNeedsIndefiniteExecutionDidChange(),
+                                                   self(), userInfo);
+}
+
+void PaddockPage::modifyNeedsIndefiniteExecution(const std::function<void(bool&)>& change) {
+    bool value = needsIndefiniteExecution_;
+    change(value);
+    setNeedsIndefiniteExecution(value);
+}
+
+void PaddockPage::finishExecution() {
+    base::NotificationCenter::defaultCenter().post(paddockPageIsReadyToFinishExecution(), self());
+    auto& control = PaddockPageAccess::processControl();
+    for (int i = 0; i < 10; ++i) control.sleepSeconds(60);
+    control.exit(0);
+    std::exit(0);  // in case a replaced exit step returned
+}

@@ -1,0 +1,31 @@
+#pragma once
+// Library-internal access to the page's private fields, for the host bridge
+// and for tests.
+
+#include <functional>
+#include <memory>
+
+#include "Corral/PaddockPage.h"
+
+// How finishExecution() waits and ends the process. Tests replace it so the
+// ten minutes need not pass.
+struct ProcessControl {
+    std::function<void(unsigned seconds)> sleepSeconds;
+    std::function<void(int status)> exit;
+};
+
+class PaddockPageAccess {
+public:
+    using ConsolePrintHook = PaddockPage::ConsolePrintHook;
+
+    static void setExecutionMode(PaddockPage& page, PaddockPage::ExecutionMode mode) {
+        page.setExecutionMode(mode);
+    }
+    static std::shared_ptr<const ConsolePrintHook> consolePrintHook(const PaddockPage& page) {
+        return page.paddockConsolePrintHook_;
+    }
+    static void setConsolePrintHook(PaddockPage& page, std::shared_ptr<const ConsolePrintHook> hook) {
+        page.paddockConsolePrintHook_ = std::move(hook);
+    }
+    CORRAL_EXPORT static ProcessControl& processControl();
+};

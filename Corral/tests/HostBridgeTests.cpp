@@ -1,0 +1,27 @@
+#include <gtest/gtest.h>
+
+#include "Corral/CorralFramework.h"
+#include "TestSupport.h"
+#include "base/Exception.h"
+#include "base/String.h"
+
+TEST(HostBridgeTest, IsRegisteredUnderItsExactName) {
+    EXPECT_NE(base::Runtime::shared().lookUpClass("_CorralFramework"), nullptr);
+    EXPECT_EQ(base::Runtime::shared().lookUpClass("CorralFramework"), nullptr);
+    EXPECT_EQ(bridge().name(), "_CorralFramework");
+    for (const char* selector :
+         {"initializeCorralFramework", "setPaddockConsolePrintHook:", "setExecutionModeToRun",
+          "setExecutionModeToRunFaster", "setExecutionModeToRunFastest", "setExecutionModeToStep",
+          "setExecutionModeToStepSlowly"}) {
+        EXPECT_TRUE(bridge().respondsToSelector(selector)) << selector;
+    }
+}
+
+TEST(HostBridgeTest, RejectsUnknownSelectorsAndArgumentsOfTheWrongKind) {
+    EXPECT_THROW(bridge().send("setExecutionModeToWalk"), base::InvalidArgumentException);
+    EXPECT_THROW(bridge().send("setPaddockConsolePrintHook:", {base::String::make("no block")}),
+                 base::InvalidArgumentException);
+    EXPECT_THROW(bridge().send("setPaddockConsolePrintHook:", {nullptr}),
+                 base::InvalidArgumentException);
+    EXPECT_THROW(bridge().send("setPaddockConsolePrintHook:"), base::InvalidArgumentException);
+}

@@ -1,0 +1,217 @@
+#include <algorithm>
+
+#include "base/Array.h"
+#include "base/Block.h"
+#include "base/Dictionary.h"
+#include "base/String.h"
+
+namespace base {
+
+// Releasing a container releases its children; done naively, a deeply nested
+// graph recurses once per level and can exhaust the stack. Children that are
+// about to die are instead emptied into a work list first, so every
+// destructor that does run finds its own children already gone.
+struct ContainerRelease {
+    static void moveChildren(Object& container, std::vector<ObjectRef>& work) {
+        if (container.kind() == Kind::array) {
+            auto& elements = static_cast<Array&>(container).elements_;
+            for (auto& element : elements) work.push_back(std::move(element));
+            elements.clear();
+        } else if (container.kind() == Kind::dictionary) {
+            auto& entries = static_cast<Dictionary&>(container).entries_;
+            for (auto& [key, value] : entries) {
+                work.push_back(std::move(key));
+                work.push_back(std::move(value));
+            }
+            entries.clear();
+        }
+    }
+
+    static void release(std::vector<ObjectRef>& work) {
+        while (!work.empty()) {
+            ObjectRef object = std::move(work.back());
+            work.pop_back();
+            if (object && object.use_count() == 1) moveChildren(*object, work);
+        }
+    }
+
+    static bool isContainer(const ObjectRef& o) {
+        return o && (o->kind() == Kind::array || o->kind() == Kind::dictionary);
+    }
+};
+
+// Array
+
+Ref<Array> Array::make(std::vector<ObjectRef> elements) {
+    return std::make_shared<Array>(std::move(elements));
+}
+
+Ref<Array> Array::make(std::initializer_list<ObjectRef> elements) {
+    return std::make_shared<Array>(std::vector<ObjectRef>(elements));
+}
+
+Array::~Array() {
+    if (std::any_of(elements_.begin(), elements_.end(), ContainerRelease::isContainer)) {
+        std::vector<ObjectRef> work = std::move(elements_);
+        ContainerRelease::release(work);
+    }
+}
+
+bool Array::isEqual(const Object& other) const noexcept {
+    if (other.kind() != Kind::array) return false;
+    const auto& theirs = static_cast<const Array&>(other).elements_;
+    if (theirs.size() != elements_.size()) return false;
+    for (std::size_t i = 0; i < elements_.size(); ++i) {
+        if (!base::isEqual(elements_[i], theirs[i])) return false;
+    }
+    return true;
+}
+
+std::string Array::description() const {
+    std::string text = "(";
+    for (std::size_t i = 0; i < elements_.size(); ++i) {
+        text += i ? ", " : "";
+        text += elements_[i] ? elements_[i]->description() : "(null)";
+    }
+    return text + ")";
+}
+
+// Dictionary
+
+namespace {
+constexpr std::size_t kIndexThreshold = 8;
+
+bool keyMatches(const ObjectRef& key, std::string_view text) {
+    return key->kind() == Kind::string && static_cast<const String&>(*key).text() == text;
+}
+}  // namespace
+
+Dictionary::Builder& Dictionary::Builder::reserve(std::size_t capacity) {
+    entries_.reserve(capacity);
+    if (capacity > kIndexThreshold) index_.reserve(capacity);
+    return *this;
+}
+
+Dictionary::Builder& Dictionary::Builder::set(ObjectRef key, ObjectRef value) {
+    std::size_t hash = key->hash();
+    if (entries_.size() < kIndexThreshold) {
+        for (auto& entry : entries_) {
+            if (base::isEqual(entry.first, key)) {
+                entry.second = std::move(value);
+                return *this;
+            }
+        }
+    } else {
+        if (index_.empty()) {
+            for (std::size_t i = 0; i < entries_.size(); ++i)
+                index_.emplace(entries_[i].first->hash(), i);
+        }
+        auto [first, last] = index_.equal_range(hash);
+        for (auto it = first; it != last; ++it) {
+            if (base::isEqual(entries_[it->second].first, key)) {
+                entries_[it->second].second = std::move(value);
+                return *this;
+            }
+        }
+        index_.emplace(hash, entries_.size());
+    }
+    entries_.emplace_back(std::move(key), std::move(value));
+    return *this;
+}
+
+Dictionary::Builder& Dictionary::Builder::set(std::string key, ObjectRef value) {
+    return set(String::make(std::move(key)), std::move(value));
+}
+
+Ref<Dictionary> Dictionary::Builder::build() {
+    if (entries_.size() > kIndexThreshold && index_.empty()) {
+        for (std::size_t i = 0; i < entries_.size(); ++i)
+            index_.emplace(entries_[i].first->hash(), i);
+    }
+    if (entries_.size() <= kIndexThreshold) index_.clear();
+    auto result = std::make_shared<Dictionary>(std::move(entries_), std::move(index_));
+    entries_.clear();
+    index_.clear();
+    return result;
+}
+
+Ref<Dictionary> Dictionary::make(std::vector<Entry> entries) {
+    Builder builder(entries.size());
+    for (auto& [key, value] : entries) builder.set(std::move(key), std::move(value));
+    return builder.build();
+}
+
+Ref<Dictionary> Dictionary::withStringKeys(
+    std::initializer_list<std::pair<std::string, ObjectRef>> entries) {
+    Builder builder(entries.size());
+    for (const auto& [key, value] : entries) builder.set(key, value);
+    return builder.build();
+}
+
+Dictionary::~Dictionary() {
+    bool nested = std::any_of(entries_.begin(), entries_.end(), [](const Entry& e) {
+        return ContainerRelease::isContainer(e.first) || ContainerRelease::isContainer(e.second);
+    });
+    if (nested) {
+        std::vector<ObjectRef> work;
+        work.reserve(entries_.size() * 2);
+        for (auto& [key, value] : entries_) {
+            work.push_back(std::move(key));
+            work.push_back(std::move(value));
+        }
+        entries_.clear();
+        ContainerRelease::release(work);
+    }
+}
+
+template <class Matches>
+ObjectRef Dictionary::lookUp(std::size_t hash, const Matches& matches) const noexcept {
+    if (index_.empty()) {
+        for (const auto& [key, value] : entries_)
+            if (matches(key)) return value;
+        return nullptr;
+    }
+    auto [first, last] = index_.equal_range(hash);
+    for (auto it = first; it != last; ++it)
+        if (matches(entries_[it->second].first)) return entries_[it->second].second;
+    return nullptr;
+}
+
+ObjectRef Dictionary::objectForKey(const Object& key) const noexcept {
+    return lookUp(key.hash(), [&](const ObjectRef& k) { return k.get() == &key || k->isEqual(key); });
+}
+
+ObjectRef Dictionary::objectForKey(std::string_view stringKey) const noexcept {
+    return lookUp(std::hash<std::string_view>{}(stringKey),
+                  [&](const ObjectRef& k) { return keyMatches(k, stringKey); });
+}
+
+bool Dictionary::hasOnlyStringKeys() const noexcept {
+    return std::all_of(entries_.begin(), entries_.end(),
+                       [](const Entry& e) { return e.first->kind() == Kind::string; });
+}
+
+bool Dictionary::isEqual(const Object& other) const noexcept {
+    if (other.kind() != Kind::dictionary) return false;
+    const auto& theirs = static_cast<const Dictionary&>(other);
+    if (theirs.count() != count()) return false;
+    for (const auto& [key, value] : entries_) {
+        if (!base::isEqual(theirs.objectForKey(*key), value)) return false;
+    }
+    return true;
+}
+
+std::string Dictionary::description() const {
+    std::string text = "{";
+    for (std::size_t i = 0; i < entries_.size(); ++i) {
+        text += i ? "; " : "";
+        text += entries_[i].first->description() + " = " + entries_[i].second->description();
+    }
+    return text + "}";
+}
+
+// Block
+
+Ref<Block> Block::make(Function function) { return std::make_shared<Block>(std::move(function)); }
+
+}  // namespace base
