@@ -6,3 +6,4 @@
 #include "base/NotificationCenter.h"
 #include "base/Objects.h"
 #include "base/Print.h"
+#include "base/Runtime.h"
