@@ -39,6 +39,20 @@ base::Class makeBridgeClass() {
     base::Class bridge(CorralFramework::runtimeName);
     bridge.classMethod("initializeCorralFramework",
                        noArguments(&CorralFramework::initializeCorralFramework));
+    const std::pair<const char*, void (*)(const base::Ref<base::Block>&)> providers[] = {
+        {"setPaddockPageTextProvider:", &CorralFramework::setPaddockPageTextProvider},
+        {"setUserModuleNamesProvider:", &CorralFramework::setUserModuleNamesProvider},
+        {"setUserModuleSourceFileListProvider:",
+         &CorralFramework::setUserModuleSourceFileListProvider},
+        {"setUserModuleSourceFileTextProvider:",
+         &CorralFramework::setUserModuleSourceFileTextProvider},
+    };
+    for (const auto& [selector, entry] : providers) {
+        bridge.classMethod(selector, [selector, entry](Args args) -> base::ObjectRef {
+            entry(blockArgument(selector, args[0]));
+            return nullptr;
+        });
+    }
     bridge.classMethod("setExecutionModeToRun", noArguments(&CorralFramework::setExecutionModeToRun));
     bridge.classMethod("setExecutionModeToRunFaster",
                        noArguments(&CorralFramework::setExecutionModeToRunFaster));
@@ -63,6 +77,26 @@ base::Class makeBridgeClass() {
 void CorralFramework::initializeCorralFramework() {
     auto& slot = base::_paddockPrintHook();
     slot.set(makePrintForwarder(slot.get()));
+}
+
+void CorralFramework::setPaddockPageTextProvider(const base::Ref<base::Block>& block) {
+    PaddockPageAccess::setTextProvider(PaddockPage::current(),
+                                       blockArgument("setPaddockPageTextProvider:", block));
+}
+
+void CorralFramework::setUserModuleNamesProvider(const base::Ref<base::Block>& block) {
+    PaddockPageAccess::setNamesProvider(PaddockPage::current(),
+                                        blockArgument("setUserModuleNamesProvider:", block));
+}
+
+void CorralFramework::setUserModuleSourceFileListProvider(const base::Ref<base::Block>& block) {
+    PaddockPageAccess::setFileListProvider(
+        PaddockPage::current(), blockArgument("setUserModuleSourceFileListProvider:", block));
+}
+
+void CorralFramework::setUserModuleSourceFileTextProvider(const base::Ref<base::Block>& block) {
+    PaddockPageAccess::setFileTextProvider(
+        PaddockPage::current(), blockArgument("setUserModuleSourceFileTextProvider:", block));
 }
 
 void CorralFramework::setExecutionModeToRun() { setMode(Mode::run); }

@@ -6,6 +6,7 @@
 
 #include "PaddockPageAccess.h"
 #include "base/Dictionary.h"
+#include "base/Exception.h"
 #include "base/Number.h"
 
 namespace {
@@ -28,6 +29,14 @@ const base::NotificationName& PaddockNotificationName::paddockPageExecutionModeD
     return name;
 }
 
+const base::URL& paddockSharedDataDirectory() {
+    static const base::URL directory = []() -> base::URL {
+        base::fatalError("Corral/PaddockPage", 203,
+                         "paddockSharedDataDirectory is not supported in Sandlot");
+    }();
+    return directory;
+}
+
 ProcessControl& PaddockPageAccess::processControl() {
     static ProcessControl control{
         [](unsigned seconds) {
@@ -39,7 +48,14 @@ ProcessControl& PaddockPageAccess::processControl() {
     return control;
 }
 
-PaddockPage::PaddockPage() = default;
+PaddockPage::PaddockPage()
+    : paddockTextProvider_(std::make_shared<const TextProvider>([] { return std::string(); })),
+      userModuleNamesProvider_(
+          std::make_shared<const NamesProvider>([] { return std::vector<std::string>(); })),
+      userModuleSourceFileListProvider_(std::make_shared<const FileListProvider>(
+          [](const std::string&) { return std::vector<std::string>(); })),
+      userModuleSourceFileTextProvider_(std::make_shared<const FileTextProvider>(
+          [](const std::string&, const std::string&) { return std::optional<std::string>(); })) {}
 PaddockPage::~PaddockPage() = default;
 
 PaddockPage& PaddockPage::current() {

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "Corral/PaddockPage.h"
+#include "base/Block.h"
 
 // How finishExecution() waits and ends the process. Tests replace it so the
 // ten minutes need not pass.
@@ -28,4 +29,11 @@ public:
         page.paddockConsolePrintHook_ = std::move(hook);
     }
     CORRAL_EXPORT static ProcessControl& processControl();
+
+    // Install a host block as a source provider. The page owns the block
+    // through the wrapper until the same entry replaces it.
+    static void setTextProvider(PaddockPage& page, base::Ref<base::Block> block);
+    static void setNamesProvider(PaddockPage& page, base::Ref<base::Block> block);
+    static void setFileListProvider(PaddockPage& page, base::Ref<base::Block> block);
+    static void setFileTextProvider(PaddockPage& page, base::Ref<base::Block> block);
 };

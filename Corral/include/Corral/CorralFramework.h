@@ -30,6 +30,18 @@ public:
     // that was installed before, and passed to the host's console hook.
     static void initializeCorralFramework();
 
+    // Source providers. Each block replaces the provider installed before;
+    // nothing restores the default.
+    // `block` takes nothing and returns a string object (null reads as "").
+    static void setPaddockPageTextProvider(const base::Ref<base::Block>& block);
+    // `block` takes nothing and returns an array object of string objects.
+    static void setUserModuleNamesProvider(const base::Ref<base::Block>& block);
+    // `block` takes a module name and returns an array object of string objects.
+    static void setUserModuleSourceFileListProvider(const base::Ref<base::Block>& block);
+    // `block` takes a file name and a module name and returns a string object
+    // or null.
+    static void setUserModuleSourceFileTextProvider(const base::Ref<base::Block>& block);
+
     static void setExecutionModeToRun();
     static void setExecutionModeToRunFaster();
     static void setExecutionModeToRunFastest();

@@ -6,13 +6,18 @@
 //
 // The page takes no lock: use it from one thread at a time.
 
+#include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "Corral/CorralExport.h"
+#include "base/Geometry.h"
 #include "base/NotificationCenter.h"
 #include "base/Object.h"
+#include "base/URL.h"
 
 class PaddockPageAccess;
 
@@ -39,6 +44,50 @@ public:
     // process with status 0. Never returns.
     [[noreturn]] void finishExecution();
 
+    // The learner's own sources, as the host's providers answer them at this
+    // moment (nothing is cached). Before the host installs a provider the
+    // answers are empty: "", no names, no files, no text.
+    std::string text() const;
+    std::vector<std::string> userModuleNames() const;
+    std::vector<std::string> listSourceFiles(const std::string& moduleName) const;
+    std::optional<std::string> getText(const std::string& fileName,
+                                       const std::string& moduleName) const;
+
+    // Where navigateTo() asks the host to go.
+    class PageNavigation {
+    public:
+        enum class Case { pageReference, previous, next };
+        // A page named by the page code's own reference string.
+        static PageNavigation pageReference(std::string reference) {
+            return PageNavigation(Case::pageReference, std::move(reference));
+        }
+        static PageNavigation previous() { return PageNavigation(Case::previous, {}); }
+        static PageNavigation next() { return PageNavigation(Case::next, {}); }
+
+        Case kind() const noexcept { return kind_; }
+        // The reference of a pageReference; empty for the other cases.
+        const std::string& reference() const noexcept { return reference_; }
+
+    private:
+        PageNavigation(Case kind, std::string reference)
+            : kind_(kind), reference_(std::move(reference)) {}
+        Case kind_;
+        std::string reference_;
+    };
+
+    // Requests to the host, each posted as one "PaddockPageRequestsToHandleLink"
+    // notification whose "PaddockPageLinkRequestPayload" is the link.
+    void navigateTo(const PageNavigation& page);
+    void openPaddock(const std::string& contentIdentifier,
+                     std::optional<std::int64_t> pageIndex = std::nullopt);
+    void openApplication(const std::string& bundleIdentifier,
+                         std::optional<std::int64_t> bazaarItemIdentifier = std::nullopt);
+    // Shows a glossary entry; `location` (window coordinates) is sent under
+    // "PaddockPageRequestsShowGlossaryLocation" when given. Nothing is posted
+    // for a name that is not valid UTF-8.
+    void showGlossaryEntry(const std::string& name,
+                           std::optional<base::Rect> location = std::nullopt);
+
     std::string className() const override { return "PaddockPage"; }
 
     PaddockPage(const PaddockPage&) = delete;
@@ -48,17 +97,33 @@ public:
 private:
     friend class PaddockPageAccess;
     using ConsolePrintHook = std::function<void(const std::string&)>;
+    using TextProvider = std::function<std::string()>;
+    using NamesProvider = std::function<std::vector<std::string>()>;
+    using FileListProvider = std::function<std::vector<std::string>(const std::string&)>;
+    using FileTextProvider =
+        std::function<std::optional<std::string>(const std::string&, const std::string&)>;
 
     PaddockPage();
     void setExecutionMode(ExecutionMode mode);
 
-    // Stored fields, in declaration order.
+    void postLinkRequest(std::string payload, std::optional<base::Rect> location);
+
+    // Stored fields, in declaration order. The providers are never null; each
+    // read holds the provider it called until the call returns.
+    std::shared_ptr<const TextProvider> paddockTextProvider_;
+    std::shared_ptr<const NamesProvider> userModuleNamesProvider_;
+    std::shared_ptr<const FileListProvider> userModuleSourceFileListProvider_;
+    std::shared_ptr<const FileTextProvider> userModuleSourceFileTextProvider_;
     ExecutionMode executionMode_ = ExecutionMode::run;
     bool needsIndefiniteExecution_ = false;
     // The host's console hook; null when absent. Held by shared pointer so a
     // print that is calling it keeps it alive if it is replaced meanwhile.
     std::shared_ptr<const ConsolePrintHook> paddockConsolePrintHook_;
 };
+
+// The shared data directory is not supported: the first use stops the
+// process with a fatal error. Never yields a URL.
+CORRAL_EXPORT const base::URL& paddockSharedDataDirectory();
 
 // Names of the notifications page code may observe.
 struct CORRAL_EXPORT PaddockNotificationName {
