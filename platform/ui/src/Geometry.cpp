@@ -1,7 +1,8 @@
 #include "ui/Geometry.h"
 
 #include <algorithm>
-#include <charconv>
+
+#include "NumberText.h"
 
 namespace ui {
 
@@ -13,18 +14,9 @@ Rect insetRect(Rect rect, EdgeInsets insets) noexcept {
     return {x, y, std::max(width, 0.0), std::max(height, 0.0)};
 }
 
-namespace {
-std::string number(double value) {
-    if (value == 0) value = 0;  // no "-0"
-    char buffer[32];
-    auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-    return std::string(buffer, result.ptr);
-}
-}  // namespace
-
 std::string describeRect(Rect rect) {
-    return "(" + number(rect.origin.x) + ", " + number(rect.origin.y) + ", " +
-           number(rect.size.width) + ", " + number(rect.size.height) + ")";
+    return "(" + detail::numberText(rect.origin.x) + ", " + detail::numberText(rect.origin.y) + ", " +
+           detail::numberText(rect.size.width) + ", " + detail::numberText(rect.size.height) + ")";
 }
 
 }  // namespace ui

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 
 #include "LayoutItemDescription.h"
+#include "NumberText.h"
 #include "base/Exception.h"
 #include "ui/LayoutAnchor.h"
 #include "ui/View.h"
@@ -21,11 +21,7 @@ bool isAbsolute(LayoutAttribute a) {
     return a == LayoutAttribute::left || a == LayoutAttribute::right;
 }
 
-std::string number(double value) {
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%g", value);
-    return buffer;
-}
+std::string number(double value) { return detail::numberText(value); }
 
 // The nearest common ancestor of the constraint's items, which will hold it.
 base::Ref<View> installationView(const LayoutConstraint& constraint) {

@@ -1,7 +1,8 @@
 #include "ui/ViewTreeDump.h"
 
 #include <algorithm>
-#include <charconv>
+
+#include "NumberText.h"
 
 #include "ui/Color.h"
 #include "ui/View.h"
@@ -34,12 +35,7 @@ std::string xmlEscaped(const std::string& text) {
     return out;
 }
 
-std::string number(double value) {
-    if (value == 0) value = 0;
-    char buffer[32];
-    auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-    return std::string(buffer, result.ptr);
-}
+std::string number(double value) { return detail::numberText(value); }
 
 void drawView(const View& view, std::string& out) {
     if (view.isHidden()) return;

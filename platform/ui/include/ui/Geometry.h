@@ -26,7 +26,7 @@ struct EdgeInsets {
 // larger than the rect leaves an empty rect at its clamped position.
 UI_EXPORT Rect insetRect(Rect rect, EdgeInsets insets) noexcept;
 
-// "(x, y, width, height)" with the shortest exact rendering of each number.
+// "(x, y, width, height)", each number with up to ten significant digits.
 UI_EXPORT std::string describeRect(Rect rect);
 
 }  // namespace ui
