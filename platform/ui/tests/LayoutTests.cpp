@@ -277,29 +277,29 @@ TEST_F(LayoutTest, SafeAreaAndOwnGuidesTakePartInLayout) {
     EXPECT_EQ(safe->layoutFrame(), (Rect{0, 20, 1024, 738}));
     EXPECT_EQ(content->safeAreaInsets(), (EdgeInsets{}));
 
-    // A guide of the content: the left third of it.
-    auto third = LayoutGuide::make();
-    third->setIdentifier("third");
-    content->addLayoutGuide(third);
+    // A guide of the content: its left quarter.
+    auto quarter = LayoutGuide::make();
+    quarter->setIdentifier("quarter");
+    content->addLayoutGuide(quarter);
     auto box = constrainedView();
     content->addSubview(box);
     LayoutConstraint::activateConstraints({
-        third->leftAnchor()->constraintEqualToAnchor(content->leftAnchor()),
-        third->topAnchor()->constraintEqualToAnchor(content->topAnchor()),
-        third->heightAnchor()->constraintEqualToAnchor(content->heightAnchor()),
-        third->widthAnchor()->constraintEqualToAnchor(content->widthAnchor(), Multiplier(0.25)),
+        quarter->leftAnchor()->constraintEqualToAnchor(content->leftAnchor()),
+        quarter->topAnchor()->constraintEqualToAnchor(content->topAnchor()),
+        quarter->heightAnchor()->constraintEqualToAnchor(content->heightAnchor()),
+        quarter->widthAnchor()->constraintEqualToAnchor(content->widthAnchor(), Multiplier(0.25)),
     });
     LayoutConstraint::activateConstraints(edges(box, content));
     fullWindow->layoutIfNeeded();
-    EXPECT_EQ(third->layoutFrame(), (Rect{0, 0, 256, 738}));
+    EXPECT_EQ(quarter->layoutFrame(), (Rect{0, 0, 256, 738}));
 
     Screen::mainScreen()->setSafeAreaInsets({40, 0, 0, 0});
     fullWindow->layoutIfNeeded();
     EXPECT_EQ(content->frame(), (Rect{0, 40, 1024, 728}));
-    EXPECT_EQ(third->layoutFrame(), (Rect{0, 0, 256, 728}));
+    EXPECT_EQ(quarter->layoutFrame(), (Rect{0, 0, 256, 728}));
 
-    content->removeLayoutGuide(third);
-    EXPECT_EQ(third->owningView(), nullptr);
+    content->removeLayoutGuide(quarter);
+    EXPECT_EQ(quarter->owningView(), nullptr);
     EXPECT_EQ(content->constraints().size(), 4u);  // the box's own four remain
 }
 
