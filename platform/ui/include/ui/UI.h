@@ -1,0 +1,20 @@
+#pragma once
+// The whole UI toolkit.
+
+#include "ui/Application.h"
+#include "ui/ApplicationDelegate.h"
+#include "ui/Bundle.h"
+#include "ui/Coder.h"
+#include "ui/Color.h"
+#include "ui/Geometry.h"
+#include "ui/LayoutAnchor.h"
+#include "ui/LayoutConstraint.h"
+#include "ui/LayoutGuide.h"
+#include "ui/RunLoop.h"
+#include "ui/Screen.h"
+#include "ui/ToolkitVersion.h"
+#include "ui/TransitionCoordinator.h"
+#include "ui/View.h"
+#include "ui/ViewController.h"
+#include "ui/ViewTreeDump.h"
+#include "ui/Window.h"
