@@ -12,7 +12,7 @@ namespace {
 std::optional<std::string> readFile(const fs::path& path) {
     std::error_code ec;
     if (!fs::is_regular_file(path, ec)) return std::nullopt;
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(path, std::ifstream::binary);
     if (!in) return std::nullopt;
     std::ostringstream text;
     text << in.rdbuf();
