@@ -61,7 +61,30 @@ TEST(RunLoopTest, WorkMayPostMoreWork) {
     loop.post([&] { order.push_back("b"); });
     EXPECT_TRUE(loop.runUntil([&] { return order.size() == 3; }, 1s));
     EXPECT_EQ(order, (std::vector<std::string>{"a", "b", "c"}));
-    EXPECT_EQ(loop.runPending(), 0u);
+}
+
+TEST(RunLoopTest, TurnObserversRunWhenTheQueueDrains) {
+    RunLoop loop;
+    std::vector<std::string> order;
+    loop.addTurnObserver([&] { order.push_back("turn"); });
+    loop.post([&] { order.push_back("a"); });
+    loop.post([&] { order.push_back("b"); });
+    loop.runUntilIdle();
+    EXPECT_EQ(order, (std::vector<std::string>{"a", "b", "turn"}));
+}
+
+TEST(RunLoopTest, AStopDuringANestedWaitDoesNotSpinIt) {
+    RunLoop loop;
+    int checks = 0;
+    loop.post([&] {
+        loop.stop();
+        // A nested wait for something else keeps waiting (without spinning),
+        // and the outer run then sees the stop.
+        EXPECT_FALSE(loop.runUntil([&] { return ++checks < 0; }, 50ms));
+    });
+    EXPECT_TRUE(loop.run(RunLoop::Clock::now() + 10s));
+    EXPECT_LT(checks, 10);
+    EXPECT_FALSE(loop.isRunning());
 }
 
 TEST(RunLoopTest, RunReachesItsDeadlineWithNothingQueued) {

@@ -1,13 +1,15 @@
 #pragma once
-// A run loop: a queue of work that any thread may post to, run by one thread
-// (the main run loop belongs to the thread that runs the page). Work items
-// run in the order they were posted, one at a time, on the running thread.
+// A run loop: a queue of work that any thread may post to, run in order, one
+// item at a time, by the thread that runs the loop. The main run loop is the
+// one the page's thread runs (in a live-view process, the application's
+// main thread). Whenever the queue has been drained the turn observers run
+// (the UI toolkit lays out its windows there); then the loop waits for work.
+// Work that throws leaves the loop with the exception; the rest of the queue
+// stays queued.
 
 #include <chrono>
-#include <condition_variable>
-#include <deque>
 #include <functional>
-#include <mutex>
+#include <memory>
 
 #include "base/BaseExport.h"
 
@@ -21,35 +23,39 @@ public:
     // The process's main run loop.
     static RunLoop& main();
 
-    RunLoop() = default;
+    RunLoop();
+    ~RunLoop();
     RunLoop(const RunLoop&) = delete;
     RunLoop& operator=(const RunLoop&) = delete;
 
     // Queues `work`; safe from any thread, including from inside a work item.
     void post(Work work);
 
-    // Runs queued work until `done()` holds or `deadline` passes. `done` is
-    // checked before waiting and after every work item. Returns whether
-    // `done()` held. Work posted meanwhile is run as it arrives.
+    // Runs work until `done()` holds or `deadline` passes. `done` is checked
+    // first and after every work item or wake-up, without the loop's lock
+    // held. Returns whether `done()` held. Loops may nest: work may run
+    // runUntil again.
     bool runUntil(const std::function<bool()>& done, Clock::time_point deadline);
     bool runUntil(const std::function<bool()>& done, Clock::duration timeout) {
         return runUntil(done, Clock::now() + timeout);
     }
 
-    // Runs until stop() is called (from any thread or a work item) or the
-    // deadline passes. Returns true when stopped, false on the deadline.
+    // Runs until stop() (from any thread or a work item) or the deadline.
+    // Returns true when stopped, false on the deadline. A stop requested
+    // while the loop is not running makes the next run return at once.
     bool run(Clock::time_point deadline = Clock::time_point::max());
+    // Work still queued when the loop returns stays queued.
     void stop();
+    bool isRunning() const;
 
-    // Runs the work that is queued now, without waiting. Returns how many
-    // items ran.
-    std::size_t runPending();
+    // Runs the queued work, and what it queues in turn, then the turn
+    // observers, and returns.
+    void runUntilIdle();
+    void addTurnObserver(Work observer);
 
 private:
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    std::deque<Work> queue_;
-    bool stopRequested_ = false;
+    struct State;
+    std::unique_ptr<State> state_;
 };
 
 }  // namespace base
