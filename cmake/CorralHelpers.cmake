@@ -82,6 +82,7 @@ function(corral_install_package)
     COMPATIBILITY SameMajorVersion)
   install(FILES ${PROJECT_BINARY_DIR}/CorralConfig.cmake
                 ${PROJECT_BINARY_DIR}/CorralConfigVersion.cmake
+                ${PROJECT_SOURCE_DIR}/cmake/CorralPage.cmake
           DESTINATION ${CORRAL_INSTALL_CMAKEDIR})
   configure_file(${PROJECT_SOURCE_DIR}/cmake/corral.pc.in ${PROJECT_BINARY_DIR}/corral.pc @ONLY)
   install(FILES ${PROJECT_BINARY_DIR}/corral.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)

@@ -7,6 +7,7 @@
 #include "PaddockPageAccess.h"
 #include "base/Dictionary.h"
 #include "base/Exception.h"
+#include "base/RunLoop.h"
 #include "base/Number.h"
 
 namespace {
@@ -85,6 +86,11 @@ void PaddockPage::modifyNeedsIndefiniteExecution(const std::function<void(bool&)
     bool value = needsIndefiniteExecution_;
     change(value);
     setNeedsIndefiniteExecution(value);
+}
+
+bool PaddockPage::waitUntil(const std::function<bool()>& condition,
+                            std::chrono::steady_clock::duration timeout) {
+    return base::RunLoop::main().runUntil(condition, timeout);
 }
 
 void PaddockPage::finishExecution() {

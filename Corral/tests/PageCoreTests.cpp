@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <thread>
 
 #include "Corral/PaddockPage.h"
 #include "PaddockPageAccess.h"
 #include "TestSupport.h"
 #include "base/Number.h"
+#include "base/RunLoop.h"
 
 using Mode = PaddockPage::ExecutionMode;
 
@@ -128,4 +130,17 @@ TEST(PageCoreDeathTest, FinishExecutionNeverReturnsEvenIfTheExitStepDoes) {
             std::exit(3);
         },
         ::testing::ExitedWithCode(0), "^$");
+}
+
+TEST(PageCoreTest, WaitUntilRunsHostWorkPostedFromOtherThreads) {
+    using namespace std::chrono_literals;
+    std::optional<int> reply;
+    std::thread host([&] {
+        std::this_thread::sleep_for(10ms);
+        base::RunLoop::main().post([&] { reply = 42; });
+    });
+    EXPECT_TRUE(PaddockPage::current().waitUntil([&] { return reply.has_value(); }, 10s));
+    EXPECT_EQ(reply, 42);
+    EXPECT_FALSE(PaddockPage::current().waitUntil([] { return false; }, 10ms));
+    host.join();
 }

@@ -6,6 +6,7 @@
 //
 // The page takes no lock: use it from one thread at a time.
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -43,6 +44,14 @@ public:
     // thread for up to 600 seconds (ten sleeps of 60 seconds) and ends the
     // process with status 0. Never returns.
     [[noreturn]] void finishExecution();
+
+    // Runs the host's pending work for this page (delivered live-view
+    // messages, connection events) on the calling thread until `condition`
+    // holds or `timeout` passes, so page code can send a question and use
+    // the answer on its next line. Returns whether the condition held. Call
+    // it from the thread that runs the page.
+    bool waitUntil(const std::function<bool()>& condition,
+                   std::chrono::steady_clock::duration timeout);
 
     // The learner's own sources, as the host's providers answer them at this
     // moment (nothing is cached). Before the host installs a provider the

@@ -1,0 +1,51 @@
+#pragma once
+// Runs one page: initialises Corral through its bridge, installs the console
+// hook and the source providers from the page document, sets the execution
+// mode, observes every notification and runs the page's entry point, then
+// keeps the main run loop going while the page asked to keep running.
+//
+// Exit statuses: 0 when the page returned or finished, 70 when the page's
+// entry point threw, 124 when --timeout ran out, 128+N on signal N.
+
+#include <atomic>
+#include <vector>
+
+#include "HostOptions.h"
+#include "PageDocument.h"
+#include "PageModule.h"
+#include "Transcript.h"
+#include "base/NotificationCenter.h"
+#include "base/Runtime.h"
+
+namespace host {
+
+// Gives the transcript its own copy of standard output and points the
+// process's standard output at /dev/null: everything page code prints
+// reaches the transcript through the console hook, so the raw copy that
+// printing also writes to standard output would only duplicate it (and
+// break a JSON transcript). Returns the transcript's stream.
+std::FILE* takeOverStandardOutput();
+
+class Host {
+public:
+    // The transcript goes to `out`; see takeOverStandardOutput().
+    Host(HostOptions options, PageDocument document, PageModule module, std::FILE* out);
+    int run();
+
+private:
+    void observeNotifications();
+    void installBridge();
+    void watchSignals();
+    // Flushes the transcript and ends the process at once.
+    [[noreturn]] void endRun(int status);
+
+    HostOptions options_;
+    PageDocument document_;
+    PageModule module_;
+    Transcript transcript_;
+    const base::Class& corral_;
+    std::vector<base::ScopedObserver> observers_;
+    std::atomic<bool> wantsToKeepRunning_{false};
+};
+
+}  // namespace host

@@ -1,0 +1,32 @@
+// corral-host: runs one page module against its page document.
+#include <cstdio>
+#include <exception>
+
+#include "Host.h"
+
+int main(int argc, char** argv) {
+    std::string error;
+    auto options = host::parseHostOptions(std::vector<std::string>(argv + 1, argv + argc), error);
+    if (!options) {
+        std::fprintf(stderr, "corral-host: %s\n%s", error.c_str(), host::hostUsage);
+        return 64;
+    }
+    auto document = host::PageDocument::open(options->document, error);
+    if (!document) {
+        std::fprintf(stderr, "corral-host: %s\n", error.c_str());
+        return 66;
+    }
+    auto module = host::PageModule::load(options->pageModule, error);
+    if (!module) {
+        std::fprintf(stderr, "corral-host: %s\n", error.c_str());
+        return 66;
+    }
+    try {
+        host::Host host(std::move(*options), std::move(*document), *module,
+                        host::takeOverStandardOutput());
+        return host.run();
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "corral-host: %s\n", e.what());
+        return 70;
+    }
+}

@@ -1,0 +1,88 @@
+// Runs the built corral-host on test pages, as a learner's environment would.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <array>
+#include <chrono>
+#include <cstdio>
+#include <string>
+
+namespace {
+
+struct Run {
+    int status = -1;
+    std::string out;
+};
+
+Run runHost(const std::string& arguments) {
+    std::string command = std::string(CORRAL_HOST) + " " + arguments + " 2>&1";
+    Run run;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) return run;
+    std::array<char, 4096> buffer;
+    std::size_t n;
+    while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) run.out.append(buffer.data(), n);
+    int status = pclose(pipe);
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
+
+std::string page(const char* name) { return std::string(TEST_PAGES_DIR) + "/" + name + ".so"; }
+const std::string document = GREETING_DOCUMENT;
+
+}  // namespace
+
+TEST(HostRunTest, RunsAPageAndReportsWhatItPrints) {
+    auto run = runHost(std::string(GREETING_PAGE) + " " + document);
+    EXPECT_EQ(run.status, 0) << run.out;
+    EXPECT_NE(run.out.find("page | The greeter says hello.\n"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("host | finished: the page returned"), std::string::npos);
+    // Page output appears once, through the transcript only.
+    EXPECT_EQ(run.out.find("\nThe greeter says hello."), std::string::npos) << run.out;
+}
+
+TEST(HostRunTest, JsonTranscriptIsOneObjectPerLine) {
+    auto run = runHost("--json --mode step " + std::string(GREETING_PAGE) + " " + document +
+                       " | python3 -c 'import json,sys; lines=[json.loads(l) for l in sys.stdin]; "
+                       "print(len(lines), lines[0][\"name\"], lines[-1][\"event\"])'");
+    EXPECT_EQ(run.status, 0) << run.out;
+    EXPECT_NE(run.out.find("PaddockPageExecutionModeDidChangeNotification finished"),
+              std::string::npos)
+        << run.out;
+}
+
+TEST(HostRunTest, LifecycleEndsOnFinishTimeoutOrSignal) {
+    auto start = std::chrono::steady_clock::now();
+    auto finished = runHost(page("page-test-Finishes") + " " + document);
+    EXPECT_EQ(finished.status, 0) << finished.out;
+    EXPECT_NE(finished.out.find("page | finishing"), std::string::npos) << finished.out;
+    EXPECT_NE(finished.out.find("finished: the page finished execution"), std::string::npos);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(60));
+
+    auto timedOut = runHost("--timeout 0.2 " + page("page-test-KeepsRunning") + " " + document);
+    EXPECT_EQ(timedOut.status, 124) << timedOut.out;
+    EXPECT_NE(timedOut.out.find("host | running"), std::string::npos);
+
+    auto signalled = runHost("--timeout 30 " + page("page-test-KeepsRunning") + " " + document +
+                             " & sleep 0.5; kill -TERM $!; wait $!");
+    EXPECT_EQ(signalled.status, 128 + 15) << signalled.out;
+    EXPECT_NE(signalled.out.find("host | signal"), std::string::npos) << signalled.out;
+}
+
+TEST(HostRunTest, BadInputGetsAClearErrorAndStatus) {
+    auto missing = runHost(page("page-test-Nothing") + " " + document);
+    EXPECT_EQ(missing.status, 66);
+    EXPECT_NE(missing.out.find("cannot load page module"), std::string::npos) << missing.out;
+
+    auto noDocument = runHost(std::string(GREETING_PAGE) + " /nonexistent.paddock");
+    EXPECT_EQ(noDocument.status, 66);
+    EXPECT_NE(noDocument.out.find("no page document"), std::string::npos);
+
+    auto usage = runHost("--mode fly");
+    EXPECT_EQ(usage.status, 64);
+    EXPECT_NE(usage.out.find("usage: corral-host"), std::string::npos);
+
+    auto throws = runHost(page("page-test-Throws") + " " + document);
+    EXPECT_EQ(throws.status, 70);
+    EXPECT_NE(throws.out.find("the page threw: learner's bug"), std::string::npos) << throws.out;
+}

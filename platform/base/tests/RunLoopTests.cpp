@@ -1,0 +1,95 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+#include <vector>
+
+#include "base/RunLoop.h"
+
+using namespace base;
+using namespace std::chrono_literals;
+
+TEST(RunLoopTest, RunsWorkFromOtherThreadsInOrderOnTheRunningThread) {
+    RunLoop loop;
+    std::vector<int> seen;
+    auto runner = std::this_thread::get_id();
+    bool sameThread = true;
+    std::thread producer([&] {
+        for (int i = 0; i < 1000; ++i)
+            loop.post([&, i] {
+                seen.push_back(i);
+                sameThread = sameThread && std::this_thread::get_id() == runner;
+            });
+    });
+    EXPECT_TRUE(loop.runUntil([&] { return seen.size() == 1000; }, 10s));
+    producer.join();
+    ASSERT_EQ(seen.size(), 1000u);
+    for (int i = 0; i < 1000; ++i) EXPECT_EQ(seen[i], i);
+    EXPECT_TRUE(sameThread);
+}
+
+TEST(RunLoopTest, RunUntilReportsTheDeadlineAndChecksTheConditionFirst) {
+    RunLoop loop;
+    int ran = 0;
+    loop.post([&] { ++ran; });
+    EXPECT_TRUE(loop.runUntil([] { return true; }, 0s));
+    EXPECT_EQ(ran, 0);  // condition already held: nothing run
+    EXPECT_FALSE(loop.runUntil([] { return false; }, 20ms));
+    EXPECT_EQ(ran, 1);
+}
+
+TEST(RunLoopTest, StopEndsRunFromAnotherThreadOrFromWork) {
+    RunLoop loop;
+    std::thread stopper([&] {
+        std::this_thread::sleep_for(10ms);
+        loop.stop();
+    });
+    EXPECT_TRUE(loop.run(RunLoop::Clock::now() + 10s));
+    stopper.join();
+    loop.post([&] { loop.stop(); });
+    EXPECT_TRUE(loop.run(RunLoop::Clock::now() + 10s));
+    EXPECT_FALSE(loop.run(RunLoop::Clock::now() + 10ms));  // a stop does not linger
+}
+
+TEST(RunLoopTest, WorkMayPostMoreWork) {
+    RunLoop loop;
+    std::vector<std::string> order;
+    loop.post([&] {
+        order.push_back("a");
+        loop.post([&] { order.push_back("c"); });
+    });
+    loop.post([&] { order.push_back("b"); });
+    EXPECT_TRUE(loop.runUntil([&] { return order.size() == 3; }, 1s));
+    EXPECT_EQ(order, (std::vector<std::string>{"a", "b", "c"}));
+}
+
+TEST(RunLoopTest, TurnObserversRunWhenTheQueueDrains) {
+    RunLoop loop;
+    std::vector<std::string> order;
+    loop.addTurnObserver([&] { order.push_back("turn"); });
+    loop.post([&] { order.push_back("a"); });
+    loop.post([&] { order.push_back("b"); });
+    loop.runUntilIdle();
+    EXPECT_EQ(order, (std::vector<std::string>{"a", "b", "turn"}));
+}
+
+TEST(RunLoopTest, AStopDuringANestedWaitDoesNotSpinIt) {
+    RunLoop loop;
+    int checks = 0;
+    loop.post([&] {
+        loop.stop();
+        // A nested wait for something else keeps waiting (without spinning),
+        // and the outer run then sees the stop.
+        EXPECT_FALSE(loop.runUntil([&] { return ++checks < 0; }, 50ms));
+    });
+    EXPECT_TRUE(loop.run(RunLoop::Clock::now() + 10s));
+    EXPECT_LT(checks, 10);
+    EXPECT_FALSE(loop.isRunning());
+}
+
+TEST(RunLoopTest, RunReachesItsDeadlineWithNothingQueued) {
+    RunLoop loop;
+    auto start = RunLoop::Clock::now();
+    EXPECT_FALSE(loop.run(start + 30ms));
+    EXPECT_GE(RunLoop::Clock::now() - start, 30ms);
+}
