@@ -39,7 +39,8 @@ base::Class makeBridgeClass() {
     base::Class bridge(CorralFramework::runtimeName);
     bridge.classMethod("initializeCorralFramework",
                        noArguments(&CorralFramework::initializeCorralFramework));
-    const std::pair<const char*, void (*)(const base::Ref<base::Block>&)> providers[] = {
+    const std::pair<const char*, void (*)(const base::Ref<base::Block>&)> blockEntries[] = {
+        {"setLiveViewMessageSender:", &CorralFramework::setLiveViewMessageSender},
         {"setPaddockPageTextProvider:", &CorralFramework::setPaddockPageTextProvider},
         {"setUserModuleNamesProvider:", &CorralFramework::setUserModuleNamesProvider},
         {"setUserModuleSourceFileListProvider:",
@@ -47,7 +48,7 @@ base::Class makeBridgeClass() {
         {"setUserModuleSourceFileTextProvider:",
          &CorralFramework::setUserModuleSourceFileTextProvider},
     };
-    for (const auto& [selector, entry] : providers) {
+    for (const auto& [selector, entry] : blockEntries) {
         bridge.classMethod(selector, [selector, entry](Args args) -> base::ObjectRef {
             entry(blockArgument(selector, args[0]));
             return nullptr;
@@ -77,6 +78,13 @@ base::Class makeBridgeClass() {
 void CorralFramework::initializeCorralFramework() {
     auto& slot = base::_paddockPrintHook();
     slot.set(makePrintForwarder(slot.get()));
+}
+
+void CorralFramework::setLiveViewMessageSender(const base::Ref<base::Block>& block) {
+    blockArgument("setLiveViewMessageSender:", block);
+    PaddockPageAccess::setLiveViewMessageSender(
+        PaddockPage::current(), std::make_shared<const PaddockPageAccess::LiveViewMessageSender>(
+                                    [block](const base::ObjectRef& message) { (*block)(message); }));
 }
 
 void CorralFramework::setPaddockPageTextProvider(const base::Ref<base::Block>& block) {

@@ -30,6 +30,15 @@ public:
     }
     CORRAL_EXPORT static ProcessControl& processControl();
 
+    using LiveViewMessageSender = PaddockPage::LiveViewMessageSender;
+    static std::shared_ptr<const LiveViewMessageSender> liveViewMessageSender(const PaddockPage& page) {
+        return page.liveViewMessageSender_;
+    }
+    static void setLiveViewMessageSender(PaddockPage& page,
+                                         std::shared_ptr<const LiveViewMessageSender> sender) {
+        page.liveViewMessageSender_ = std::move(sender);
+    }
+
     // Install a host block as a source provider. The page owns the block
     // through the wrapper until the same entry replaces it.
     static void setTextProvider(PaddockPage& page, base::Ref<base::Block> block);

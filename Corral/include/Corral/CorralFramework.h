@@ -30,6 +30,11 @@ public:
     // that was installed before, and passed to the host's console hook.
     static void initializeCorralFramework();
 
+    // `block` takes one object (a live-view message in object representation)
+    // and returns nothing. It becomes the page's outgoing message channel,
+    // replacing the one before; nothing removes it.
+    static void setLiveViewMessageSender(const base::Ref<base::Block>& block);
+
     // Source providers. Each block replaces the provider installed before;
     // nothing restores the default.
     // `block` takes nothing and returns a string object (null reads as "").

@@ -106,6 +106,7 @@ public:
 private:
     friend class PaddockPageAccess;
     using ConsolePrintHook = std::function<void(const std::string&)>;
+    using LiveViewMessageSender = std::function<void(const base::ObjectRef&)>;
     using TextProvider = std::function<std::string()>;
     using NamesProvider = std::function<std::vector<std::string>()>;
     using FileListProvider = std::function<std::vector<std::string>(const std::string&)>;
@@ -125,6 +126,10 @@ private:
     std::shared_ptr<const FileTextProvider> userModuleSourceFileTextProvider_;
     ExecutionMode executionMode_ = ExecutionMode::run;
     bool needsIndefiniteExecution_ = false;
+    // Hands a live-view message (in object representation) to the host; null
+    // until the host installs one. Held by shared pointer so a send keeps the
+    // sender it read alive if it is replaced meanwhile.
+    std::shared_ptr<const LiveViewMessageSender> liveViewMessageSender_;
     // The host's console hook; null when absent. Held by shared pointer so a
     // print that is calling it keeps it alive if it is replaced meanwhile.
     std::shared_ptr<const ConsolePrintHook> paddockConsolePrintHook_;
