@@ -1,6 +1,8 @@
 #include "Corral/PaddockValue.h"
 
-PaddockValue PaddockValue::array(Array elements) { return PaddockValue(Shared<Array>(std::move(elements))); }
+PaddockValue PaddockValue::array(Array elements) {
+    return PaddockValue(Shared<Array>(std::move(elements)));
+}
 
 PaddockValue PaddockValue::dictionary(Dictionary entries) {
     return PaddockValue(Shared<Dictionary>(std::move(entries)));
@@ -10,7 +12,9 @@ PaddockValue PaddockValue::string(std::string text) {
     return PaddockValue(Shared<std::string>(std::move(text)));
 }
 
-PaddockValue PaddockValue::data(Data bytes) { return PaddockValue(Shared<Data>(std::move(bytes))); }
+PaddockValue PaddockValue::data(Data bytes) {
+    return PaddockValue(Shared<Data>(std::move(bytes)));
+}
 
 void PaddockValue::releaseNestedValues() noexcept {
     // Nested arrays and dictionaries that only this value holds are moved

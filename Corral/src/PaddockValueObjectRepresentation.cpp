@@ -51,7 +51,8 @@ public:
 
     // The element whose object is to be added next, or null when all are in.
     const PaddockValue* nextElement() const {
-        if (array_) return elements_.size() < array_->size() ? &(*array_)[elements_.size()] : nullptr;
+        if (array_)
+            return elements_.size() < array_->size() ? &(*array_)[elements_.size()] : nullptr;
         return nextEntry_ != dictionary_->end() ? &nextEntry_->second : nullptr;
     }
 
@@ -92,7 +93,8 @@ std::optional<PaddockValue> numberValue(const base::Number& number) {
     const std::string& code = number.typeCode();
     if (contains(booleanCodes, code)) return PaddockValue::boolean(number.boolValue());
     if (contains(integerCodes, code)) return PaddockValue::integer(number.integerValue());
-    if (contains(floatingPointCodes, code)) return PaddockValue::floatingPoint(number.doubleValue());
+    if (contains(floatingPointCodes, code))
+        return PaddockValue::floatingPoint(number.doubleValue());
     return std::nullopt;
 }
 
@@ -100,7 +102,7 @@ std::optional<PaddockValue> numberValue(const base::Number& number) {
 // nothing as soon as one transform yields nothing.
 template <class Transform>
 std::optional<PaddockValue::Dictionary> failable_map(const base::Dictionary& source,
-                                                      Transform transform) {
+                                                     Transform transform) {
     PaddockValue::Dictionary result;
     result.reserve(source.count());
     for (const auto& entry : source) {
@@ -120,7 +122,8 @@ class InConversion {
 public:
     std::optional<PaddockValue> convert(const base::ObjectRef& object) {
         if (!object) return std::nullopt;
-        if (auto string = base::cast<base::String>(object)) return PaddockValue::string(string->text());
+        if (auto string = base::cast<base::String>(object))
+            return PaddockValue::string(string->text());
         if (auto dictionary = base::cast<base::Dictionary>(object);
             dictionary && dictionary->hasOnlyStringKeys()) {
             auto value = PaddockValue::dictionary({});
