@@ -19,7 +19,7 @@ constexpr std::size_t kNodes = 1'000'000;
 
 // Builds a value of exactly `nodes` nodes, the same on every run.
 class ValueGenerator {
-  public:
+public:
     PaddockValue make(std::size_t nodes) {
         remaining_ = nodes - 1;
         PaddockValue::Array top;
@@ -27,7 +27,7 @@ class ValueGenerator {
         return PaddockValue::array(std::move(top));
     }
 
-  private:
+private:
     PaddockValue node(int depth) {
         --remaining_;
         if (depth < 6 && pick(4) == 0) return container(depth);
@@ -138,7 +138,7 @@ BENCHMARK(RoundTrip)->Unit(benchmark::kMillisecond)->MinTime(2);
 
 // The console output, then the round trip's time as a multiple of the copy's.
 class RatioReporter : public benchmark::ConsoleReporter {
-  public:
+public:
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const auto& run : runs) {
             if (run.run_type == Run::RT_Iteration && !run.error_occurred)
@@ -158,7 +158,7 @@ class RatioReporter : public benchmark::ConsoleReporter {
         }
     }
 
-  private:
+private:
     std::map<std::string, std::pair<double, double>> times_;  // real, CPU
 };
 

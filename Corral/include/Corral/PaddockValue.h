@@ -173,7 +173,8 @@ public:
 
     // The payload for writing when the value is of that case, else null. The
     // value stops sharing that level of its storage with its copies first.
-    // The pointer is valid until the value is next assigned or copied.
+    // Write through the pointer only until the value is next copied or
+    // assigned: a copy made later shares the storage again.
     Array* asMutableArray() { return mutableShared<Array>(); }
     Dictionary* asMutableDictionary() { return mutableShared<Dictionary>(); }
     std::string* asMutableString() { return mutableShared<std::string>(); }
