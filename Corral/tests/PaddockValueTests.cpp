@@ -111,6 +111,8 @@ TEST(PaddockValueTest, CopiesAreIndependentAndShareStorageUntilWritten) {
     copy.asMutableArray()->push_back(PaddockValue::boolean(true));
 
     EXPECT_TRUE(sameValue(original, everyCase()));
+    EXPECT_FALSE(sameValue(copy, original));
+    EXPECT_FALSE(sameValue(PaddockValue::floatingPoint(0.0), PaddockValue::floatingPoint(-0.0)));
     const auto& originalDictionary = *original.asArray()->front().asDictionary();
     EXPECT_EQ(*originalDictionary.at("text").asString(), "grüße, 世界");
     EXPECT_EQ(originalDictionary.count("bytes"), 1u);

@@ -4,65 +4,54 @@
 
 #include <pthread.h>
 
-#include <bit>
 #include <cstdint>
 #include <functional>
 #include <stdexcept>
 #include <string>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
 #include "Corral/PaddockValue.h"
 
+// The payload of a value that is not a container, as bytes (the bit pattern
+// for numbers and dates); empty for arrays and dictionaries.
+inline std::string leafBytes(const PaddockValue& value) {
+    return value.visit([](const auto& payload) -> std::string {
+        using Payload = std::decay_t<decltype(payload)>;
+        if constexpr (std::is_same_v<Payload, std::string>) {
+            return payload;
+        } else if constexpr (std::is_same_v<Payload, PaddockValue::Data>) {
+            return std::string(payload.begin(), payload.end());
+        } else if constexpr (std::is_trivially_copyable_v<Payload>) {
+            return std::string(reinterpret_cast<const char*>(&payload), sizeof payload);
+        } else {
+            return {};
+        }
+    });
+}
+
 // True when both values have the same case and payload at every depth.
 // Doubles (dates included) compare by bit pattern, so NaN equals NaN and
 // 0.0 differs from -0.0: a round trip must not lose either.
 inline bool sameValue(const PaddockValue& first, const PaddockValue& second) {
-    using Case = PaddockValue::Case;
     std::vector<std::pair<const PaddockValue*, const PaddockValue*>> work{{&first, &second}};
     while (!work.empty()) {
         auto [a, b] = work.back();
         work.pop_back();
-        if (a->tag() != b->tag()) return false;
-        switch (a->tag()) {
-            case Case::array: {
-                const auto &x = *a->asArray(), &y = *b->asArray();
-                if (x.size() != y.size()) return false;
-                for (std::size_t i = 0; i < x.size(); ++i) work.emplace_back(&x[i], &y[i]);
-                break;
+        if (a->tag() != b->tag() || leafBytes(*a) != leafBytes(*b)) return false;
+        if (const auto* x = a->asArray()) {
+            const auto& y = *b->asArray();
+            if (x->size() != y.size()) return false;
+            for (std::size_t i = 0; i < x->size(); ++i) work.emplace_back(&(*x)[i], &y[i]);
+        } else if (const auto* x = a->asDictionary()) {
+            const auto& y = *b->asDictionary();
+            if (x->size() != y.size()) return false;
+            for (const auto& [key, value] : *x) {
+                auto other = y.find(key);
+                if (other == y.end()) return false;
+                work.emplace_back(&value, &other->second);
             }
-            case Case::dictionary: {
-                const auto &x = *a->asDictionary(), &y = *b->asDictionary();
-                if (x.size() != y.size()) return false;
-                for (const auto& [key, value] : x) {
-                    auto other = y.find(key);
-                    if (other == y.end()) return false;
-                    work.emplace_back(&value, &other->second);
-                }
-                break;
-            }
-            case Case::string:
-                if (*a->asString() != *b->asString()) return false;
-                break;
-            case Case::data:
-                if (*a->asData() != *b->asData()) return false;
-                break;
-            case Case::date:
-                if (std::bit_cast<std::uint64_t>(a->asDate()->timeIntervalSinceReferenceDate) !=
-                    std::bit_cast<std::uint64_t>(b->asDate()->timeIntervalSinceReferenceDate))
-                    return false;
-                break;
-            case Case::integer:
-                if (*a->asInteger() != *b->asInteger()) return false;
-                break;
-            case Case::floatingPoint:
-                if (std::bit_cast<std::uint64_t>(*a->asFloatingPoint()) !=
-                    std::bit_cast<std::uint64_t>(*b->asFloatingPoint()))
-                    return false;
-                break;
-            case Case::boolean:
-                if (*a->asBoolean() != *b->asBoolean()) return false;
-                break;
         }
     }
     return true;
