@@ -73,17 +73,32 @@ inline PaddockValue nestedValue(std::size_t depth, PaddockValue leaf) {
     return value;
 }
 
-// The innermost value of a nestedValue() chain, for writing.
-inline PaddockValue& innermost(PaddockValue& value) {
-    PaddockValue* current = &value;
+// The innermost value of a nestedValue() chain; for a non-const value,
+// every level on the way is unshared so the result can be written.
+template <class Value>
+Value& innermost(Value& value) {
+    Value* current = &value;
     for (;;) {
-        if (auto* array = current->asMutableArray()) {
-            current = &array->front();
-        } else if (auto* dictionary = current->asMutableDictionary()) {
-            current = &dictionary->at("next");
+        if constexpr (std::is_const_v<Value>) {
+            if (const auto* array = current->asArray()) {
+                current = &array->front();
+                continue;
+            }
+            if (const auto* dictionary = current->asDictionary()) {
+                current = &dictionary->at("next");
+                continue;
+            }
         } else {
-            return *current;
+            if (auto* array = current->asMutableArray()) {
+                current = &array->front();
+                continue;
+            }
+            if (auto* dictionary = current->asMutableDictionary()) {
+                current = &dictionary->at("next");
+                continue;
+            }
         }
+        return *current;
     }
 }
 
