@@ -2,8 +2,12 @@
 
 #include <span>
 
+#include "AssessmentStatusSerializationError.h"
+#include "Corral/PaddockKeyValueStore.h"
 #include "Corral/PaddockPage.h"
+#include "PaddockKeyValueStoreAccess.h"
 #include "PaddockPageAccess.h"
+#include "PaddockValueObjectRepresentation.h"
 #include "PrintForwarder.h"
 #include "base/Exception.h"
 #include "base/Runtime.h"
@@ -15,13 +19,20 @@ using Mode = PaddockPage::ExecutionMode;
 
 void setMode(Mode mode) { PaddockPageAccess::setExecutionMode(PaddockPage::current(), mode); }
 
-base::Ref<base::Block> blockArgument(std::string_view selector, const base::ObjectRef& argument) {
-    auto block = base::cast<base::Block>(argument);
-    if (!block) {
-        base::raiseInvalidArgument(std::string(selector) + " expects a block, got " +
-                                   (argument ? argument->className() : "nil"));
+// `argument` as a T; raises the invalid-argument exception otherwise.
+template <class T>
+base::Ref<T> requireArgument(std::string_view selector, const base::ObjectRef& argument,
+                             std::string_view expected) {
+    auto typed = base::cast<T>(argument);
+    if (!typed) {
+        base::raiseInvalidArgument(std::string(selector) + " expects " + std::string(expected) +
+                                   ", got " + (argument ? argument->className() : "nil"));
     }
-    return block;
+    return typed;
+}
+
+base::Ref<base::Block> blockArgument(std::string_view selector, const base::ObjectRef& argument) {
+    return requireArgument<base::Block>(selector, argument, "a block");
 }
 
 using Args = std::span<const base::ObjectRef>;
@@ -48,12 +59,29 @@ base::Class makeBridgeClass() {
         {"setUserModuleSourceFileTextProvider:",
          &CorralFramework::setUserModuleSourceFileTextProvider},
     };
-    for (const auto& [selector, entry] : blockEntries) {
+    for (const auto& blockEntry : blockEntries) {
+        const char* selector = blockEntry.first;
+        auto entry = blockEntry.second;
         bridge.classMethod(selector, [selector, entry](Args args) -> base::ObjectRef {
             entry(blockArgument(selector, args[0]));
             return nullptr;
         });
     }
+    bridge.classMethod("setContentsOfCurrentKeyValueStore:", [](Args args) -> base::ObjectRef {
+        CorralFramework::setContentsOfCurrentKeyValueStore(requireArgument<base::Dictionary>(
+            "setContentsOfCurrentKeyValueStore:", args[0], "a dictionary"));
+        return nullptr;
+    });
+    bridge.classMethod("setCurrentKeyValueStoreValue:forKey:", [](Args args) -> base::ObjectRef {
+        CorralFramework::setCurrentKeyValueStoreValue(
+            args[0], requireArgument<base::String>("setCurrentKeyValueStoreValue:forKey:", args[1],
+                                                   "a string key"));
+        return nullptr;
+    });
+    bridge.classMethod("setAssessmentStatus:", [](Args args) -> base::ObjectRef {
+        CorralFramework::setAssessmentStatus(args[0]);
+        return nullptr;
+    });
     bridge.classMethod("setExecutionModeToRun", noArguments(&CorralFramework::setExecutionModeToRun));
     bridge.classMethod("setExecutionModeToRunFaster",
                        noArguments(&CorralFramework::setExecutionModeToRunFaster));
@@ -105,6 +133,37 @@ void CorralFramework::setUserModuleSourceFileListProvider(const base::Ref<base::
 void CorralFramework::setUserModuleSourceFileTextProvider(const base::Ref<base::Block>& block) {
     PaddockPageAccess::setFileTextProvider(
         PaddockPage::current(), blockArgument("setUserModuleSourceFileTextProvider:", block));
+}
+
+void CorralFramework::setContentsOfCurrentKeyValueStore(
+    const base::Ref<base::Dictionary>& contents) {
+    requireArgument<base::Dictionary>("setContentsOfCurrentKeyValueStore:", contents,
+                                      "a dictionary");
+    PaddockKeyValueStoreAccess::replaceContents(PaddockKeyValueStore::current(), *contents);
+}
+
+void CorralFramework::setCurrentKeyValueStoreValue(const base::ObjectRef& value,
+                                                   const base::Ref<base::String>& key) {
+    requireArgument<base::String>("setCurrentKeyValueStoreValue:forKey:", key, "a string key");
+    PaddockKeyValueStoreAccess::setEntry(PaddockKeyValueStore::current(), key->text(), value);
+}
+
+void CorralFramework::setAssessmentStatus(const base::ObjectRef& status) {
+    auto& page = PaddockPage::current();
+    auto value = paddockValueFromObjectRepresentation(status);
+    if (!value) {
+        PaddockPageAccess::storeAssessmentStatus(page, std::nullopt);
+        return;
+    }
+    try {
+        auto decoded = PaddockPageAccess::decodeAssessmentStatus(*value);
+        PaddockPageAccess::storeAssessmentStatus(page, std::move(decoded));
+    } catch (const PaddockPageAccess::SerializationError& error) {
+        // The host cannot be told; keep the status page code last saw.
+        diagnosticLogger().write(base::LogLevel::error,
+                                 "setAssessmentStatus: the pushed status is malformed (" +
+                                     error.caseDescription() + "); the previous one is kept");
+    }
 }
 
 void CorralFramework::setExecutionModeToRun() { setMode(Mode::run); }

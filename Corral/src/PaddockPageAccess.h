@@ -18,6 +18,18 @@ struct ProcessControl {
 class PaddockPageAccess {
 public:
     using ConsolePrintHook = PaddockPage::ConsolePrintHook;
+    using AssessmentStatus = PaddockPage::AssessmentStatus;
+    using SerializationError = AssessmentStatus::SerializationError;
+
+    // Decodes a pushed status; throws SerializationError (declared in
+    // AssessmentStatusSerializationError.h) when it is malformed.
+    static AssessmentStatus decodeAssessmentStatus(const PaddockValue& value) {
+        return AssessmentStatus(value);
+    }
+    // Stores a status without announcing it, as the host's entry does.
+    static void storeAssessmentStatus(PaddockPage& page, std::optional<AssessmentStatus> status) {
+        page.assessmentStatus_ = std::move(status);
+    }
 
     static void setExecutionMode(PaddockPage& page, PaddockPage::ExecutionMode mode) {
         page.setExecutionMode(mode);

@@ -1,12 +1,8 @@
 #pragma once
-// The print forwarder that initializeCorralFramework installs, and the log
-// handle it writes to.
+// The print forwarder that initializeCorralFramework installs.
 
-#include "base/Log.h"
+#include "CorralLog.h"
 #include "base/Print.h"
-
-// The process's one log handle for printed text, created at first use.
-const base::Log& printLogger();
 
 // A runtime print hook that logs each text, then passes it to `previous`
 // (when present) and to the page's console hook (when present).

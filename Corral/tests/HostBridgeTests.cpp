@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "Corral/CorralFramework.h"
 #include "TestSupport.h"
 #include "base/Exception.h"
@@ -12,9 +15,39 @@ TEST(HostBridgeTest, IsRegisteredUnderItsExactName) {
     for (const char* selector :
          {"initializeCorralFramework", "setPaddockConsolePrintHook:", "setExecutionModeToRun",
           "setExecutionModeToRunFaster", "setExecutionModeToRunFastest", "setExecutionModeToStep",
-          "setExecutionModeToStepSlowly"}) {
+          "setExecutionModeToStepSlowly", "setContentsOfCurrentKeyValueStore:",
+          "setCurrentKeyValueStoreValue:forKey:", "setAssessmentStatus:"}) {
         EXPECT_TRUE(bridge().respondsToSelector(selector)) << selector;
     }
+}
+
+TEST(HostBridgeTest, DeclaresItsEntriesInTheDocumentedOrder) {
+    const std::vector<std::string> documented = {
+        "initializeCorralFramework",
+        "setLiveViewMessageSender:",
+        "setPaddockPageTextProvider:",
+        "setUserModuleNamesProvider:",
+        "setUserModuleSourceFileListProvider:",
+        "setUserModuleSourceFileTextProvider:",
+        "setContentsOfCurrentKeyValueStore:",
+        "setCurrentKeyValueStoreValue:forKey:",
+        "setAssessmentStatus:",
+        "setExecutionModeToRun",
+        "setExecutionModeToRunFaster",
+        "setExecutionModeToRunFastest",
+        "setExecutionModeToStep",
+        "setExecutionModeToStepSlowly",
+        "setRemoteLiveViewIsAvailable:",
+        "liveViewMessageConnectionOpened",
+        "liveViewMessageConnectionClosed",
+        "deliverLiveViewMessage:",
+        "setPaddockConsolePrintHook:",
+    };
+    std::vector<std::string> registered;
+    for (const auto& selector : documented) {
+        if (bridge().respondsToSelector(selector)) registered.push_back(selector);
+    }
+    EXPECT_EQ(bridge().selectors(), registered);
 }
 
 TEST(HostBridgeTest, RejectsUnknownSelectorsAndArgumentsOfTheWrongKind) {

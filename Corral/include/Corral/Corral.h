@@ -2,7 +2,9 @@
 // Everything page code and hosts use from Corral.
 
 #include "Corral/CorralFramework.h"
+#include "Corral/PaddockKeyValueStore.h"
 #include "Corral/PaddockPage.h"
+#include "Corral/PaddockValue.h"
 #include "base/NotificationCenter.h"
 #include "base/Objects.h"
 #include "base/Print.h"

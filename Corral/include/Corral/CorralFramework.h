@@ -19,7 +19,9 @@
 
 #include "Corral/CorralExport.h"
 #include "base/Block.h"
+#include "base/Dictionary.h"
 #include "base/Object.h"
+#include "base/String.h"
 
 class CORRAL_EXPORT CorralFramework final : public base::Object {
 public:
@@ -46,6 +48,22 @@ public:
     // `block` takes a file name and a module name and returns a string object
     // or null.
     static void setUserModuleSourceFileTextProvider(const base::Ref<base::Block>& block);
+    // Replaces the whole key-value store with `contents`, a dictionary whose
+    // keys are string objects and whose values are in the object
+    // representation. An entry whose value does not convert, or whose key is
+    // not a string object, is left out on its own. Posts nothing.
+    static void setContentsOfCurrentKeyValueStore(const base::Ref<base::Dictionary>& contents);
+    // Sets one store entry to the value `value` represents; a value that does
+    // not convert (the null object, for one) removes the entry. Posts nothing.
+    static void setCurrentKeyValueStoreValue(const base::ObjectRef& value,
+                                             const base::Ref<base::String>& key);
+    // Sets the page's assessment status from its pushed dictionary form
+    // {"Status": "Pass" | "Fail", "Message", "Hints", "Solution"}; nil, or an
+    // object outside the object representation, clears it. A status that
+    // converts but is malformed leaves the previous status in place and
+    // writes one entry to the unified log (category "Diagnostics"). Posts
+    // nothing.
+    static void setAssessmentStatus(const base::ObjectRef& status);
 
     static void setExecutionModeToRun();
     static void setExecutionModeToRunFaster();

@@ -12,19 +12,66 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <variant>
 #include <vector>
 
 #include "Corral/CorralExport.h"
+#include "Corral/PaddockValue.h"
 #include "base/Geometry.h"
 #include "base/NotificationCenter.h"
 #include "base/Object.h"
 #include "base/URL.h"
 
+class PaddockKeyValueStore;
 class PaddockPageAccess;
 
 class CORRAL_EXPORT PaddockPage final : public base::Object {
 public:
     enum class ExecutionMode { run, runFaster, runFastest, step, stepSlowly };
+
+    // Whether the learner has solved the page: a pass with an optional
+    // message, or a failure with hints (possibly none) and an optional
+    // solution. Inspect it with asPass()/asFail() or visit().
+    class AssessmentStatus {
+    public:
+        struct Pass {
+            std::optional<std::string> message;
+        };
+        struct Fail {
+            std::vector<std::string> hints;
+            std::optional<std::string> solution;
+        };
+
+        static AssessmentStatus pass(std::optional<std::string> message = std::nullopt) {
+            return AssessmentStatus(Pass{std::move(message)});
+        }
+        static AssessmentStatus fail(std::vector<std::string> hints = {},
+                                     std::optional<std::string> solution = std::nullopt) {
+            return AssessmentStatus(Fail{std::move(hints), std::move(solution)});
+        }
+
+        const Pass* asPass() const noexcept { return std::get_if<Pass>(&case_); }
+        Pass* asPass() noexcept { return std::get_if<Pass>(&case_); }
+        const Fail* asFail() const noexcept { return std::get_if<Fail>(&case_); }
+        Fail* asFail() noexcept { return std::get_if<Fail>(&case_); }
+
+        // Calls the visitor with the Pass or the Fail; it must take both.
+        template <class Visitor>
+        decltype(auto) visit(Visitor&& visitor) const {
+            return std::visit(std::forward<Visitor>(visitor), case_);
+        }
+
+    private:
+        friend class ::PaddockPageAccess;
+        struct SerializationError;
+
+        explicit AssessmentStatus(std::variant<Pass, Fail> status) : case_(std::move(status)) {}
+        // Decodes the dictionary form in which a host pushes a status;
+        // throws SerializationError when it is malformed.
+        explicit AssessmentStatus(const PaddockValue& paddockValue);
+
+        std::variant<Pass, Fail> case_;
+    };
 
     // The single page of the process, created on first use and never released.
     static PaddockPage& current();
@@ -39,6 +86,19 @@ public:
     void setNeedsIndefiniteExecution(bool value);
     // Lets `change` edit the flag in place, then assigns the result (one post).
     void modifyNeedsIndefiniteExecution(const std::function<void(bool&)>& change);
+
+    // Whether the learner has solved the page; absent until someone says.
+    // Every assignment posts "PaddockPageAssessmentStatusDidChange" with the
+    // status in the user info, also when it does not change and when it is
+    // absent. A status the host pushes in is stored without a post.
+    std::optional<AssessmentStatus> assessmentStatus() const { return assessmentStatus_; }
+    void setAssessmentStatus(std::optional<AssessmentStatus> status);
+    // Lets `change` edit the status in place, then assigns the result (one post).
+    void modifyAssessmentStatus(
+        const std::function<void(std::optional<AssessmentStatus>&)>& change);
+
+    // The key-value store shared with the host: PaddockKeyValueStore::current().
+    PaddockKeyValueStore& keyValueStore() const;
 
     // Posts "PaddockPageFinishExecutionNotification", then blocks the calling
     // thread for up to 600 seconds (ten sleeps of 60 seconds) and ends the
@@ -130,6 +190,7 @@ private:
     // until the host installs one. Held by shared pointer so a send keeps the
     // sender it read alive if it is replaced meanwhile.
     std::shared_ptr<const LiveViewMessageSender> liveViewMessageSender_;
+    std::optional<AssessmentStatus> assessmentStatus_;
     // The host's console hook; null when absent. Held by shared pointer so a
     // print that is calling it keeps it alive if it is replaced meanwhile.
     std::shared_ptr<const ConsolePrintHook> paddockConsolePrintHook_;

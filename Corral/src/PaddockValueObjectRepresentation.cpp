@@ -1,0 +1,221 @@
+#include "PaddockValueObjectRepresentation.h"
+
+#include <algorithm>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "base/Objects.h"
+
+namespace {
+
+using Case = PaddockValue::Case;
+
+// Out ----------------------------------------------------------------------
+
+// The object of a value that is not an array or a dictionary; null for those.
+base::ObjectRef leafObject(const PaddockValue& value) {
+    switch (value.tag()) {
+        case Case::array:
+        case Case::dictionary:
+            return nullptr;
+        case Case::string:
+            return base::String::make(*value.asString());
+        case Case::data:
+            return base::Data::make(*value.asData());
+        case Case::date:
+            return base::Date::withTimeIntervalSinceReferenceDate(
+                value.asDate()->timeIntervalSinceReferenceDate);
+        case Case::integer:
+            return base::Number::initWithInteger(*value.asInteger());
+        case Case::floatingPoint:
+            return base::Number::initWithDouble(*value.asFloatingPoint());
+        case Case::boolean:
+            return base::Number::initWithBool(*value.asBoolean());
+    }
+    return nullptr;
+}
+
+// An array or dictionary whose object is being built: the objects of its
+// elements are collected in order, then the container object is made.
+class OutFrame {
+public:
+    explicit OutFrame(const PaddockValue& value)
+        : array_(value.asArray()), dictionary_(value.asDictionary()) {
+        if (array_) {
+            elements_.reserve(array_->size());
+        } else {
+            nextEntry_ = dictionary_->begin();
+        }
+    }
+
+    // The element whose object is to be added next, or null when all are in.
+    const PaddockValue* nextElement() const {
+        if (array_)
+            return elements_.size() < array_->size() ? &(*array_)[elements_.size()] : nullptr;
+        return nextEntry_ != dictionary_->end() ? &nextEntry_->second : nullptr;
+    }
+
+    void add(base::ObjectRef object) {
+        if (array_) {
+            elements_.push_back(std::move(object));
+        } else {
+            entries_.set(nextEntry_->first, std::move(object));
+            ++nextEntry_;
+        }
+    }
+
+    base::ObjectRef build() {
+        if (array_) return base::Array::make(std::move(elements_));
+        return entries_.build();
+    }
+
+private:
+    const PaddockValue::Array* array_;
+    const PaddockValue::Dictionary* dictionary_;
+    std::vector<base::ObjectRef> elements_;
+    PaddockValue::Dictionary::const_iterator nextEntry_;
+    base::Dictionary::Builder entries_;  // starts empty and grows
+};
+
+// In -----------------------------------------------------------------------
+
+constexpr std::string_view booleanCodes[] = {"c", "C", "B"};
+constexpr std::string_view integerCodes[] = {"i", "s", "l", "q", "I", "S", "L", "Q"};
+constexpr std::string_view floatingPointCodes[] = {"f", "d"};
+
+template <std::size_t N>
+bool contains(const std::string_view (&codes)[N], std::string_view code) {
+    return std::find(std::begin(codes), std::end(codes), code) != std::end(codes);
+}
+
+std::optional<PaddockValue> numberValue(const base::Number& number) {
+    const std::string& code = number.typeCode();
+    if (contains(booleanCodes, code)) return PaddockValue::boolean(number.boolValue());
+    if (contains(integerCodes, code)) return PaddockValue::integer(number.integerValue());
+    if (contains(floatingPointCodes, code))
+        return PaddockValue::floatingPoint(number.doubleValue());
+    return std::nullopt;
+}
+
+// A new dictionary holding every entry of `source` as transformed, or
+// nothing as soon as one transform yields nothing.
+template <class Transform>
+std::optional<PaddockValue::Dictionary> failable_map(const base::Dictionary& source,
+                                                     Transform transform) {
+    PaddockValue::Dictionary result;
+    result.reserve(source.count());
+    for (const auto& entry : source) {
+        auto element = transform(entry);
+        if (!element) return std::nullopt;
+        result.insert_or_assign(std::move(element->first), std::move(element->second));
+    }
+    return result;
+}
+
+// Converts an object graph level by level. convert() turns one object into
+// a value; an array or dictionary object becomes an empty container value
+// whose elements are queued, to be filled by finish(). Each queued container
+// lives in a shared box owned by the value tree, so its address stays put
+// while the values that hold it are moved into their parents.
+class InConversion {
+public:
+    std::optional<PaddockValue> convert(const base::ObjectRef& object) {
+        if (!object) return std::nullopt;
+        if (auto string = base::cast<base::String>(object))
+            return PaddockValue::string(string->text());
+        if (auto dictionary = base::cast<base::Dictionary>(object);
+            dictionary && dictionary->hasOnlyStringKeys()) {
+            auto value = PaddockValue::dictionary({});
+            pending_.push_back({object.get(), nullptr, value.asMutableDictionary()});
+            return value;
+        }
+        if (base::isKindOf<base::Array>(object)) {
+            auto value = PaddockValue::array({});
+            pending_.push_back({object.get(), value.asMutableArray(), nullptr});
+            return value;
+        }
+        if (auto number = base::cast<base::Number>(object)) return numberValue(*number);
+        if (auto date = base::cast<base::Date>(object)) {
+            return PaddockValue::date({date->timeIntervalSinceReferenceDate()});
+        }
+        if (auto data = base::cast<base::Data>(object)) return PaddockValue::data(data->bytes());
+        return std::nullopt;
+    }
+
+    // Fills every queued container; false as soon as one element fails.
+    bool finish() {
+        while (!pending_.empty()) {
+            Pending next = pending_.back();
+            pending_.pop_back();
+            if (!fill(next)) return false;
+        }
+        return true;
+    }
+
+private:
+    struct Pending {
+        const base::Object* source;
+        PaddockValue::Array* array;
+        PaddockValue::Dictionary* dictionary;
+    };
+
+    bool fill(const Pending& target) {
+        if (target.array) {
+            const auto& source = static_cast<const base::Array&>(*target.source);
+            target.array->reserve(source.count());
+            for (const auto& element : source) {
+                auto value = convert(element);
+                if (!value) return false;
+                target.array->push_back(std::move(*value));
+            }
+            return true;
+        }
+        const auto& source = static_cast<const base::Dictionary&>(*target.source);
+        auto entries = failable_map(source, [this](const base::Dictionary::Entry& entry) {
+            return constructDictionaryElement(entry);
+        });
+        if (!entries) return false;
+        *target.dictionary = std::move(*entries);
+        return true;
+    }
+
+    // Keeps the key and converts the value; nothing when the value does not convert.
+    std::optional<std::pair<std::string, PaddockValue>> constructDictionaryElement(
+        const base::Dictionary::Entry& entry) {
+        auto value = convert(entry.second);
+        if (!value) return std::nullopt;
+        return std::pair{static_cast<const base::String&>(*entry.first).text(), std::move(*value)};
+    }
+
+    std::vector<Pending> pending_;
+};
+
+}  // namespace
+
+base::ObjectRef objectRepresentation(const PaddockValue& value) {
+    if (auto leaf = leafObject(value)) return leaf;
+    std::vector<OutFrame> open;
+    open.emplace_back(value);
+    for (;;) {
+        if (const PaddockValue* element = open.back().nextElement()) {
+            if (auto leaf = leafObject(*element)) {
+                open.back().add(std::move(leaf));
+            } else {
+                open.emplace_back(*element);
+            }
+            continue;
+        }
+        base::ObjectRef finished = open.back().build();
+        open.pop_back();
+        if (open.empty()) return finished;
+        open.back().add(std::move(finished));
+    }
+}
+
+std::optional<PaddockValue> paddockValueFromObjectRepresentation(const base::ObjectRef& object) {
+    InConversion conversion;
+    auto value = conversion.convert(object);
+    if (!value || !conversion.finish()) return std::nullopt;
+    return value;
+}
