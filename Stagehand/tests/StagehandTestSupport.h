@@ -13,7 +13,6 @@
 #include "ui/UI.h"
 
 namespace base {
-// Readable rects in test failures.
 inline void PrintTo(const Rect& rect, std::ostream* os) { *os << ui::describeRect(rect); }
 }  // namespace base
 
@@ -24,49 +23,42 @@ protected:
     void TearDown() override {
         ui::Application::shared()->setUserInterfaceLayoutDirection(
             ui::UserInterfaceLayoutDirection::leftToRight);
-        ui::Screen::mainScreen()->setBounds({0, 0, 1024, 768});
+        setScreenSize(1024, 768);
     }
     static void setScreenSize(double width, double height) {
         ui::Screen::mainScreen()->setBounds({0, 0, width, height});
     }
 };
 
-// Where a view is, as the layout pass solved it, in window coordinates.
+// Where the layout pass put a view, in window coordinates.
 inline ui::Rect windowFrame(const base::Ref<ui::View>& view) {
     return view->convertRect(view->bounds(), nullptr);
 }
 
 using CallLog = std::shared_ptr<std::vector<std::string>>;
-inline CallLog makeCallLog() { return std::make_shared<std::vector<std::string>>(); }
 
-// Records "<name>.willMove(<parent>)" and "<name>.didMove(<parent>)", with
-// what it is attached to at that moment: "[child, in view]" while it is a
-// child and its view has a superview.
+// Records "<name>.willMove(parent|none)" and "didMove", each with whether it
+// is a child and whether its view is in a superview at that moment.
 class RecordingController : public ui::ViewController {
 public:
     RecordingController(std::string name, CallLog log)
         : name_(std::move(name)), log_(std::move(log)) {}
-
-    void willMoveToParentViewController(const base::Ref<ui::ViewController>& parent) override {
-        record("willMove", parent);
+    void willMoveToParentViewController(const base::Ref<ui::ViewController>& p) override {
+        record("willMove", p != nullptr);
     }
-    void didMoveToParentViewController(const base::Ref<ui::ViewController>& parent) override {
-        record("didMove", parent);
+    void didMoveToParentViewController(const base::Ref<ui::ViewController>& p) override {
+        record("didMove", p != nullptr);
     }
 
 private:
-    void record(const char* call, const base::Ref<ui::ViewController>& parent) {
+    void record(const char* call, bool toParent) {
         auto view = viewIfLoaded();
-        log_->push_back(name_ + "." + call + "(" + (parent ? "parent" : "none") + ") [" +
-                        (parentViewController() ? "child" : "no parent") + ", " +
-                        (view && view->superview() ? "in view" : "no superview") + "]");
+        log_->push_back(name_ + "." + call + (toParent ? "(parent)" : "(none)") +
+                        (parentViewController() ? " child" : "") +
+                        (view && view->superview() ? " in-view" : ""));
     }
     std::string name_;
     CallLog log_;
 };
-
-inline base::Ref<RecordingController> recordingController(std::string name, const CallLog& log) {
-    return ui::ViewController::create<RecordingController>(std::move(name), log);
-}
 
 }  // namespace stagehandtest
