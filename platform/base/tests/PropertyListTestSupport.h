@@ -50,7 +50,7 @@ inline base::ObjectRef everyKind() {
     using namespace base;
     return Dictionary::withStringKeys({
         {"zeta", str("first key, but not the first alphabetically")},
-        {"text", str("a & b <c> ]]> \"quoted\" 'single'\ttab\nnewline\rreturn")},
+        {"text", str("a & b <c> ]]> \"quoted\" 'single'\ttab\nnewline")},
         {"unicode", str("caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x8E\x89 \xE4\xB8\xAD")},
         {"empty", str("")},
         {"integers", Array::make({Number::initWithInteger(0), Number::initWithInteger(255),
