@@ -109,7 +109,8 @@ bool writeOutput(const std::string& path, const std::vector<std::uint8_t>& bytes
 
 }  // namespace
 
-int runMacrofill(int argc, const char* const* argv, const char* const* environment) {
+int runMacrofill(int argc, const char* const* argv, const char* const* environment,
+                 std::vector<base::ObjectRef>& keep) {
     // A closed pipe on standard output is reported as a failed write.
     std::signal(SIGPIPE, SIG_IGN);
 
@@ -177,6 +178,7 @@ int runMacrofill(int argc, const char* const* argv, const char* const* environme
         reportError("input file is not a valid property list", *options.input);
         return EX_DATAERR;
     }
+    std::size_t inputSize = bytes->size();
     std::vector<std::uint8_t>().swap(*bytes);
 
     base::ObjectRef result;
@@ -192,17 +194,17 @@ int runMacrofill(int argc, const char* const* argv, const char* const* environme
         reportError(error.reason());
         return EX_DATAERR;
     }
-    list.root.reset();
+    keep.push_back(std::move(list.root));
 
     std::vector<std::uint8_t> output;
     try {
         if (!result) throw base::PropertyListError("no result");
-        output = base::writePropertyList(result, list.format);
+        output = base::writePropertyList(result, list.format, inputSize + inputSize / 4);
     } catch (const base::PropertyListError&) {
         reportError("unknown error occurred while expanding build settings");
         return EX_SOFTWARE;
     }
-    result.reset();
+    keep.push_back(std::move(result));
 
     if (!writeOutput(*options.output, output)) {
         reportError("failed to write to output file");

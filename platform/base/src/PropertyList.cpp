@@ -1,6 +1,7 @@
 #include "base/PropertyList.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <cstring>
 
@@ -42,8 +43,23 @@ NumberForm numberForm(const Number& number) noexcept {
     return NumberForm::signedInteger;
 }
 
-Ref<Number> booleanObject(bool value) { return Number::initWithBool(value); }
-Ref<Number> integerObject(std::int64_t value) { return Number::initWithInteger(value); }
+// Readers hand out one shared object for each boolean and each small
+// integer: they are immutable, and large lists hold many of them.
+Ref<Number> booleanObject(bool value) {
+    static const Ref<Number> yes = Number::initWithBool(true), no = Number::initWithBool(false);
+    return value ? yes : no;
+}
+
+Ref<Number> integerObject(std::int64_t value) {
+    static const auto small = [] {
+        std::array<Ref<Number>, 256> numbers;
+        for (std::size_t i = 0; i < numbers.size(); ++i)
+            numbers[i] = Number::initWithInteger(static_cast<std::int64_t>(i));
+        return numbers;
+    }();
+    if (value >= 0 && value < 256) return small[static_cast<std::size_t>(value)];
+    return Number::initWithInteger(value);
+}
 
 Ref<Number> unsignedIntegerObject(std::uint64_t value) {
     if (value <= static_cast<std::uint64_t>(INT64_MAX))
@@ -92,9 +108,11 @@ PropertyListReadResult readPropertyList(std::span<const std::uint8_t> bytes) {
     return {plist::readText(bytes), PropertyListFormat::openStep};
 }
 
-std::vector<std::uint8_t> writePropertyList(const ObjectRef& root, PropertyListFormat format) {
+std::vector<std::uint8_t> writePropertyList(const ObjectRef& root, PropertyListFormat format,
+                                            std::size_t sizeHint) {
     if (!root) plist::unwritable("there is no root object");
     std::vector<std::uint8_t> out;
+    out.reserve(sizeHint);
     switch (format) {
         case PropertyListFormat::xml:
             plist::writeXml(root, out);

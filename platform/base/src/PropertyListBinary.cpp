@@ -159,9 +159,11 @@ private:
                 return String::make(std::move(text));
             }
             case 0xA:
-                return array(count(info, offset), offset, expanded);
-            case 0xD:
-                return dictionary(count(info, offset), offset, expanded);
+            case 0xD: {
+                std::uint64_t elements = count(info, offset);
+                return (marker >> 4) == 0xA ? array(elements, offset, expanded)
+                                            : dictionary(elements, offset, expanded);
+            }
             default:
                 invalid("unsupported object type");
         }

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <limits>
 #include <optional>
+#include <unordered_map>
 
 #include "PropertyListCodec.h"
 #include "Unicode.h"
@@ -365,7 +366,7 @@ private:
             }
             case Element::key:
             case Element::string:
-                return String::make(std::move(text_));
+                return string();
             case Element::integer:
                 return parseInteger(text_);
             case Element::real:
@@ -388,7 +389,19 @@ private:
         return nullptr;
     }
 
+    // Keys, and short strings, repeat: each distinct one is made once.
+    Ref<String> string() {
+        constexpr std::size_t longest = 32;
+        if (text_.size() > longest) return String::make(std::move(text_));
+        auto found = strings_.find(text_);
+        if (found != strings_.end()) return found->second;
+        auto made = String::make(text_);
+        strings_.emplace(made->text(), made);
+        return made;
+    }
+
     XML_Parser parser_;
+    std::unordered_map<std::string_view, Ref<String>> strings_;
     std::vector<Frame> stack_;
     std::string text_;
     std::size_t containers_ = 0;
