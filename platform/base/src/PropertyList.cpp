@@ -1,13 +1,11 @@
 #include "base/PropertyList.h"
 
 #include <algorithm>
-#include <array>
 #include <cctype>
 #include <cstring>
 
 #include "PropertyListCodec.h"
 #include "Unicode.h"
-#include "base/String.h"
 
 namespace base {
 
@@ -43,34 +41,8 @@ NumberForm numberForm(const Number& number) noexcept {
     return NumberForm::signedInteger;
 }
 
-// Readers hand out one shared object for each boolean and each small
-// integer: they are immutable, and large lists hold many of them.
-Ref<Number> booleanObject(bool value) {
-    static const Ref<Number> yes = Number::initWithBool(true), no = Number::initWithBool(false);
-    return value ? yes : no;
-}
-
-Ref<Number> integerObject(std::int64_t value) {
-    static const auto small = [] {
-        std::array<Ref<Number>, 256> numbers;
-        for (std::size_t i = 0; i < numbers.size(); ++i)
-            numbers[i] = Number::initWithInteger(static_cast<std::int64_t>(i));
-        return numbers;
-    }();
-    if (value >= 0 && value < 256) return small[static_cast<std::size_t>(value)];
-    return Number::initWithInteger(value);
-}
-
-Ref<Number> unsignedIntegerObject(std::uint64_t value) {
-    if (value <= static_cast<std::uint64_t>(INT64_MAX))
-        return Number::initWithInteger(static_cast<std::int64_t>(value));
-    return Number::initWithUnsignedLongLong(value);
-}
-
-const std::string& writableText(const Object& string) {
-    const std::string& text = static_cast<const String&>(string).text();
+void checkWritable(std::string_view text) {
     if (!unicode::isValidUtf8(text)) unwritable("a string is not valid UTF-8");
-    return text;
 }
 
 namespace {
@@ -100,30 +72,40 @@ bool looksLikeXml(std::span<const std::uint8_t> bytes) {
 }  // namespace
 }  // namespace plist
 
-PropertyListReadResult readPropertyList(std::span<const std::uint8_t> bytes) {
+PropertyListSink::~PropertyListSink() = default;
+
+PropertyListFormat readPropertyList(std::span<const std::uint8_t> bytes, PropertyListSink& sink) {
     if (plist::startsWith(bytes, "bplist")) {
-        return {plist::readBinary(bytes), PropertyListFormat::binary};
+        plist::readBinary(bytes, sink);
+        return PropertyListFormat::binary;
     }
-    if (plist::looksLikeXml(bytes)) return {plist::readXml(bytes), PropertyListFormat::xml};
-    return {plist::readText(bytes), PropertyListFormat::openStep};
+    if (plist::looksLikeXml(bytes)) {
+        plist::readXml(bytes, sink);
+        return PropertyListFormat::xml;
+    }
+    plist::readText(bytes, sink);
+    return PropertyListFormat::openStep;
+}
+
+std::unique_ptr<PropertyListWriter> makePropertyListWriter(PropertyListFormat format,
+                                                           std::size_t sizeHint) {
+    switch (format) {
+        case PropertyListFormat::xml:
+            return plist::makeXmlWriter(sizeHint);
+        case PropertyListFormat::binary:
+            return plist::makeBinaryWriter(sizeHint);
+        case PropertyListFormat::openStep:
+            break;
+    }
+    plist::unwritable("the old text format can be read but not written");
 }
 
 std::vector<std::uint8_t> writePropertyList(const ObjectRef& root, PropertyListFormat format,
                                             std::size_t sizeHint) {
     if (!root) plist::unwritable("there is no root object");
-    std::vector<std::uint8_t> out;
-    out.reserve(sizeHint);
-    switch (format) {
-        case PropertyListFormat::xml:
-            plist::writeXml(root, out);
-            break;
-        case PropertyListFormat::binary:
-            plist::writeBinary(root, out);
-            break;
-        case PropertyListFormat::openStep:
-            plist::unwritable("the old text format can be read but not written");
-    }
-    return out;
+    auto writer = makePropertyListWriter(format, sizeHint);
+    reportPropertyList(root, *writer);
+    return writer->finish();
 }
 
 std::string_view propertyListFormatName(PropertyListFormat format) noexcept {

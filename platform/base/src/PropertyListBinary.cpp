@@ -3,13 +3,12 @@
 // offset and reference widths, the object count, the root object and the
 // position of the offset table. Containers refer to objects by index.
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
-#include <unordered_map>
 
 #include "PropertyListCodec.h"
 #include "Unicode.h"
-#include "base/Objects.h"
 
 namespace base::plist {
 
@@ -37,11 +36,13 @@ bool fitsInWidth(std::uint64_t value, std::uint64_t width) noexcept {
 
 // Reading
 
+// Walks the object graph from the root, reporting each object where it is
+// referred to: an object referred to twice is reported twice.
 class BinaryReader {
 public:
-    explicit BinaryReader(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
+    BinaryReader(std::span<const std::uint8_t> bytes, PropertyListSink& sink) : bytes_(bytes), sink_(sink) {}
 
-    ObjectRef read() {
+    void read() {
         if (bytes_.size() < header.size() + trailerSize + 2) invalid("the file is too short");
         if (std::memcmp(bytes_.data(), header.data(), header.size()) != 0)
             invalid("unsupported binary format version");
@@ -67,18 +68,14 @@ public:
         if (!fitsInWidth(objectCount_ - 1, offsetWidth_))
             invalid("the offset width is too small for the object count");
 
-        objects_.resize(objectCount_);
-        state_.resize(objectCount_, State::unread);
-        expandedCount_.resize(objectCount_, 0);
-        // A graph may share objects, but not so often that walking it as a
-        // tree would visit far more values than the file could spell out.
-        expandedLimit_ = 4 * static_cast<std::uint64_t>(bytes_.size()) + 1024;
-        return object(rootIndex);
+        reading_.resize(objectCount_, false);
+        // Objects may be shared, but not so often that walking the graph as
+        // a tree would visit far more values than the file could spell out.
+        visitsLeft_ = 4 * static_cast<std::uint64_t>(bytes_.size()) + 1024;
+        object(rootIndex);
     }
 
 private:
-    enum class State : std::uint8_t { unread, reading, read };
-
     std::uint64_t offsetOf(std::uint64_t index) const {
         std::uint64_t offset =
             readBigEndian(bytes_.data() + tableOffset_ + index * offsetWidth_, offsetWidth_);
@@ -105,82 +102,90 @@ private:
         return value;
     }
 
-    ObjectRef object(std::uint64_t index) {
-        if (state_[index] == State::read) return objects_[index];
-        if (state_[index] == State::reading) invalid("object references form a cycle");
-        state_[index] = State::reading;
-        std::uint64_t expanded = 1;
-        ObjectRef result = parse(offsetOf(index), expanded);
-        state_[index] = State::read;
-        expandedCount_[index] = expanded;
-        objects_[index] = result;
-        return result;
-    }
-
-    ObjectRef parse(std::uint64_t offset, std::uint64_t& expanded) {
+    void object(std::uint64_t index, bool asKey = false) {
+        if (visitsLeft_-- == 0)
+            invalid("objects are shared so often that the list would expand beyond its size");
+        if (reading_[index]) invalid("object references form a cycle");
+        std::uint64_t offset = offsetOf(index);
         std::uint8_t marker = *take(offset, 1);
         std::uint8_t info = marker & 0xF;
         ++offset;
-        switch (marker >> 4) {
+        std::uint8_t type = marker >> 4;
+        if (asKey && type != 0x5 && type != 0x6) invalid("a dictionary key is not a string");
+        switch (type) {
             case 0x0:
-                if (info == 0x8 || info == 0x9) return booleanObject(info == 0x9);
+                if (info == 0x8 || info == 0x9) return sink_.boolean(info == 0x9);
                 invalid("unsupported object type");
             case 0x1:
                 return integer(info, offset);
             case 0x2:
             case 0x3: {
                 if (info != 2 && info != 3) invalid("a real or date has an unsupported size");
-                if ((marker >> 4) == 0x3 && info != 3) invalid("a date has an unsupported size");
+                if (type == 0x3 && info != 3) invalid("a date has an unsupported size");
                 const std::uint8_t* p = take(offset, std::uint64_t{1} << info);
                 double value = info == 2
                                    ? std::bit_cast<float>(static_cast<std::uint32_t>(readBigEndian(p, 4)))
                                    : std::bit_cast<double>(readBigEndian(p, 8));
-                if ((marker >> 4) == 0x3) return Date::withTimeIntervalSinceReferenceDate(value);
-                return Number::initWithDouble(value);
+                return type == 0x3 ? sink_.date(value) : sink_.real(value);
             }
             case 0x4: {
                 std::uint64_t length = count(info, offset);
-                const std::uint8_t* p = take(offset, length);
-                return Data::make(std::span<const std::uint8_t>(p, length));
+                return sink_.data(std::span<const std::uint8_t>(take(offset, length), length));
             }
             case 0x5: {
                 std::uint64_t length = count(info, offset);
                 std::string_view text(reinterpret_cast<const char*>(take(offset, length)), length);
                 if (!unicode::isAscii(text)) invalid("an ASCII string holds a non-ASCII byte");
-                return String::make(std::string(text));
+                return asKey ? sink_.key(text) : sink_.string(text);
             }
             case 0x6: {
                 std::uint64_t units = count(info, offset);
                 if (units > tableOffset_ / 2) invalid("an object runs past the object area");
                 const std::uint8_t* p = take(offset, units * 2);
-                std::string text;
-                if (!unicode::appendUtf16BigEndianAsUtf8(text, p, units))
+                text_.clear();
+                if (!unicode::appendUtf16BigEndianAsUtf8(text_, p, units))
                     invalid("a string is not valid UTF-16");
-                return String::make(std::move(text));
+                return asKey ? sink_.key(text_) : sink_.string(text_);
             }
             case 0xA:
             case 0xD: {
                 std::uint64_t elements = count(info, offset);
-                return (marker >> 4) == 0xA ? array(elements, offset, expanded)
-                                            : dictionary(elements, offset, expanded);
+                DepthGuard guard(depth_, false);
+                reading_[index] = true;
+                if (type == 0xA) {
+                    const std::uint8_t* refs = references(elements, offset);
+                    sink_.beginArray();
+                    for (std::uint64_t i = 0; i < elements; ++i) object(reference(refs, i));
+                } else {
+                    if (elements > tableOffset_ / 2) invalid("an object runs past the object area");
+                    const std::uint8_t* keys = references(elements * 2, offset);
+                    const std::uint8_t* values = keys + elements * referenceWidth_;
+                    sink_.beginDictionary();
+                    for (std::uint64_t i = 0; i < elements; ++i) {
+                        object(reference(keys, i), true);
+                        object(reference(values, i));
+                    }
+                }
+                reading_[index] = false;
+                return sink_.endContainer();
             }
             default:
                 invalid("unsupported object type");
         }
     }
 
-    ObjectRef integer(std::uint8_t info, std::uint64_t offset) const {
+    void integer(std::uint8_t info, std::uint64_t offset) {
         if (info > 4) invalid("an integer has an unsupported size");
         std::uint64_t width = std::uint64_t{1} << info;
         const std::uint8_t* p = take(offset, width);
-        if (info < 3) return integerObject(static_cast<std::int64_t>(readBigEndian(p, width)));
-        if (info == 3) return integerObject(static_cast<std::int64_t>(readBigEndian(p, 8)));
+        // One, two and four bytes are unsigned; eight bytes are signed.
+        if (info < 3) return sink_.integer(static_cast<std::int64_t>(readBigEndian(p, width)));
+        if (info == 3) return sink_.integer(static_cast<std::int64_t>(readBigEndian(p, 8)));
         // Sixteen bytes: a signed 128-bit integer. Kept when it fits in 64
         // bits, signed or unsigned.
         std::uint64_t high = readBigEndian(p, 8), low = readBigEndian(p + 8, 8);
-        if (high == 0) return unsignedIntegerObject(low);
-        if (high == ~std::uint64_t{0} && (low >> 63))
-            return integerObject(static_cast<std::int64_t>(low));
+        if (high == 0) return reportInteger(sink_, low, false);
+        if (high == ~std::uint64_t{0} && (low >> 63)) return sink_.integer(static_cast<std::int64_t>(low));
         invalid("an integer does not fit in 64 bits");
     }
 
@@ -190,120 +195,151 @@ private:
         return take(offset, count * referenceWidth_);
     }
 
-    ObjectRef child(const std::uint8_t* reference, std::uint64_t& expanded) {
-        std::uint64_t index = readBigEndian(reference, referenceWidth_);
+    std::uint64_t reference(const std::uint8_t* references, std::uint64_t i) const {
+        std::uint64_t index = readBigEndian(references + i * referenceWidth_, referenceWidth_);
         if (index >= objectCount_) invalid("a reference points outside the object table");
-        ObjectRef result = object(index);
-        expanded += expandedCount_[index];
-        if (expanded > expandedLimit_) invalid("objects are shared so often that the list would expand beyond its size");
-        return result;
-    }
-
-    ObjectRef array(std::uint64_t count, std::uint64_t offset, std::uint64_t& expanded) {
-        DepthGuard guard(depth_, false);
-        const std::uint8_t* refs = references(count, offset);
-        std::vector<ObjectRef> elements;
-        elements.reserve(count);
-        for (std::uint64_t i = 0; i < count; ++i)
-            elements.push_back(child(refs + i * referenceWidth_, expanded));
-        return Array::make(std::move(elements));
-    }
-
-    ObjectRef dictionary(std::uint64_t count, std::uint64_t offset, std::uint64_t& expanded) {
-        DepthGuard guard(depth_, false);
-        if (count > tableOffset_ / 2) invalid("an object runs past the object area");
-        const std::uint8_t* keys = references(count * 2, offset);
-        const std::uint8_t* values = keys + count * referenceWidth_;
-        Dictionary::Builder builder(count);
-        for (std::uint64_t i = 0; i < count; ++i) {
-            ObjectRef key = child(keys + i * referenceWidth_, expanded);
-            if (key->kind() != Kind::string) invalid("a dictionary key is not a string");
-            builder.set(std::move(key), child(values + i * referenceWidth_, expanded));
-        }
-        return builder.build();
+        return index;
     }
 
     std::span<const std::uint8_t> bytes_;
+    PropertyListSink& sink_;
     std::uint64_t offsetWidth_ = 0, referenceWidth_ = 0, objectCount_ = 0, tableOffset_ = 0;
-    std::vector<ObjectRef> objects_;
-    std::vector<State> state_;
-    std::vector<std::uint64_t> expandedCount_;
-    std::uint64_t expandedLimit_ = 0;
+    std::vector<bool> reading_;  // containers being read: meeting one again is a cycle
+    std::uint64_t visitsLeft_ = 0;
     std::size_t depth_ = 0;
+    std::string text_;
 };
 
 // Writing
 
-class BinaryWriter {
+// Objects are written as they complete, children before their container,
+// so the root comes last. Equal scalars (strings, numbers, dates, data) are
+// written once and shared. Containers are written at the end, when the
+// object count, and with it the width of a reference, is known.
+class BinaryWriter final : public PropertyListWriter {
 public:
-    explicit BinaryWriter(std::vector<std::uint8_t>& out) : out_(out) {}
+    explicit BinaryWriter(std::size_t sizeHint) {
+        out_.reserve(std::max(sizeHint, header.size()));
+        for (char c : header) put(static_cast<std::uint8_t>(c));
+    }
 
-    void write(const ObjectRef& root) {
-        flatten(*root);
-        referenceWidth_ = widthFor(objects_.size() - 1);
-        out_.insert(out_.end(), header.begin(), header.end());
-        std::vector<std::uint64_t> offsets;
-        offsets.reserve(objects_.size());
-        for (const auto& entry : objects_) {
-            offsets.push_back(out_.size());
-            writeObject(entry);
+    void beginDictionary() override { open(true); }
+    void beginArray() override { open(false); }
+
+    void endContainer() override {
+        const Open& container = open_.back();
+        std::size_t first = container.firstChild;
+        Container written{static_cast<std::uint64_t>(offsets_.size()), containerReferences_.size(),
+                          children_.size() - first, container.dictionary};
+        // A dictionary lists its keys, then its values.
+        if (container.dictionary) {
+            for (std::size_t i = first; i < children_.size(); i += 2) containerReferences_.push_back(children_[i]);
+            for (std::size_t i = first + 1; i < children_.size(); i += 2) containerReferences_.push_back(children_[i]);
+        } else {
+            containerReferences_.insert(containerReferences_.end(), children_.begin() + static_cast<std::ptrdiff_t>(first),
+                                        children_.end());
+        }
+        children_.resize(first);
+        open_.pop_back();
+        --depth_;
+        containers_.push_back(written);
+        offsets_.push_back(0);  // known when the containers are written
+        addChild(written.index);
+    }
+
+    void key(std::string_view text) override { string(text); }
+
+    void string(std::string_view text) override {
+        std::size_t start = out_.size();
+        if (unicode::isAscii(text)) {
+            putMarker(0x5, text.size());
+            out_.insert(out_.end(), text.begin(), text.end());
+        } else {
+            checkWritable(text);
+            utf16_.clear();
+            std::size_t units = unicode::appendUtf8AsUtf16BigEndian(utf16_, text);
+            putMarker(0x6, units);
+            out_.insert(out_.end(), utf16_.begin(), utf16_.end());
+        }
+        finishScalar(start);
+    }
+
+    void boolean(bool value) override {
+        std::size_t start = out_.size();
+        put(value ? 0x09 : 0x08);
+        finishScalar(start);
+    }
+
+    void integer(std::int64_t value) override {
+        std::size_t start = out_.size();
+        if (value >= 0 && value <= 0xFFFFFFFF) {
+            putInteger(static_cast<std::uint64_t>(value));
+        } else {
+            put(0x13);
+            putBigEndian(static_cast<std::uint64_t>(value), 8);
+        }
+        finishScalar(start);
+    }
+
+    void unsignedInteger(std::uint64_t value) override {
+        if (value <= static_cast<std::uint64_t>(INT64_MAX)) return integer(static_cast<std::int64_t>(value));
+        // Above the signed maximum: a 128-bit integer with a zero high half.
+        std::size_t start = out_.size();
+        put(0x14);
+        putBigEndian(0, 8);
+        putBigEndian(value, 8);
+        finishScalar(start);
+    }
+
+    void real(double value) override { eightBytes(0x23, std::bit_cast<std::uint64_t>(value)); }
+    void date(double seconds) override { eightBytes(0x33, std::bit_cast<std::uint64_t>(seconds)); }
+
+    void data(std::span<const std::uint8_t> bytes) override {
+        std::size_t start = out_.size();
+        putMarker(0x4, bytes.size());
+        out_.insert(out_.end(), bytes.begin(), bytes.end());
+        finishScalar(start);
+    }
+
+    std::vector<std::uint8_t> finish() override {
+        std::uint64_t count = offsets_.size();
+        std::uint8_t referenceWidth = widthFor(count - 1);
+        for (const Container& container : containers_) {
+            offsets_[container.index] = out_.size();
+            putMarker(container.dictionary ? 0xD : 0xA, container.dictionary ? container.count / 2 : container.count);
+            for (std::size_t i = 0; i < container.count; ++i)
+                putBigEndian(containerReferences_[container.firstReference + i], referenceWidth);
         }
         std::uint64_t tableOffset = out_.size();
-        std::uint8_t offsetWidth = widthFor(offsets.back());
-        for (std::uint64_t offset : offsets) putBigEndian(offset, offsetWidth);
-        std::uint8_t trailer[trailerSize] = {};
-        trailer[6] = offsetWidth;
-        trailer[7] = referenceWidth_;
+        std::uint8_t offsetWidth = widthFor(tableOffset);
+        for (std::uint64_t offset : offsets_) putBigEndian(offset, offsetWidth);
+        std::uint8_t trailer[8] = {0, 0, 0, 0, 0, 0, offsetWidth, referenceWidth};
         out_.insert(out_.end(), trailer, trailer + 8);
-        putBigEndian(objects_.size(), 8);
-        putBigEndian(0, 8);  // the root is the first object
+        putBigEndian(count, 8);
+        putBigEndian(count - 1, 8);  // the root is the last object
         putBigEndian(tableOffset, 8);
+        return std::move(out_);
     }
 
 private:
-    struct Entry {
-        const Object* object;
-        std::size_t firstReference;  // containers: where their references start in references_
+    struct Open {
+        bool dictionary;
+        std::size_t firstChild;
+    };
+    struct Container {
+        std::uint64_t index;
+        std::size_t firstReference, count;
+        bool dictionary;
     };
 
-    // Gives every distinct object an index, the root first, then each
-    // container's children (a dictionary's keys, then its values). Equal
-    // strings share one object; other objects are shared when they are the
-    // same object.
-    std::uint64_t flatten(const Object& object) {
-        if (object.kind() == Kind::string) {
-            auto [it, added] = strings_.try_emplace(std::string_view(writableText(object)), objects_.size());
-            if (!added) return it->second;
-        } else if (object.kind() == Kind::array || object.kind() == Kind::dictionary) {
-            auto [it, added] = shared_.try_emplace(&object, objects_.size());
-            if (!added) return it->second;
-        }
-        std::uint64_t index = objects_.size();
-        objects_.push_back({&object, references_.size()});
-        if (object.kind() == Kind::array) {
-            DepthGuard guard(depth_, true);
-            const auto& array = static_cast<const Array&>(object);
-            std::size_t first = references_.size();
-            references_.resize(first + array.count());
-            for (std::size_t i = 0; i < array.count(); ++i)
-                references_[first + i] = flatten(*array.at(i));
-        } else if (object.kind() == Kind::dictionary) {
-            DepthGuard guard(depth_, true);
-            const auto& dictionary = static_cast<const Dictionary&>(object);
-            std::size_t first = references_.size(), count = dictionary.count();
-            references_.resize(first + 2 * count);
-            for (std::size_t i = 0; i < count; ++i) {
-                const ObjectRef& key = dictionary.entries()[i].first;
-                if (key->kind() != Kind::string) unwritable("a dictionary key is not a string");
-                references_[first + i] = flatten(*key);
-            }
-            for (std::size_t i = 0; i < count; ++i)
-                references_[first + count + i] = flatten(*dictionary.entries()[i].second);
-        } else if (object.kind() != Kind::number && object.kind() != Kind::date &&
-                   object.kind() != Kind::data && object.kind() != Kind::string) {
-            unwritable("a " + object.className() + " object has no property-list form");
-        }
-        return index;
+    void open(bool dictionary) {
+        enterLevel(depth_, true);
+        open_.push_back({dictionary, children_.size()});
+    }
+
+    void addChild(std::uint64_t index) {
+        if (index > UINT32_MAX) unwritable("the list holds too many objects");
+        if (!open_.empty()) children_.push_back(static_cast<std::uint32_t>(index));
     }
 
     void put(std::uint8_t byte) { out_.push_back(byte); }
@@ -325,87 +361,73 @@ private:
         putBigEndian(value, std::size_t{1} << info);
     }
 
-    void writeObject(const Entry& entry) {
-        const Object& object = *entry.object;
-        switch (object.kind()) {
-            case Kind::string: {
-                const std::string& text = static_cast<const String&>(object).text();
-                if (unicode::isAscii(text)) {
-                    putMarker(0x5, text.size());
-                    out_.insert(out_.end(), text.begin(), text.end());
-                } else {
-                    std::string utf16;
-                    std::size_t units = unicode::appendUtf8AsUtf16BigEndian(utf16, text);
-                    putMarker(0x6, units);
-                    out_.insert(out_.end(), utf16.begin(), utf16.end());
-                }
-                return;
+    void eightBytes(std::uint8_t marker, std::uint64_t bits) {
+        std::size_t start = out_.size();
+        put(marker);
+        putBigEndian(bits, 8);
+        finishScalar(start);
+    }
+
+    // The scalar just written at `start`: kept as a new object, or dropped
+    // in favour of an equal one written before.
+    void finishScalar(std::size_t start) {
+        std::string_view bytes(reinterpret_cast<const char*>(out_.data() + start), out_.size() - start);
+        std::uint64_t hash = std::hash<std::string_view>{}(bytes);
+        if (2 * (scalars_ + 1) > slots_.size()) grow();
+        std::size_t mask = slots_.size() - 1;
+        for (std::size_t slot = hash & mask;; slot = (slot + 1) & mask) {
+            Slot& entry = slots_[slot];
+            if (entry.length == 0) {
+                entry = {start, static_cast<std::uint32_t>(hash), static_cast<std::uint32_t>(bytes.size()),
+                         static_cast<std::uint32_t>(offsets_.size())};
+                ++scalars_;
+                offsets_.push_back(start);
+                return addChild(entry.index);
             }
-            case Kind::number:
-                return writeNumber(static_cast<const Number&>(object));
-            case Kind::date:
-                put(0x33);
-                return putBigEndian(std::bit_cast<std::uint64_t>(
-                                        static_cast<const Date&>(object).timeIntervalSinceReferenceDate()),
-                                    8);
-            case Kind::data: {
-                const auto& bytes = static_cast<const Data&>(object).bytes();
-                putMarker(0x4, bytes.size());
-                out_.insert(out_.end(), bytes.begin(), bytes.end());
-                return;
+            if (entry.hash == static_cast<std::uint32_t>(hash) && entry.length == bytes.size() &&
+                std::memcmp(out_.data() + entry.offset, bytes.data(), bytes.size()) == 0) {
+                out_.resize(start);
+                return addChild(entry.index);
             }
-            case Kind::array:
-                putMarker(0xA, static_cast<const Array&>(object).count());
-                return putReferences(entry.firstReference, static_cast<const Array&>(object).count());
-            case Kind::dictionary:
-                putMarker(0xD, static_cast<const Dictionary&>(object).count());
-                return putReferences(entry.firstReference,
-                                     2 * static_cast<const Dictionary&>(object).count());
-            default:
-                return;
         }
     }
 
-    void writeNumber(const Number& number) {
-        switch (numberForm(number)) {
-            case NumberForm::boolean:
-                return put(number.boolValue() ? 0x09 : 0x08);
-            case NumberForm::signedInteger: {
-                std::int64_t value = number.integerValue();
-                if (value >= 0 && value <= 0xFFFFFFFF) return putInteger(static_cast<std::uint64_t>(value));
-                put(0x13);
-                return putBigEndian(static_cast<std::uint64_t>(value), 8);
-            }
-            case NumberForm::unsignedInteger:
-                // Above the signed maximum: a 128-bit integer with a zero high half.
-                put(0x14);
-                putBigEndian(0, 8);
-                return putBigEndian(number.unsignedIntegerValue(), 8);
-            case NumberForm::real:
-                put(0x23);
-                return putBigEndian(std::bit_cast<std::uint64_t>(number.doubleValue()), 8);
+    void grow() {
+        std::vector<Slot> old = std::move(slots_);
+        slots_.assign(std::max<std::size_t>(1024, old.size() * 2), Slot{});
+        std::size_t mask = slots_.size() - 1;
+        for (const Slot& entry : old) {
+            if (entry.length == 0) continue;
+            std::size_t slot = entry.hash & mask;
+            while (slots_[slot].length != 0) slot = (slot + 1) & mask;
+            slots_[slot] = entry;
         }
     }
 
-    void putReferences(std::size_t first, std::size_t count) {
-        for (std::size_t i = 0; i < count; ++i) putBigEndian(references_[first + i], referenceWidth_);
-    }
+    // A scalar written so far; `length` is never 0 for a written one.
+    struct Slot {
+        std::uint64_t offset = 0;
+        std::uint32_t hash = 0, length = 0, index = 0;
+    };
 
-    std::vector<std::uint8_t>& out_;
-    std::vector<Entry> objects_;
-    std::vector<std::uint64_t> references_;
-    std::unordered_map<std::string_view, std::uint64_t> strings_;
-    std::unordered_map<const Object*, std::uint64_t> shared_;
-    std::uint8_t referenceWidth_ = 1;
+    std::vector<std::uint8_t> out_;
+    std::vector<std::uint64_t> offsets_;       // by object index; containers' filled in at the end
+    std::vector<Open> open_;
+    std::vector<std::uint32_t> children_;      // object indexes of the open containers' children
+    std::vector<Container> containers_;
+    std::vector<std::uint32_t> containerReferences_;
+    std::vector<Slot> slots_;
+    std::size_t scalars_ = 0;
+    std::string utf16_;
     std::size_t depth_ = 0;
 };
 
 }  // namespace
 
-ObjectRef readBinary(std::span<const std::uint8_t> bytes) { return BinaryReader(bytes).read(); }
+void readBinary(std::span<const std::uint8_t> bytes, PropertyListSink& sink) { BinaryReader(bytes, sink).read(); }
 
-void writeBinary(const ObjectRef& root, std::vector<std::uint8_t>& out) {
-    BinaryWriter(out).write(root);
+std::unique_ptr<PropertyListWriter> makeBinaryWriter(std::size_t sizeHint) {
+    return std::make_unique<BinaryWriter>(sizeHint);
 }
 
 }  // namespace base::plist

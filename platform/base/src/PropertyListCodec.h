@@ -1,8 +1,10 @@
 #pragma once
 // The format-specific readers and writers behind base/PropertyList.h, and
-// what they share. Each reader takes the whole input and returns its root.
+// what they share. Each reader takes the whole input and reports its root
+// value to a sink; each writer is a sink.
 
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -10,18 +12,19 @@
 
 #include "base/Number.h"
 #include "base/PropertyList.h"
+#include "base/PropertyListStream.h"
 
 namespace base::plist {
 
 [[noreturn]] void invalid(std::string_view detail);
 [[noreturn]] void unwritable(std::string_view detail);
 
-ObjectRef readXml(std::span<const std::uint8_t> bytes);
-ObjectRef readBinary(std::span<const std::uint8_t> bytes);
-ObjectRef readText(std::span<const std::uint8_t> bytes);
+void readXml(std::span<const std::uint8_t> bytes, PropertyListSink& sink);
+void readBinary(std::span<const std::uint8_t> bytes, PropertyListSink& sink);
+void readText(std::span<const std::uint8_t> bytes, PropertyListSink& sink);
 
-void writeXml(const ObjectRef& root, std::vector<std::uint8_t>& out);
-void writeBinary(const ObjectRef& root, std::vector<std::uint8_t>& out);
+std::unique_ptr<PropertyListWriter> makeXmlWriter(std::size_t sizeHint);
+std::unique_ptr<PropertyListWriter> makeBinaryWriter(std::size_t sizeHint);
 
 // How a number object is stored in a property list: booleans by their type
 // code ("c", "C", "B"), reals by "f" and "d" (or floating-point storage for
@@ -29,10 +32,16 @@ void writeBinary(const ObjectRef& root, std::vector<std::uint8_t>& out);
 enum class NumberForm { boolean, signedInteger, unsignedInteger, real };
 NumberForm numberForm(const Number& number) noexcept;
 
-// The objects readers make for booleans and integers.
-Ref<Number> booleanObject(bool value);
-Ref<Number> integerObject(std::int64_t value);
-Ref<Number> unsignedIntegerObject(std::uint64_t value);
+// Reports an integer read from a file: unsigned above the signed maximum.
+inline void reportInteger(PropertyListSink& sink, std::uint64_t magnitude, bool negative) {
+    if (negative) {
+        sink.integer(static_cast<std::int64_t>(0 - magnitude));
+    } else if (magnitude > static_cast<std::uint64_t>(INT64_MAX)) {
+        sink.unsignedInteger(magnitude);
+    } else {
+        sink.integer(static_cast<std::int64_t>(magnitude));
+    }
+}
 
 // Counts one more level of nesting; fails past the limit.
 void enterLevel(std::size_t& depth, bool writing);
@@ -49,7 +58,7 @@ private:
     std::size_t& depth_;
 };
 
-// A string object's text, checked to be valid UTF-8 for writing.
-const std::string& writableText(const Object& string);
+// Fails unless `text` is valid UTF-8, as writers need it.
+void checkWritable(std::string_view text);
 
 }  // namespace base::plist

@@ -7,7 +7,6 @@
 
 #include "PropertyListCodec.h"
 #include "Unicode.h"
-#include "base/Objects.h"
 
 namespace base::plist {
 
@@ -27,19 +26,18 @@ int hexValue(char c) {
 
 class TextReader {
 public:
-    explicit TextReader(std::span<const std::uint8_t> bytes)
-        : begin_(reinterpret_cast<const char*>(bytes.data())), p_(begin_), end_(begin_ + bytes.size()) {}
+    TextReader(std::span<const std::uint8_t> bytes, PropertyListSink& sink)
+        : sink_(sink), begin_(reinterpret_cast<const char*>(bytes.data())), p_(begin_), end_(begin_ + bytes.size()) {}
 
-    ObjectRef read() {
+    void read() {
         if (!unicode::isValidUtf8(std::string_view(p_, static_cast<std::size_t>(end_ - p_))))
             invalid("the text is not valid UTF-8");
         if (end_ - p_ >= 3 && std::string_view(p_, 3) == "\xEF\xBB\xBF") p_ += 3;
         skipSpace();
         if (p_ == end_) invalid("the document holds no value");
-        ObjectRef root = value();
+        value();
         skipSpace();
         if (p_ != end_) fail("text after the root value");
-        return root;
     }
 
 private:
@@ -72,7 +70,7 @@ private:
         ++p_;
     }
 
-    ObjectRef value() {
+    void value() {
         if (p_ == end_) fail("a missing value");
         switch (*p_) {
             case '{':
@@ -81,45 +79,47 @@ private:
                 return array();
             case '<':
                 return data();
-            case '"':
-            case '\'':
-                return quoted();
             default:
-                if (isUnquotedCharacter(*p_)) return unquoted();
-                fail("an unexpected character");
+                return sink_.string(string());
         }
     }
 
-    ObjectRef dictionary() {
+    // A quoted or unquoted string.
+    std::string string() {
+        if (*p_ == '"' || *p_ == '\'') return quoted();
+        if (isUnquotedCharacter(*p_)) return unquoted();
+        fail("an unexpected character");
+    }
+
+    void dictionary() {
         DepthGuard guard(depth_, false);
         ++p_;
-        Dictionary::Builder builder;
+        sink_.beginDictionary();
         for (;;) {
             skipSpace();
             if (p_ == end_) fail("an unterminated dictionary");
             if (*p_ == '}') break;
             if (*p_ != '"' && *p_ != '\'' && !isUnquotedCharacter(*p_))
                 fail("a dictionary key that is not a string");
-            ObjectRef key = value();
+            sink_.key(string());
             expect('=', "a missing \"=\" after a dictionary key");
             skipSpace();
-            ObjectRef element = value();
+            value();
             expect(';', "a missing \";\" after a dictionary value");
-            builder.set(std::move(key), std::move(element));
         }
         ++p_;
-        return builder.build();
+        sink_.endContainer();
     }
 
-    ObjectRef array() {
+    void array() {
         DepthGuard guard(depth_, false);
         ++p_;
-        std::vector<ObjectRef> elements;
+        sink_.beginArray();
         for (;;) {
             skipSpace();
             if (p_ == end_) fail("an unterminated array");
             if (*p_ == ')') break;
-            elements.push_back(value());
+            value();
             skipSpace();
             if (p_ != end_ && *p_ == ',') {
                 ++p_;
@@ -128,10 +128,10 @@ private:
             }
         }
         ++p_;
-        return Array::make(std::move(elements));
+        sink_.endContainer();
     }
 
-    ObjectRef data() {
+    void data() {
         ++p_;
         std::vector<std::uint8_t> bytes;
         int high = -1;
@@ -150,13 +150,13 @@ private:
         if (p_ == end_) fail("unterminated data");
         if (high >= 0) fail("data with an odd number of hex digits");
         ++p_;
-        return Data::make(std::move(bytes));
+        sink_.data(bytes);
     }
 
-    ObjectRef unquoted() {
+    std::string unquoted() {
         const char* start = p_;
         while (p_ < end_ && isUnquotedCharacter(*p_)) ++p_;
-        return String::make(std::string(start, p_));
+        return std::string(start, p_);
     }
 
     // Reads up to `limit` digits of `base` after the escape character.
@@ -170,7 +170,7 @@ private:
         return value;
     }
 
-    ObjectRef quoted() {
+    std::string quoted() {
         char quote = *p_++;
         std::string text;
         for (;;) {
@@ -218,9 +218,10 @@ private:
                     }
             }
         }
-        return String::make(std::move(text));
+        return text;
     }
 
+    PropertyListSink& sink_;
     const char* begin_;
     const char* p_;
     const char* end_;
@@ -229,6 +230,6 @@ private:
 
 }  // namespace
 
-ObjectRef readText(std::span<const std::uint8_t> bytes) { return TextReader(bytes).read(); }
+void readText(std::span<const std::uint8_t> bytes, PropertyListSink& sink) { TextReader(bytes, sink).read(); }
 
 }  // namespace base::plist

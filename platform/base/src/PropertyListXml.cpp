@@ -155,7 +155,7 @@ std::string_view trimmed(std::string_view s) {
     return s;
 }
 
-ObjectRef parseInteger(std::string_view text) {
+void parseInteger(std::string_view text, PropertyListSink& sink) {
     std::string_view s = trimmed(text);
     bool negative = false;
     if (!s.empty() && (s[0] == '-' || s[0] == '+')) {
@@ -174,21 +174,19 @@ ObjectRef parseInteger(std::string_view text) {
     if (error == std::errc::result_out_of_range ||
         (negative && magnitude > static_cast<std::uint64_t>(INT64_MAX) + 1))
         invalid("the integer " + std::string(text) + " is out of range");
-    if (!negative) return unsignedIntegerObject(magnitude);
-    return integerObject(static_cast<std::int64_t>(0 - magnitude));
+    reportInteger(sink, magnitude, negative);
 }
 
-ObjectRef parseReal(std::string_view text) {
+double parseReal(std::string_view text) {
     std::string_view s = trimmed(text);
     std::string lower;
     for (char c : s) lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (lower == "nan" || lower == "+nan" || lower == "-nan")
-        return Number::initWithDouble(std::numeric_limits<double>::quiet_NaN());
+    if (lower == "nan" || lower == "+nan" || lower == "-nan") return std::numeric_limits<double>::quiet_NaN();
     for (std::string_view word : {"inf", "infinity"}) {
         if (lower == word || (!lower.empty() && (lower[0] == '-' || lower[0] == '+') &&
                               lower.substr(1) == word)) {
             double inf = std::numeric_limits<double>::infinity();
-            return Number::initWithDouble(lower[0] == '-' ? -inf : inf);
+            return lower[0] == '-' ? -inf : inf;
         }
     }
     std::string_view digits = s.starts_with('+') ? s.substr(1) : s;
@@ -200,7 +198,7 @@ ObjectRef parseReal(std::string_view text) {
         // Too large or too small for a double: rounds to infinity or zero.
         value = std::strtod(std::string(digits).c_str(), nullptr);
     }
-    return Number::initWithDouble(value);
+    return value;
 }
 
 // Reading
@@ -225,7 +223,7 @@ bool holdsText(Element e) {
 
 class XmlReader {
 public:
-    XmlReader() : parser_(XML_ParserCreate(nullptr)) {
+    explicit XmlReader(PropertyListSink& sink) : sink_(sink), parser_(XML_ParserCreate(nullptr)) {
         if (!parser_) throw std::bad_alloc();
         XML_SetUserData(parser_, this);
         XML_SetElementHandler(parser_, &XmlReader::start, &XmlReader::end);
@@ -238,7 +236,7 @@ public:
     XmlReader(const XmlReader&) = delete;
     XmlReader& operator=(const XmlReader&) = delete;
 
-    ObjectRef read(std::span<const std::uint8_t> bytes) {
+    void read(std::span<const std::uint8_t> bytes) {
         constexpr std::size_t chunk = std::size_t{1} << 30;
         std::size_t offset = 0;
         do {
@@ -249,14 +247,13 @@ public:
             if (status != XML_STATUS_OK) fail();
             offset += length;
         } while (offset < bytes.size());
-        if (!root_) invalid("the document holds no value");
-        return std::move(root_);
+        if (!hasRoot_) invalid("the document holds no value");
     }
 
 private:
     struct Frame {
         Element element;
-        std::vector<ObjectRef> items;  // dictionaries: key, value, key, value...
+        std::size_t children = 0;
     };
 
     [[noreturn]] void fail() {
@@ -266,7 +263,7 @@ private:
     }
 
     // Handlers run inside expat: nothing may unwind through it, so a failure
-    // is kept and the parser stopped.
+    // (the reader's or the sink's) is kept and the parser stopped.
     template <class Body>
     static void guarded(void* data, Body body) {
         auto* self = static_cast<XmlReader*>(data);
@@ -286,7 +283,9 @@ private:
         guarded(data, [](XmlReader& self) { self.endElement(); });
     }
     static void characters(void* data, const XML_Char* text, int length) {
-        guarded(data, [=](XmlReader& self) { self.characterData(std::string_view(text, static_cast<std::size_t>(length))); });
+        guarded(data, [=](XmlReader& self) {
+            self.characterData(std::string_view(text, static_cast<std::size_t>(length)));
+        });
     }
     static void entityDeclaration(void* data, const XML_Char* name, int, const XML_Char*, int,
                                   const XML_Char*, const XML_Char*, const XML_Char*,
@@ -301,17 +300,42 @@ private:
         });
     }
 
+    // Checks where the element may stand before anything of it is reported.
     void startElement(const char* name) {
         auto element = elementNamed(name);
         if (!element) invalid("unknown element <" + std::string(name) + ">");
-        if (!stack_.empty() && holdsText(stack_.back().element))
-            invalid("<" + std::string(name) + "> inside a text element");
-        if (*element == Element::plist && !stack_.empty()) invalid("<plist> inside a value");
-        if (*element == Element::key && (stack_.empty() || stack_.back().element != Element::dict))
+        if (stack_.empty()) {
+            if (hasRoot_) invalid("more than one root value");
+        } else {
+            Frame& parent = stack_.back();
+            switch (parent.element) {
+                case Element::plist:
+                    if (*element == Element::plist) invalid("<plist> inside a value");
+                    if (*element == Element::key) invalid("<key> outside a dictionary");
+                    if (parent.children) invalid("more than one root value");
+                    break;
+                case Element::dict:
+                    if ((*element == Element::key) != (parent.children % 2 == 0))
+                        invalid(*element == Element::key ? "<key> where a value belongs"
+                                                         : "a value without a <key>");
+                    break;
+                case Element::array:
+                    if (*element == Element::key) invalid("<key> outside a dictionary");
+                    break;
+                default:
+                    invalid("<" + std::string(name) + "> inside a text element");
+            }
+            ++parent.children;
+        }
+        if (*element == Element::plist) {
+            hasRoot_ = true;
+        } else if (*element == Element::key && stack_.empty()) {
             invalid("<key> outside a dictionary");
-        bool container = *element == Element::dict || *element == Element::array;
-        if (container) enterLevel(containers_, false);
-        stack_.push_back({*element, {}});
+        } else if (*element == Element::dict || *element == Element::array) {
+            enterLevel(containers_, false);
+            if (*element == Element::dict) sink_.beginDictionary(); else sink_.beginArray();
+        }
+        stack_.push_back({*element});
         text_.clear();
     }
 
@@ -324,110 +348,161 @@ private:
     }
 
     void endElement() {
-        Frame frame = std::move(stack_.back());
+        Frame frame = stack_.back();
         stack_.pop_back();
-        if (frame.element == Element::dict || frame.element == Element::array) --containers_;
-        ObjectRef value = finish(frame);
-        if (!value) return;  // the closing </plist>
-        if (stack_.empty()) {
-            root_ = std::move(value);
-            return;
-        }
-        Frame& parent = stack_.back();
-        switch (parent.element) {
-            case Element::plist:
-                if (!parent.items.empty()) invalid("more than one root value");
-                break;
-            case Element::dict:
-                if ((frame.element == Element::key) != (parent.items.size() % 2 == 0))
-                    invalid(frame.element == Element::key ? "<key> where a value belongs"
-                                                          : "a value without a <key>");
-                break;
-            default:
-                break;
-        }
-        parent.items.push_back(std::move(value));
-    }
-
-    ObjectRef finish(Frame& frame) {
+        if (stack_.empty()) hasRoot_ = true;
         switch (frame.element) {
             case Element::plist:
-                if (frame.items.empty()) invalid("<plist> holds no value");
-                root_ = std::move(frame.items.front());
-                return nullptr;
+                if (frame.children == 0) invalid("<plist> holds no value");
+                return;
+            case Element::dict:
+                if (frame.children % 2) invalid("a <key> without a value");
+                [[fallthrough]];
             case Element::array:
-                return Array::make(std::move(frame.items));
-            case Element::dict: {
-                if (frame.items.size() % 2) invalid("a <key> without a value");
-                Dictionary::Builder builder(frame.items.size() / 2);
-                for (std::size_t i = 0; i < frame.items.size(); i += 2)
-                    builder.set(std::move(frame.items[i]), std::move(frame.items[i + 1]));
-                return builder.build();
-            }
+                --containers_;
+                return sink_.endContainer();
             case Element::key:
+                return sink_.key(text_);
             case Element::string:
-                return string();
+                return sink_.string(text_);
             case Element::integer:
-                return parseInteger(text_);
+                return parseInteger(text_, sink_);
             case Element::real:
-                return parseReal(text_);
+                return sink_.real(parseReal(text_));
             case Element::date: {
                 auto seconds = parseDate(trimmed(text_));
                 if (!seconds) invalid("\"" + text_ + "\" is not a date");
-                return Date::withTimeIntervalSinceReferenceDate(*seconds);
+                return sink_.date(*seconds);
             }
             case Element::data: {
                 auto bytes = decodeBase64(text_);
                 if (!bytes) invalid("<data> is not valid base64");
-                return Data::make(std::move(*bytes));
+                return sink_.data(*bytes);
             }
             case Element::yes:
             case Element::no:
                 if (!trimmed(text_).empty()) invalid("<true/> or <false/> with content");
-                return booleanObject(frame.element == Element::yes);
+                return sink_.boolean(frame.element == Element::yes);
         }
-        return nullptr;
     }
 
-    // Keys, and short strings, repeat: each distinct one is made once.
-    Ref<String> string() {
-        constexpr std::size_t longest = 32;
-        if (text_.size() > longest) return String::make(std::move(text_));
-        auto found = strings_.find(text_);
-        if (found != strings_.end()) return found->second;
-        auto made = String::make(text_);
-        strings_.emplace(made->text(), made);
-        return made;
-    }
-
+    PropertyListSink& sink_;
     XML_Parser parser_;
-    std::unordered_map<std::string_view, Ref<String>> strings_;
     std::vector<Frame> stack_;
     std::string text_;
     std::size_t containers_ = 0;
-    ObjectRef root_;
+    bool hasRoot_ = false;
     std::exception_ptr failure_;
 };
 
 // Writing
 
-class XmlWriter {
+class XmlWriter final : public PropertyListWriter {
 public:
-    explicit XmlWriter(std::vector<std::uint8_t>& out) : out_(out) {}
-
-    void write(const ObjectRef& root) {
+    explicit XmlWriter(std::size_t sizeHint) {
+        out_.reserve(sizeHint);
         put("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n");
-        value(*root, 0);
+    }
+
+    std::vector<std::uint8_t> finish() override {
         put("</plist>\n");
+        return std::move(out_);
+    }
+
+    void beginDictionary() override { open("dict"); }
+    void beginArray() override { open("array"); }
+
+    void endContainer() override {
+        std::string_view tag = open_.back();
+        open_.pop_back();
+        --depth_;
+        indent();
+        put(pending_ ? "<" : "</");  // nothing was put in: an empty element
+        put(tag);
+        put(pending_ ? "/>\n" : ">\n");
+        pending_ = false;
+    }
+
+    void key(std::string_view text) override { escapedElement("key", text); }
+    void string(std::string_view text) override { escapedElement("string", text); }
+
+    void boolean(bool value) override {
+        startValue();
+        put(value ? "<true/>\n" : "<false/>\n");
+    }
+
+    void integer(std::int64_t value) override { number("integer", value); }
+    void unsignedInteger(std::uint64_t value) override { number("integer", value); }
+
+    void real(double value) override {
+        // NaN has no shortest form; everything else is written as the
+        // shortest text that reads back as the same double.
+        if (std::isnan(value)) return element("real", "nan");
+        number("real", value);
+    }
+
+    void date(double seconds) override {
+        auto text = formatDate(seconds);
+        if (!text) unwritable("a date lies outside the years 1 to 9999");
+        element("date", *text);
+    }
+
+    void data(std::span<const std::uint8_t> bytes) override {
+        constexpr std::size_t lineLength = 76;  // characters, a multiple of 4
+        startValue();
+        put("<data>\n");
+        std::size_t column = 0;
+        for (std::size_t i = 0; i < bytes.size(); i += 3) {
+            if (column == 0) indent();
+            std::uint32_t group = static_cast<std::uint32_t>(bytes[i]) << 16;
+            std::size_t available = std::min<std::size_t>(3, bytes.size() - i);
+            if (available > 1) group |= static_cast<std::uint32_t>(bytes[i + 1]) << 8;
+            if (available > 2) group |= bytes[i + 2];
+            char quad[4] = {base64Alphabet[group >> 18], base64Alphabet[(group >> 12) & 63],
+                            available > 1 ? base64Alphabet[(group >> 6) & 63] : '=',
+                            available > 2 ? base64Alphabet[group & 63] : '='};
+            put(std::string_view(quad, 4));
+            column += 4;
+            if (column == lineLength) {
+                put('\n');
+                column = 0;
+            }
+        }
+        if (column) put('\n');
+        indent();
+        put("</data>\n");
     }
 
 private:
     void put(std::string_view text) { out_.insert(out_.end(), text.begin(), text.end()); }
     void put(char c) { out_.push_back(static_cast<std::uint8_t>(c)); }
-    void indent(std::size_t level) { out_.insert(out_.end(), level, '\t'); }
+    void indent() { out_.insert(out_.end(), depth_, '\t'); }
 
-    void element(std::size_t level, std::string_view tag, std::string_view content) {
-        indent(level);
+    // A container's opening tag waits for its first child, so that an empty
+    // one is written as one empty element.
+    void writePendingTag() {
+        if (!pending_) return;
+        pending_ = false;
+        out_.insert(out_.end(), depth_ - 1, '\t');
+        put('<');
+        put(open_.back());
+        put(">\n");
+    }
+
+    void startValue() {
+        writePendingTag();
+        indent();
+    }
+
+    void open(std::string_view tag) {
+        writePendingTag();
+        enterLevel(depth_, true);
+        open_.push_back(tag);
+        pending_ = true;
+    }
+
+    void element(std::string_view tag, std::string_view content) {
+        startValue();
         put('<');
         put(tag);
         put('>');
@@ -437,11 +512,18 @@ private:
         put(">\n");
     }
 
+    template <class Value>
+    void number(std::string_view tag, Value value) {
+        char buffer[40];
+        auto end = std::to_chars(buffer, buffer + sizeof buffer, value).ptr;
+        element(tag, std::string_view(buffer, static_cast<std::size_t>(end - buffer)));
+    }
+
     // Text with "&", "<" and ">" escaped, and carriage returns as character
     // references so that reading does not turn them into line feeds.
-    void escapedElement(std::size_t level, std::string_view tag, const Object& string) {
-        std::string_view text = writableText(string);
-        indent(level);
+    void escapedElement(std::string_view tag, std::string_view text) {
+        checkWritable(text);
+        startValue();
         put('<');
         put(tag);
         put('>');
@@ -474,105 +556,6 @@ private:
         put(">\n");
     }
 
-    void value(const Object& object, std::size_t level) {
-        switch (object.kind()) {
-            case Kind::string:
-                escapedElement(level, "string", object);
-                return;
-            case Kind::number:
-                number(static_cast<const Number&>(object), level);
-                return;
-            case Kind::date: {
-                auto text = formatDate(static_cast<const Date&>(object).timeIntervalSinceReferenceDate());
-                if (!text) unwritable("a date lies outside the years 1 to 9999");
-                element(level, "date", *text);
-                return;
-            }
-            case Kind::data:
-                data(static_cast<const Data&>(object).bytes(), level);
-                return;
-            case Kind::array: {
-                const auto& array = static_cast<const Array&>(object);
-                DepthGuard guard(depth_, true);
-                indent(level);
-                if (array.count() == 0) return put("<array/>\n");
-                put("<array>\n");
-                for (const auto& element : array) value(*element, level + 1);
-                indent(level);
-                put("</array>\n");
-                return;
-            }
-            case Kind::dictionary: {
-                const auto& dictionary = static_cast<const Dictionary&>(object);
-                DepthGuard guard(depth_, true);
-                indent(level);
-                if (dictionary.count() == 0) return put("<dict/>\n");
-                put("<dict>\n");
-                for (const auto& [key, element] : dictionary) {
-                    if (key->kind() != Kind::string) unwritable("a dictionary key is not a string");
-                    escapedElement(level + 1, "key", *key);
-                    value(*element, level + 1);
-                }
-                indent(level);
-                put("</dict>\n");
-                return;
-            }
-            default:
-                unwritable("a " + object.className() + " object has no property-list form");
-        }
-    }
-
-    void number(const Number& number, std::size_t level) {
-        char buffer[40];
-        switch (numberForm(number)) {
-            case NumberForm::boolean:
-                indent(level);
-                put(number.boolValue() ? "<true/>\n" : "<false/>\n");
-                return;
-            case NumberForm::signedInteger: {
-                auto end = std::to_chars(buffer, buffer + sizeof buffer, number.integerValue()).ptr;
-                return element(level, "integer", std::string_view(buffer, static_cast<std::size_t>(end - buffer)));
-            }
-            case NumberForm::unsignedInteger: {
-                auto end = std::to_chars(buffer, buffer + sizeof buffer, number.unsignedIntegerValue()).ptr;
-                return element(level, "integer", std::string_view(buffer, static_cast<std::size_t>(end - buffer)));
-            }
-            case NumberForm::real: {
-                double d = number.doubleValue();
-                if (std::isnan(d)) return element(level, "real", "nan");
-                // The shortest text that reads back as the same double.
-                auto end = std::to_chars(buffer, buffer + sizeof buffer, d).ptr;
-                return element(level, "real", std::string_view(buffer, static_cast<std::size_t>(end - buffer)));
-            }
-        }
-    }
-
-    void data(const std::vector<std::uint8_t>& bytes, std::size_t level) {
-        constexpr std::size_t lineLength = 76;  // characters, a multiple of 4
-        indent(level);
-        put("<data>\n");
-        std::size_t column = 0;
-        for (std::size_t i = 0; i < bytes.size(); i += 3) {
-            if (column == 0) indent(level);
-            std::uint32_t group = static_cast<std::uint32_t>(bytes[i]) << 16;
-            std::size_t available = std::min<std::size_t>(3, bytes.size() - i);
-            if (available > 1) group |= static_cast<std::uint32_t>(bytes[i + 1]) << 8;
-            if (available > 2) group |= bytes[i + 2];
-            char quad[4] = {base64Alphabet[group >> 18], base64Alphabet[(group >> 12) & 63],
-                            available > 1 ? base64Alphabet[(group >> 6) & 63] : '=',
-                            available > 2 ? base64Alphabet[group & 63] : '='};
-            put(std::string_view(quad, 4));
-            column += 4;
-            if (column == lineLength) {
-                put('\n');
-                column = 0;
-            }
-        }
-        if (column) put('\n');
-        indent(level);
-        put("</data>\n");
-    }
-
     static constexpr std::array<bool, 256> needsAttention_ = [] {
         std::array<bool, 256> table{};
         for (int c = 0; c < 0x20; ++c) table[static_cast<std::size_t>(c)] = c != '\t' && c != '\n';
@@ -581,14 +564,18 @@ private:
         return table;
     }();
 
-    std::vector<std::uint8_t>& out_;
+    std::vector<std::uint8_t> out_;
+    std::vector<std::string_view> open_;  // tags of the open containers
+    bool pending_ = false;                // the innermost opening tag is not written yet
     std::size_t depth_ = 0;
 };
 
 }  // namespace
 
-ObjectRef readXml(std::span<const std::uint8_t> bytes) { return XmlReader().read(bytes); }
+void readXml(std::span<const std::uint8_t> bytes, PropertyListSink& sink) { XmlReader(sink).read(bytes); }
 
-void writeXml(const ObjectRef& root, std::vector<std::uint8_t>& out) { XmlWriter(out).write(root); }
+std::unique_ptr<PropertyListWriter> makeXmlWriter(std::size_t sizeHint) {
+    return std::make_unique<XmlWriter>(sizeHint);
+}
 
 }  // namespace base::plist

@@ -81,19 +81,35 @@ TEST(PropertyListWriting, LongDataIsWrappedAtSeventySixCharacters) {
     EXPECT_EQ(cast<Data>(readPropertyList(bytesOf(text)).root)->length(), 100u);
 }
 
-TEST(PropertyListWriting, BinaryUsesTheSmallestWidthsAndSharesEqualStrings) {
-    auto root = Array::make({str("same"), str("same"), Number::initWithInteger(1)});
+TEST(PropertyListWriting, BinaryUsesTheSmallestWidthsAndSharesEqualScalars) {
+    auto root = Array::make({str("same"), str("same"), Number::initWithInteger(1), Number::initWithInteger(1)});
     auto bytes = writePropertyList(root, PropertyListFormat::binary);
-    // Header, array (1 + 3 refs), "same" (5), integer (2), table (3), trailer.
-    ASSERT_EQ(bytes.size(), 8u + 4 + 5 + 2 + 3 + 32);
-    EXPECT_EQ(textOf(bytes).substr(0, 8), "bplist00");
-    EXPECT_EQ(bytes[8], 0xA3);
-    EXPECT_EQ(bytes[9], 1);
-    EXPECT_EQ(bytes[10], 1);  // both strings refer to object 1
+    // Header, "same" (5), integer (2), array (1 + 4 refs), table (3), trailer:
+    // children come before their container, and the root last.
+    ASSERT_EQ(bytes.size(), 8u + 5 + 2 + 5 + 3 + 32);
+    EXPECT_EQ(textOf(bytes).substr(0, 15), "bplist00\x54same\x10\x01");
+    EXPECT_EQ(textOf(bytes).substr(15, 5), std::string("\xA4\x00\x00\x01\x01", 5));
     std::size_t trailer = bytes.size() - 32;
-    EXPECT_EQ(bytes[trailer + 6], 1);  // offset width
-    EXPECT_EQ(bytes[trailer + 7], 1);  // reference width
+    EXPECT_EQ(bytes[trailer + 6], 1);   // offset width
+    EXPECT_EQ(bytes[trailer + 7], 1);   // reference width
     EXPECT_EQ(bytes[trailer + 15], 3);  // object count
+    EXPECT_EQ(bytes[trailer + 23], 2);  // root object
+}
+
+TEST(PropertyListWriting, LargeContainersUseWiderCountsAndReferences) {
+    // More than 15 elements need a separate count; more than 256 and 65536
+    // objects need wider references.
+    for (int count : {16, 300, 70000}) {
+        std::vector<ObjectRef> elements;
+        Dictionary::Builder dictionary;
+        for (int i = 0; i < count; ++i) {
+            elements.push_back(str("s" + std::to_string(i)));
+            if (i < 20) dictionary.set("k" + std::to_string(i), Number::initWithInteger(i));
+        }
+        auto root = Array::make({Array::make(std::move(elements)), dictionary.build()});
+        auto copy = readPropertyList(writePropertyList(root, PropertyListFormat::binary)).root;
+        EXPECT_TRUE(copy->isEqual(*root)) << count;
+    }
 }
 
 TEST(PropertyListWriting, EveryKindSurvivesBothFormats) {
@@ -165,7 +181,7 @@ TEST(PropertyListWriting, RefusesWhatTheFormatCannotHold) {
               "");
 }
 
-TEST(PropertyListWriting, DepthIsLimitedAndSharedContainersAreWrittenOnce) {
+TEST(PropertyListWriting, DepthIsLimitedAndSharedContainersAreWrittenWhereTheyOccur) {
     ObjectRef deep = str("leaf");
     for (std::size_t i = 0; i < propertyListMaxDepth; ++i) deep = Array::make({deep});
     EXPECT_EQ(writeFailure(deep, PropertyListFormat::binary), "");
@@ -174,10 +190,15 @@ TEST(PropertyListWriting, DepthIsLimitedAndSharedContainersAreWrittenOnce) {
     EXPECT_NE(writeFailure(deep, PropertyListFormat::xml), "");
     EXPECT_NE(writeFailure(deep, PropertyListFormat::binary), "");
 
-    // A container reached twice is one object in the binary format.
-    ObjectRef shared = Array::make({str("a"), str("b")});
-    for (int i = 0; i < 40; ++i) shared = Array::make({shared, shared});
-    EXPECT_LT(writePropertyList(shared, PropertyListFormat::binary).size(), 1000u);
+    ObjectRef shared = Array::make({str("a"), Number::initWithInteger(1)});
+    for (int i = 0; i < 10; ++i) shared = Array::make({shared, shared});
+    for (auto format : {PropertyListFormat::xml, PropertyListFormat::binary}) {
+        auto copy = roundTrip(shared, format);
+        EXPECT_TRUE(copy->isEqual(*shared));
+    }
+    // Equal scalars are stored once: 2047 arrays, but only two more objects
+    // for 1024 strings and 1024 numbers (stored apart, they would add 8 KB).
+    EXPECT_LT(writePropertyList(shared, PropertyListFormat::binary).size(), 15000u);
 }
 
 TEST(PropertyListReading, DetectsTheFormat) {

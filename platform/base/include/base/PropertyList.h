@@ -51,7 +51,8 @@ BASE_EXPORT PropertyListReadResult readPropertyList(std::span<const std::uint8_t
 // that have no property-list form (null, values, blocks), for non-string
 // dictionary keys, for text that is not valid UTF-8, and for what the XML
 // format cannot hold (control characters other than tab, newline and
-// carriage return; dates outside the years 1 to 9999). `sizeHint`, the
+// carriage return; dates outside the years 1 to 9999). A container that
+// occurs in several places is written in each. `sizeHint`, the
 // expected size of the result, saves regrowing the buffer.
 BASE_EXPORT std::vector<std::uint8_t> writePropertyList(const ObjectRef& root,
                                                         PropertyListFormat format,
