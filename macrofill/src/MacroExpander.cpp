@@ -223,8 +223,12 @@ MacroExpander::Outcome MacroExpander::run(Frame& frame) {
 }
 
 base::Ref<base::String> MacroExpander::expandString(const base::Ref<base::String>& string) {
-    const std::string& text = string->text();
-    if (text.find('$') == std::string::npos) return string;
+    const std::string* expanded = expandText(string->text());
+    return expanded ? base::String::make(*expanded) : string;
+}
+
+const std::string* MacroExpander::expandText(std::string_view text) {
+    if (text.find('$') == std::string_view::npos) return nullptr;
     budget_ = expansionAllowance + 4 * text.size();
     depth_ = 0;
     Frame* frame = &startFrame(0);
@@ -246,14 +250,14 @@ base::Ref<base::String> MacroExpander::expandString(const base::Ref<base::String
             continue;
         }
         endFrame();
-        std::string_view result = outcome == Outcome::finished ? std::string_view(frame->output) : frame->source;
         if (depth_ == 0) {
-            if (result == text) return string;
-            return base::String::make(std::string(result));
+            if (outcome == Outcome::unterminated || frame->output == text) return nullptr;
+            return &frame->output;
         }
+        std::string_view name = outcome == Outcome::finished ? std::string_view(frame->output) : frame->source;
         frame = frames_[--depth_].get();
         // The name is looked up in the frame that holds the reference.
-        resolve(*frame, result);
+        resolve(*frame, name);
     }
 }
 

@@ -41,6 +41,9 @@ public:
     MacroExpander& operator=(const MacroExpander&) = delete;
 
     base::Ref<base::String> expandString(const base::Ref<base::String>& string);
+    // The expansion of `text`, or null when it is `text` unchanged. The
+    // result lives until the next expansion.
+    const std::string* expandText(std::string_view text);
     base::Ref<base::Array> expandArray(const base::Ref<base::Array>& array);
     base::Ref<base::Dictionary> expandDictionary(const base::Ref<base::Dictionary>& dictionary);
     // A string, array or dictionary expanded; anything else as it is.

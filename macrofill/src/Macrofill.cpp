@@ -10,8 +10,7 @@
 #include <string_view>
 #include <unordered_set>
 
-#include "MacroExpander.h"
-#include "MacroExpansionError.h"
+#include "PropertyListExpansion.h"
 #include "base/FileSystem.h"
 #include "base/PropertyList.h"
 
@@ -171,41 +170,22 @@ int runMacrofill(int argc, const char* const* argv, const char* const* environme
         reportError("unable to open input file for reading", *options.input);
         return EX_IOERR;
     }
-    base::PropertyListReadResult list;
-    try {
-        list = base::readPropertyList(*bytes);
-    } catch (const base::PropertyListError&) {
-        reportError("input file is not a valid property list", *options.input);
-        return EX_DATAERR;
-    }
-    std::size_t inputSize = bytes->size();
+    PropertyListExpansion expansion = expandPropertyList(*bytes, *definitions, keep);
     std::vector<std::uint8_t>().swap(*bytes);
-
-    base::ObjectRef result;
-    try {
-        MacroExpander expander(*definitions);
-        auto kind = list.root->kind();
-        if (kind == base::Kind::dictionary || kind == base::Kind::array || kind == base::Kind::string)
-            result = expander.expandValue(list.root);
-    } catch (const base::InvalidArgumentException& error) {
-        reportError(error.reason());
-        return EX_DATAERR;
-    } catch (const MacroExpansionError& error) {
-        reportError(error.reason());
-        return EX_DATAERR;
+    switch (expansion.outcome) {
+        case PropertyListExpansion::Outcome::invalidInput:
+            reportError("input file is not a valid property list", *options.input);
+            return EX_DATAERR;
+        case PropertyListExpansion::Outcome::expansionFailed:
+            reportError(expansion.failure);
+            return EX_DATAERR;
+        case PropertyListExpansion::Outcome::notWritable:
+            reportError("unknown error occurred while expanding build settings");
+            return EX_SOFTWARE;
+        case PropertyListExpansion::Outcome::expanded:
+            break;
     }
-    keep.push_back(std::move(list.root));
-
-    std::vector<std::uint8_t> output;
-    try {
-        if (!result) throw base::PropertyListError("no result");
-        output = base::writePropertyList(result, list.format, inputSize + inputSize / 4);
-    } catch (const base::PropertyListError&) {
-        reportError("unknown error occurred while expanding build settings");
-        return EX_SOFTWARE;
-    }
-    keep.push_back(std::move(result));
-
+    const std::vector<std::uint8_t>& output = expansion.bytes;
     if (!writeOutput(*options.output, output)) {
         reportError("failed to write to output file");
         return EX_IOERR;

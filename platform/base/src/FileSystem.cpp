@@ -66,8 +66,9 @@ int createSibling(const std::string& path, std::string& name) {
 
 bool readToEnd(int fd, std::vector<std::uint8_t>& out) {
     struct stat info {};
+    // Room for a regular file's contents and for the read that finds its end.
     if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0)
-        out.reserve(out.size() + static_cast<std::size_t>(info.st_size) + 1);
+        out.reserve(out.size() + static_cast<std::size_t>(info.st_size) + 65536);
     for (;;) {
         if (out.capacity() - out.size() < 65536) out.reserve(out.capacity() * 2 + 65536);
         std::size_t used = out.size();

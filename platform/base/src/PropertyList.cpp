@@ -74,17 +74,26 @@ bool looksLikeXml(std::span<const std::uint8_t> bytes) {
 
 PropertyListSink::~PropertyListSink() = default;
 
-PropertyListFormat readPropertyList(std::span<const std::uint8_t> bytes, PropertyListSink& sink) {
-    if (plist::startsWith(bytes, "bplist")) {
-        plist::readBinary(bytes, sink);
-        return PropertyListFormat::binary;
-    }
-    if (plist::looksLikeXml(bytes)) {
-        plist::readXml(bytes, sink);
-        return PropertyListFormat::xml;
-    }
-    plist::readText(bytes, sink);
+PropertyListFormat propertyListFormatOf(std::span<const std::uint8_t> bytes) noexcept {
+    if (plist::startsWith(bytes, "bplist")) return PropertyListFormat::binary;
+    if (plist::looksLikeXml(bytes)) return PropertyListFormat::xml;
     return PropertyListFormat::openStep;
+}
+
+PropertyListFormat readPropertyList(std::span<const std::uint8_t> bytes, PropertyListSink& sink) {
+    PropertyListFormat format = propertyListFormatOf(bytes);
+    switch (format) {
+        case PropertyListFormat::binary:
+            plist::readBinary(bytes, sink);
+            break;
+        case PropertyListFormat::xml:
+            plist::readXml(bytes, sink);
+            break;
+        case PropertyListFormat::openStep:
+            plist::readText(bytes, sink);
+            break;
+    }
+    return format;
 }
 
 std::unique_ptr<PropertyListWriter> makePropertyListWriter(PropertyListFormat format,

@@ -213,8 +213,8 @@ private:
 // Writing
 
 // Objects are written as they complete, children before their container,
-// so the root comes last. Equal scalars (strings, numbers, dates, data) are
-// written once and shared. Containers are written at the end, when the
+// so the root comes last. Equal strings, booleans and integers are written
+// once and shared. Containers are written at the end, when the
 // object count, and with it the width of a reference, is known.
 class BinaryWriter final : public PropertyListWriter {
 public:
@@ -244,6 +244,7 @@ public:
         --depth_;
         containers_.push_back(written);
         offsets_.push_back(0);  // known when the containers are written
+        lengths_.push_back(0);
         addChild(written.index);
     }
 
@@ -291,6 +292,7 @@ public:
         finishScalar(start);
     }
 
+    // Reals, dates and data seldom repeat: they are not looked up.
     void real(double value) override { eightBytes(0x23, std::bit_cast<std::uint64_t>(value)); }
     void date(double seconds) override { eightBytes(0x33, std::bit_cast<std::uint64_t>(seconds)); }
 
@@ -298,7 +300,7 @@ public:
         std::size_t start = out_.size();
         putMarker(0x4, bytes.size());
         out_.insert(out_.end(), bytes.begin(), bytes.end());
-        finishScalar(start);
+        addScalar(start);
     }
 
     std::vector<std::uint8_t> finish() override {
@@ -365,27 +367,34 @@ private:
         std::size_t start = out_.size();
         put(marker);
         putBigEndian(bits, 8);
-        finishScalar(start);
+        addScalar(start);
     }
 
-    // The scalar just written at `start`: kept as a new object, or dropped
-    // in favour of an equal one written before.
+    // The scalar just written at `start` becomes a new object.
+    void addScalar(std::size_t start) {
+        std::uint64_t index = offsets_.size();
+        offsets_.push_back(start);
+        lengths_.push_back(static_cast<std::uint32_t>(out_.size() - start));
+        addChild(index);
+    }
+
+    // The scalar just written at `start`: a new object, or dropped in favour
+    // of an equal one written before.
     void finishScalar(std::size_t start) {
         std::string_view bytes(reinterpret_cast<const char*>(out_.data() + start), out_.size() - start);
-        std::uint64_t hash = std::hash<std::string_view>{}(bytes);
-        if (2 * (scalars_ + 1) > slots_.size()) grow();
+        if (bytes.size() > UINT32_MAX) return addScalar(start);
+        auto hash = static_cast<std::uint32_t>(std::hash<std::string_view>{}(bytes));
+        if (2 * (shared_ + 1) > slots_.size()) grow();
         std::size_t mask = slots_.size() - 1;
         for (std::size_t slot = hash & mask;; slot = (slot + 1) & mask) {
             Slot& entry = slots_[slot];
-            if (entry.length == 0) {
-                entry = {start, static_cast<std::uint32_t>(hash), static_cast<std::uint32_t>(bytes.size()),
-                         static_cast<std::uint32_t>(offsets_.size())};
-                ++scalars_;
-                offsets_.push_back(start);
-                return addChild(entry.index);
+            if (entry.index == emptySlot) {
+                entry = {hash, static_cast<std::uint32_t>(offsets_.size())};
+                ++shared_;
+                return addScalar(start);
             }
-            if (entry.hash == static_cast<std::uint32_t>(hash) && entry.length == bytes.size() &&
-                std::memcmp(out_.data() + entry.offset, bytes.data(), bytes.size()) == 0) {
+            if (entry.hash == hash && lengths_[entry.index] == bytes.size() &&
+                std::memcmp(out_.data() + offsets_[entry.index], bytes.data(), bytes.size()) == 0) {
                 out_.resize(start);
                 return addChild(entry.index);
             }
@@ -397,27 +406,28 @@ private:
         slots_.assign(std::max<std::size_t>(1024, old.size() * 2), Slot{});
         std::size_t mask = slots_.size() - 1;
         for (const Slot& entry : old) {
-            if (entry.length == 0) continue;
+            if (entry.index == emptySlot) continue;
             std::size_t slot = entry.hash & mask;
-            while (slots_[slot].length != 0) slot = (slot + 1) & mask;
+            while (slots_[slot].index != emptySlot) slot = (slot + 1) & mask;
             slots_[slot] = entry;
         }
     }
 
-    // A scalar written so far; `length` is never 0 for a written one.
+    // A scalar that later equal ones share.
+    static constexpr std::uint32_t emptySlot = UINT32_MAX;
     struct Slot {
-        std::uint64_t offset = 0;
-        std::uint32_t hash = 0, length = 0, index = 0;
+        std::uint32_t hash = 0, index = emptySlot;
     };
 
     std::vector<std::uint8_t> out_;
     std::vector<std::uint64_t> offsets_;       // by object index; containers' filled in at the end
+    std::vector<std::uint32_t> lengths_;       // by object index
     std::vector<Open> open_;
     std::vector<std::uint32_t> children_;      // object indexes of the open containers' children
     std::vector<Container> containers_;
     std::vector<std::uint32_t> containerReferences_;
     std::vector<Slot> slots_;
-    std::size_t scalars_ = 0;
+    std::size_t shared_ = 0;
     std::string utf16_;
     std::size_t depth_ = 0;
 };

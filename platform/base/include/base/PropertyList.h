@@ -44,6 +44,11 @@ struct PropertyListReadResult {
 // Containers nested deeper than this are refused by readers and writers.
 inline constexpr std::size_t propertyListMaxDepth = 512;
 
+// The format `bytes` are read as: binary when they start "bplist", XML when
+// they start (after white space) with "<" and an element or declaration,
+// else the old text format.
+BASE_EXPORT PropertyListFormat propertyListFormatOf(std::span<const std::uint8_t> bytes) noexcept;
+
 // Detects the format of `bytes` and reads its one root value.
 BASE_EXPORT PropertyListReadResult readPropertyList(std::span<const std::uint8_t> bytes);
 
