@@ -30,21 +30,12 @@ std::string toUtf8(const std::u16string& text) {
         char32_t cp = text[i];
         if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size())
             cp = 0x10000 + ((cp - 0xD800) << 10) + (text[++i] - 0xDC00);
-        if (cp < 0x80) {
-            out += static_cast<char>(cp);
-        } else if (cp < 0x800) {
-            out += static_cast<char>(0xC0 | (cp >> 6));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        } else if (cp < 0x10000) {
-            out += static_cast<char>(0xE0 | (cp >> 12));
-            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (cp >> 18));
-            out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        }
+        // A lead byte, then six bits a byte.
+        int continuation = cp < 0x80 ? 0 : cp < 0x800 ? 1 : cp < 0x10000 ? 2 : 3;
+        char lead = static_cast<char>(continuation ? ((0xFF00 >> (continuation + 1)) & 0xFF) : 0);
+        out += static_cast<char>(lead | static_cast<char>(cp >> (6 * continuation)));
+        for (int shift = 6 * (continuation - 1); shift >= 0; shift -= 6)
+            out += static_cast<char>(0x80 | ((cp >> shift) & 0x3F));
     }
     return out;
 }

@@ -71,11 +71,11 @@ protected:
     std::string path(const std::string& name) const { return dir_ + "/" + name; }
 
     void write(const std::string& name, const std::string& content) const {
-        std::ofstream(path(name), std::ios::binary) << content;
+        std::ofstream(path(name), std::ofstream::binary) << content;
     }
 
     std::string contents(const std::string& name) const {
-        std::ifstream in(path(name), std::ios::binary);
+        std::ifstream in(path(name), std::ifstream::binary);
         std::stringstream text;
         text << in.rdbuf();
         return text.str();

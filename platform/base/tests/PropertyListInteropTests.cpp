@@ -38,14 +38,14 @@ protected:
 
 TEST_P(PropertyListInterop, PythonReadsWhatWeWrite) {
     auto bytes = writePropertyList(everyKind(), GetParam());
-    std::ofstream(path(), std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+    std::ofstream(path(), std::ofstream::binary).write(reinterpret_cast<const char*>(bytes.data()),
                                                   static_cast<std::streamsize>(bytes.size()));
     EXPECT_EQ(python("check", formatName(), path()), 0);
 }
 
 TEST_P(PropertyListInterop, WeReadWhatPythonWrites) {
     ASSERT_EQ(python("write", formatName(), path()), 0);
-    std::ifstream in(path(), std::ios::binary);
+    std::ifstream in(path(), std::ifstream::binary);
     std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     auto result = readPropertyList(bytes);
     EXPECT_EQ(result.format, GetParam());
