@@ -11,7 +11,6 @@
 #include <string>
 #include <string_view>
 
-#include "MacroExpansionAdditions.h"
 #include "MacroExpansionOracle.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -37,14 +36,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                                : base::ObjectRef(base::String::make(value)));
     }
     auto table = definitions.build();
-    const oracle::Limits limits{400000, 200, 1 << 20};
-    std::string difference = oracle::disagreement(text, *table, limits);
+    // Limits that keep each run quick; what they cut short is not checked.
+    const oracle::Limits limits{20000, 60, 8000};
+    std::string difference = oracle::disagreement(text, *table, limits, std::size_t{1} << 16);
     if (difference.empty()) return 0;
-    // The oracle gives up on results too large for it; the fast expander may
-    // still finish them.
-    if (oracle::expandString(text, *table, limits).status == oracle::Status::gaveUp &&
-        difference.find("got expanded: ") != std::string::npos && difference.size() > limits.length / 2)
-        return 0;
     std::fprintf(stderr, "%s\n", difference.c_str());
     std::abort();
 }

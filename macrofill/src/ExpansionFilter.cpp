@@ -1,6 +1,7 @@
 #include "ExpansionFilter.h"
 
 #include <algorithm>
+#include <functional>
 
 #include "MacroExpansionError.h"
 #include "base/Exception.h"
@@ -50,11 +51,12 @@ void ExpansionFilter::endContainer() {
 
 void ExpansionFilter::key(std::string_view text) {
     Level& level = levels_[depth_ - 1];
+    std::size_t hash = std::hash<std::string_view>{}(text);
     if (level.keys.size() < fewKeys) {
-        if (std::find(level.keys.begin(), level.keys.end(), text) != level.keys.end()) throw DuplicateKey{};
-        level.keys.emplace_back(text);
+        if (std::find(level.keys.begin(), level.keys.end(), hash) != level.keys.end()) throw DuplicateKey{};
+        level.keys.push_back(hash);
         if (level.keys.size() == fewKeys) level.manyKeys.insert(level.keys.begin(), level.keys.end());
-    } else if (!level.manyKeys.emplace(text).second) {
+    } else if (!level.manyKeys.insert(hash).second) {
         throw DuplicateKey{};
     }
     // Keys are never expanded.

@@ -12,7 +12,6 @@
 
 #include <exception>
 #include <memory>
-#include <string>
 #include <unordered_set>
 #include <vector>
 
@@ -50,11 +49,13 @@ public:
     void data(std::span<const std::uint8_t> bytes) override;
 
 private:
-    // The keys of an open dictionary, to notice one given twice.
+    // The hashes of an open dictionary's keys, to notice a key given twice.
+    // Two keys that merely share a hash are taken for the same key: that
+    // only costs the slower way through objects.
     struct Level {
         bool dictionary = false;
-        std::vector<std::string> keys;
-        std::unordered_set<std::string> manyKeys;  // used past a few keys
+        std::vector<std::size_t> keys;
+        std::unordered_set<std::size_t> manyKeys;  // used past a few keys
     };
 
     void value(bool expandable);

@@ -45,7 +45,7 @@ struct MacroExpander::Record {
     std::size_t index;
 };
 
-MacroExpander::MacroExpander(const base::Dictionary& table) {
+MacroExpander::MacroExpander(const base::Dictionary& table, std::size_t allowance) : allowance_(allowance) {
     definitions_.reserve(table.count());
     for (const auto& [key, value] : table) {
         auto name = base::cast<base::String>(key);
@@ -62,7 +62,7 @@ MacroExpander::~MacroExpander() = default;
 void MacroExpander::charge(std::size_t characters) {
     if (characters > budget_) {
         throw MacroExpansionError("the expansion of a string grows too large (beyond " +
-                                  std::to_string(expansionAllowance) + " bytes more than four times its length)");
+                                  std::to_string(allowance_) + " bytes more than four times its length)");
     }
     budget_ -= characters;
 }
@@ -229,7 +229,7 @@ base::Ref<base::String> MacroExpander::expandString(const base::Ref<base::String
 
 const std::string* MacroExpander::expandText(std::string_view text) {
     if (text.find('$') == std::string_view::npos) return nullptr;
-    budget_ = expansionAllowance + 4 * text.size();
+    budget_ = allowance_ + 4 * text.size();
     depth_ = 0;
     Frame* frame = &startFrame(0);
     frame->source = text;

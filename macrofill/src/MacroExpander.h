@@ -34,8 +34,9 @@ public:
     // length: pieces put in, and reference text scanned.
     static constexpr std::size_t expansionAllowance = std::size_t{64} << 20;
 
-    // `table` must outlive the expander.
-    explicit MacroExpander(const base::Dictionary& table);
+    // `table` must outlive the expander. `allowance` replaces
+    // expansionAllowance (tests use a small one).
+    explicit MacroExpander(const base::Dictionary& table, std::size_t allowance = expansionAllowance);
     ~MacroExpander();
     MacroExpander(const MacroExpander&) = delete;
     MacroExpander& operator=(const MacroExpander&) = delete;
@@ -75,6 +76,7 @@ private:
     std::unordered_map<std::string_view, std::size_t> activeSources_;
     std::string name_;  // the name text of the reference being handled
     bool nameHasReference_ = false;
+    std::size_t allowance_;
     std::size_t budget_ = 0;
     std::size_t nesting_ = 0;
     std::unordered_map<const base::Object*, base::ObjectRef> sharedResults_;
