@@ -146,7 +146,7 @@ TEST(StringExpansion, AgreesWithTheOracleOnGeneratedInputs) {
     // Tighter limits than the default keep the oracle quick on cycles.
     const oracle::Limits limits{20000, 60, 4000};
     int expanded = 0, cycles = 0;
-    for (int round = 0; round < 20000; ++round) {
+    for (int round = 0; round < 4000; ++round) {
         Dictionary::Builder builder;
         for (const char* name : {"A", "B", "C", "AB", "x"}) {
             if (random() % 4) builder.set(name, str(piece(4)));
@@ -160,8 +160,8 @@ TEST(StringExpansion, AgreesWithTheOracleOnGeneratedInputs) {
         cycles += result.status == oracle::Status::gaveUp;
     }
     // The generator reaches the interesting cases.
-    EXPECT_GT(expanded, 2000);
-    EXPECT_GT(cycles, 100);
+    EXPECT_GT(expanded, 400);
+    EXPECT_GT(cycles, 20);
 }
 
 TEST(ContainerExpansion, ExpandsValuesAtAnyDepthAndNothingElse) {

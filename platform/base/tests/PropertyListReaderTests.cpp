@@ -16,7 +16,7 @@ bool isInvalid(const std::string& reason) {
 
 std::string bigEndian(std::uint64_t value, std::size_t width) {
     std::string out;
-    for (std::size_t i = width; i-- > 0;) out += static_cast<char>(value >> (8 * i));
+    for (std::size_t i = width; i-- > 0;) out += static_cast<char>(i < 8 ? value >> (8 * i) : 0);
     return out;
 }
 
