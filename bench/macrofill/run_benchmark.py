@@ -18,19 +18,25 @@ RUNS = 3  # the best of these is reported
 
 def run(argv, runs=RUNS):
     """Runs argv (standard output discarded) `runs` times; returns the best
-    wall time, the CPU time of that run and the largest peak memory."""
+    wall time, the CPU time of that run and the largest peak memory. The
+    peak comes from /usr/bin/time, whose own small size is all the program
+    inherits (a child of this interpreter would start counted at its size)."""
     best_wall, best_cpu, peak = None, None, 0
     for _ in range(runs):
+        report = os.path.join(tempfile.gettempdir(), f"macrofill-bench-rss-{os.getpid()}")
+        timed = ["/usr/bin/time", "-f", "%M", "-o", report] + argv
         start = time.perf_counter()
-        pid = os.posix_spawn(argv[0], argv, os.environ,
+        pid = os.posix_spawn(timed[0], timed, os.environ,
                              file_actions=[(os.POSIX_SPAWN_OPEN, 1, os.devnull, os.O_WRONLY, 0)])
         _, status, usage = os.wait4(pid, 0)
         wall = time.perf_counter() - start
         if os.waitstatus_to_exitcode(status) != 0:
             sys.exit(f"failed ({os.waitstatus_to_exitcode(status)}): {' '.join(argv)}")
+        with open(report) as f:
+            peak = max(peak, int(f.read().split()[-1]) * 1024)
+        os.remove(report)
         if best_wall is None or wall < best_wall:
             best_wall, best_cpu = wall, usage.ru_utime + usage.ru_stime
-        peak = max(peak, usage.ru_maxrss * 1024)
     return best_wall, best_cpu, peak
 
 
@@ -72,8 +78,11 @@ def main():
             size, wall, _ = results[(fmt, 50)]
             print(f"  {fmt} 50 MB throughput: {size / 1e6 / wall:.1f} MB/s (target >= 100): "
                   f"{verdict(size / 1e6 / wall >= 100)}")
-        worst = max(peak / size for size, _, peak in results.values())
-        print(f"  peak memory: at most {worst:.2f} x the input (target <= 4): {verdict(worst <= 4)}")
+        for megabytes in (1, 10, 50):
+            worst = max(results[(fmt, megabytes)][2] / results[(fmt, megabytes)][0] for fmt in ("xml", "binary"))
+            print(f"  peak memory at {megabytes} MB: at most {worst:.2f} x the input (target <= 4): {verdict(worst <= 4)}")
+        _, _, baseline = run([tool, "--help"])
+        print(f"  (a run of macrofill --help alone peaks at {baseline / 1e6:.1f} MB)")
         for fmt in ("xml", "binary"):
             ratio = results[(fmt, 50)][1] / results[(fmt, 10)][1]
             print(f"  {fmt} 50 MB time / 10 MB time: {ratio:.2f} (target <= 5.5): {verdict(ratio <= 5.5)}")

@@ -221,6 +221,13 @@ public:
     explicit BinaryWriter(std::size_t sizeHint) {
         out_.reserve(std::max(sizeHint, header.size()));
         for (char c : header) put(static_cast<std::uint8_t>(c));
+        // Room for the objects a list of that size holds, at a guess of one
+        // in eight bytes and one distinct scalar in sixty-four, so that the
+        // tables seldom grow.
+        offsets_.reserve(sizeHint / 8);
+        std::size_t slots = 1024;
+        while (slots < sizeHint / 32) slots *= 2;
+        slots_.assign(slots, Slot{});
     }
 
     void beginDictionary() override { open(true); }
@@ -244,7 +251,6 @@ public:
         --depth_;
         containers_.push_back(written);
         offsets_.push_back(0);  // known when the containers are written
-        lengths_.push_back(0);
         addChild(written.index);
     }
 
@@ -374,15 +380,28 @@ private:
     void addScalar(std::size_t start) {
         std::uint64_t index = offsets_.size();
         offsets_.push_back(start);
-        lengths_.push_back(static_cast<std::uint32_t>(out_.size() - start));
         addChild(index);
+    }
+
+    // The size of the string, boolean or integer written at `offset`.
+    std::size_t scalarSize(std::uint64_t offset) const {
+        const std::uint8_t* p = out_.data() + offset;
+        std::uint8_t type = p[0] >> 4, info = p[0] & 0xF;
+        if (type == 0x0) return 1;
+        if (type == 0x1) return 1 + (std::size_t{1} << info);
+        std::size_t header = 1, count = info;
+        if (info == 0xF) {
+            std::size_t width = std::size_t{1} << (p[1] & 0xF);
+            count = static_cast<std::size_t>(readBigEndian(p + 2, width));
+            header = 2 + width;
+        }
+        return header + (type == 0x6 ? 2 * count : count);
     }
 
     // The scalar just written at `start`: a new object, or dropped in favour
     // of an equal one written before.
     void finishScalar(std::size_t start) {
         std::string_view bytes(reinterpret_cast<const char*>(out_.data() + start), out_.size() - start);
-        if (bytes.size() > UINT32_MAX) return addScalar(start);
         auto hash = static_cast<std::uint32_t>(std::hash<std::string_view>{}(bytes));
         if (2 * (shared_ + 1) > slots_.size()) grow();
         std::size_t mask = slots_.size() - 1;
@@ -393,7 +412,7 @@ private:
                 ++shared_;
                 return addScalar(start);
             }
-            if (entry.hash == hash && lengths_[entry.index] == bytes.size() &&
+            if (entry.hash == hash && scalarSize(offsets_[entry.index]) == bytes.size() &&
                 std::memcmp(out_.data() + offsets_[entry.index], bytes.data(), bytes.size()) == 0) {
                 out_.resize(start);
                 return addChild(entry.index);
@@ -421,7 +440,6 @@ private:
 
     std::vector<std::uint8_t> out_;
     std::vector<std::uint64_t> offsets_;       // by object index; containers' filled in at the end
-    std::vector<std::uint32_t> lengths_;       // by object index
     std::vector<Open> open_;
     std::vector<std::uint32_t> children_;      // object indexes of the open containers' children
     std::vector<Container> containers_;
