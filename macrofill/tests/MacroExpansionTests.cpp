@@ -2,6 +2,7 @@
 
 #include <random>
 
+#include "MacroExpander.h"
 #include "MacroExpansionAdditions.h"
 #include "MacroExpansionOracle.h"
 
@@ -109,8 +110,19 @@ TEST(StringExpansion, ResultsThatDoubleAtEveryLevelAreStopped) {
         builder.set("L" + std::to_string(i), str("$(L" + std::to_string(i + 1) + ")$(L" + std::to_string(i + 1) + ")"));
     builder.set("L40", str("0123456789"));
     auto t = builder.build();
-    EXPECT_NE(failure("$(L0)", *t).find("grows too large"), std::string::npos);
-    EXPECT_EQ(expand("$(L36)", *t).size(), 160u);
+    // A small allowance keeps the test quick; the default one works alike.
+    MacroExpander expander(*t, std::size_t{1} << 20);
+    EXPECT_THROW(
+        {
+            try {
+                expander.expandString(String::make("$(L0)"));
+            } catch (const MacroExpansionError& error) {
+                EXPECT_NE(error.reason().find("grows too large"), std::string::npos);
+                throw;
+            }
+        },
+        MacroExpansionError);
+    EXPECT_EQ(expander.expandString(String::make("$(L36)"))->text().size(), 160u);
 }
 
 TEST(StringExpansion, LongInputsExpandCompletely) {
@@ -146,7 +158,7 @@ TEST(StringExpansion, AgreesWithTheOracleOnGeneratedInputs) {
     // Tighter limits than the default keep the oracle quick on cycles.
     const oracle::Limits limits{20000, 60, 4000};
     int expanded = 0, cycles = 0;
-    for (int round = 0; round < 4000; ++round) {
+    for (int round = 0; round < 2500; ++round) {
         Dictionary::Builder builder;
         for (const char* name : {"A", "B", "C", "AB", "x"}) {
             if (random() % 4) builder.set(name, str(piece(4)));
@@ -160,8 +172,8 @@ TEST(StringExpansion, AgreesWithTheOracleOnGeneratedInputs) {
         cycles += result.status == oracle::Status::gaveUp;
     }
     // The generator reaches the interesting cases.
-    EXPECT_GT(expanded, 400);
-    EXPECT_GT(cycles, 20);
+    EXPECT_GT(expanded, 250);
+    EXPECT_GT(cycles, 12);
 }
 
 TEST(ContainerExpansion, ExpandsValuesAtAnyDepthAndNothingElse) {
