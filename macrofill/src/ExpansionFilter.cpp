@@ -1,0 +1,111 @@
+#include "ExpansionFilter.h"
+
+#include <algorithm>
+#include <functional>
+
+#include "MacroExpansionError.h"
+#include "base/Exception.h"
+
+namespace macrofill {
+
+namespace {
+constexpr std::size_t fewKeys = 16;
+}
+
+// Passes a value on unless an earlier failure has settled the outcome.
+template <class Call>
+void ExpansionFilter::forward(Call call) {
+    if (!writer_ || writeFailed_ || expansionFailure_) return;
+    try {
+        call(*writer_);
+    } catch (const base::PropertyListError&) {
+        writeFailed_ = true;
+    }
+}
+
+void ExpansionFilter::value(bool expandable) {
+    if (depth_ == 0) rootExpandable_ = expandable;
+}
+
+void ExpansionFilter::beginDictionary() {
+    value(true);
+    if (levels_.size() == depth_) levels_.emplace_back();
+    Level& level = levels_[depth_++];
+    level.dictionary = true;
+    level.keys.clear();
+    level.manyKeys.clear();
+    forward([](auto& w) { w.beginDictionary(); });
+}
+
+void ExpansionFilter::beginArray() {
+    value(true);
+    if (levels_.size() == depth_) levels_.emplace_back();
+    levels_[depth_++].dictionary = false;
+    forward([](auto& w) { w.beginArray(); });
+}
+
+void ExpansionFilter::endContainer() {
+    --depth_;
+    forward([](auto& w) { w.endContainer(); });
+}
+
+void ExpansionFilter::key(std::string_view text) {
+    Level& level = levels_[depth_ - 1];
+    std::size_t hash = std::hash<std::string_view>{}(text);
+    if (level.keys.size() < fewKeys) {
+        if (std::find(level.keys.begin(), level.keys.end(), hash) != level.keys.end()) throw DuplicateKey{};
+        level.keys.push_back(hash);
+        if (level.keys.size() == fewKeys) level.manyKeys.insert(level.keys.begin(), level.keys.end());
+    } else if (!level.manyKeys.insert(hash).second) {
+        throw DuplicateKey{};
+    }
+    // Keys are never expanded.
+    forward([text](auto& w) { w.key(text); });
+}
+
+void ExpansionFilter::string(std::string_view text) {
+    value(true);
+    if (expansionFailure_) return;
+    const std::string* expanded = nullptr;
+    try {
+        expanded = expander_.expandText(text);
+    } catch (const base::InvalidArgumentException&) {
+        expansionFailure_ = std::current_exception();
+    } catch (const MacroExpansionError&) {
+        expansionFailure_ = std::current_exception();
+    }
+    std::string_view result = expanded ? std::string_view(*expanded) : text;
+    forward([result](auto& w) { w.string(result); });
+}
+
+void ExpansionFilter::boolean(bool v) {
+    value(false);
+    forward([v](auto& w) { w.boolean(v); });
+}
+
+void ExpansionFilter::integer(std::int64_t v) {
+    value(false);
+    forward([v](auto& w) { w.integer(v); });
+}
+
+void ExpansionFilter::unsignedInteger(std::uint64_t v) {
+    value(false);
+    forward([v](auto& w) { w.unsignedInteger(v); });
+}
+
+void ExpansionFilter::real(double v) {
+    value(false);
+    forward([v](auto& w) { w.real(v); });
+}
+
+void ExpansionFilter::date(double seconds) {
+    value(false);
+    forward([seconds](auto& w) { w.date(seconds); });
+}
+
+void ExpansionFilter::data(std::span<const std::uint8_t> bytes) {
+    value(false);
+    forward([bytes](auto& w) { w.data(bytes); });
+}
+
+}  // namespace macrofill

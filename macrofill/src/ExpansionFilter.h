@@ -1,0 +1,74 @@
+#pragma once
+// Expands the strings of a property list while it is read, passing every
+// value on to a writer, so that a large list is never held as objects.
+//
+// The outcome matches reading the whole list, expanding it and writing it,
+// failure for failure: an expansion failure, or a value the writer cannot
+// hold, is kept while reading goes on, so that a list that turns out not to
+// be valid is still reported as such first. A dictionary that gives a key
+// twice is the one case the stream cannot settle (the key keeps its first
+// place but its last value): the filter stops with DuplicateKey, and the
+// caller falls back to the objects.
+
+#include <exception>
+#include <memory>
+#include <unordered_set>
+#include <vector>
+
+#include "MacroExpander.h"
+#include "base/PropertyListStream.h"
+
+namespace macrofill {
+
+class ExpansionFilter final : public base::PropertyListSink {
+public:
+    struct DuplicateKey {};
+
+    // `writer` may be null: the values are then expanded and dropped.
+    ExpansionFilter(MacroExpander& expander, base::PropertyListSink* writer)
+        : expander_(expander), writer_(writer) {}
+
+    // The root was a string, an array or a dictionary: there is a result.
+    bool hasResult() const { return rootExpandable_; }
+    // The first expansion failure (InvalidArgumentException or
+    // MacroExpansionError), if any.
+    const std::exception_ptr& expansionFailure() const { return expansionFailure_; }
+    // The writer refused a value.
+    bool writeFailed() const { return writeFailed_; }
+
+    void beginDictionary() override;
+    void beginArray() override;
+    void endContainer() override;
+    void key(std::string_view text) override;
+    void string(std::string_view text) override;
+    void boolean(bool value) override;
+    void integer(std::int64_t value) override;
+    void unsignedInteger(std::uint64_t value) override;
+    void real(double value) override;
+    void date(double seconds) override;
+    void data(std::span<const std::uint8_t> bytes) override;
+
+private:
+    // The hashes of an open dictionary's keys, to notice a key given twice.
+    // Two keys that merely share a hash are taken for the same key: that
+    // only costs the slower way through objects.
+    struct Level {
+        bool dictionary = false;
+        std::vector<std::size_t> keys;
+        std::unordered_set<std::size_t> manyKeys;  // used past a few keys
+    };
+
+    void value(bool expandable);
+    template <class Call>
+    void forward(Call call);
+
+    MacroExpander& expander_;
+    base::PropertyListSink* writer_;
+    std::vector<Level> levels_;  // levels past depth_ are kept for reuse
+    std::size_t depth_ = 0;
+    bool rootExpandable_ = false;
+    bool writeFailed_ = false;
+    std::exception_ptr expansionFailure_;
+};
+
+}  // namespace macrofill

@@ -1,0 +1,345 @@
+#include "MacroExpander.h"
+
+#include <cstring>
+
+#include "MacroExpansionError.h"
+#include "base/Format.h"
+#include "base/PropertyList.h"
+
+namespace macrofill {
+
+namespace {
+constexpr std::size_t none = static_cast<std::size_t>(-1);
+}
+
+struct MacroExpander::Definition {
+    std::string_view name;
+    const base::ObjectRef* value;
+    const base::String* string;  // the value when it is a string
+    std::size_t activeRecord = none;
+};
+
+// Unscanned text: a piece of the input or of a value put in.
+struct Segment {
+    const char* begin;
+    const char* end;
+    std::size_t size() const { return static_cast<std::size_t>(end - begin); }
+};
+
+// One string being expanded: the string itself, or the name text of a
+// reference, whose expansion gives the name to look up.
+struct MacroExpander::Frame {
+    std::string_view source;
+    std::string ownedSource;     // the name text, for a name
+    std::vector<Segment> rest;   // the text after the scan position; the top piece is scanned first
+    std::string output;          // the text before the scan position
+    const Definition* lastResolved = nullptr;
+};
+
+// A value put into a frame at `index` of its pieces. While no character
+// below that index has been scanned, meeting the same name again means the
+// expansion would repeat for ever.
+struct MacroExpander::Record {
+    Definition* definition;
+    std::size_t frame;
+    std::size_t index;
+};
+
+MacroExpander::MacroExpander(const base::Dictionary& table, std::size_t allowance) : allowance_(allowance) {
+    definitions_.reserve(table.count());
+    for (const auto& [key, value] : table) {
+        auto name = base::cast<base::String>(key);
+        if (!name) continue;
+        const auto* string = value->kind() == base::Kind::string
+                                 ? static_cast<const base::String*>(value.get())
+                                 : nullptr;
+        definitions_.emplace(name->text(), Definition{name->text(), &value, string});
+    }
+}
+
+MacroExpander::~MacroExpander() = default;
+
+void MacroExpander::charge(std::size_t characters) {
+    if (characters > budget_) {
+        throw MacroExpansionError("the expansion of a string grows too large (beyond " +
+                                  std::to_string(allowance_) + " bytes more than four times its length)");
+    }
+    budget_ -= characters;
+}
+
+MacroExpander::Frame& MacroExpander::startFrame(std::size_t depth) {
+    if (frames_.size() <= depth) frames_.push_back(std::make_unique<Frame>());
+    Frame& frame = *frames_[depth];
+    frame.rest.clear();
+    frame.output.clear();
+    frame.lastResolved = nullptr;
+    return frame;
+}
+
+void MacroExpander::popRecord() {
+    records_.back().definition->activeRecord = none;
+    records_.pop_back();
+}
+
+void MacroExpander::endFrame() {
+    while (!records_.empty() && records_.back().frame == depth_) popRecord();
+    activeSources_.erase(frames_[depth_]->source);
+}
+
+// Moves the scan position `count` characters on (they have been copied to
+// the output or belong to a reference).
+void MacroExpander::consume(Frame& frame, std::size_t count) {
+    while (count > 0) {
+        Segment& top = frame.rest.back();
+        std::size_t index = frame.rest.size() - 1;
+        std::size_t taken = std::min(count, top.size());
+        top.begin += taken;
+        count -= taken;
+        // Values put in above this piece no longer sit on untouched text.
+        while (!records_.empty() && records_.back().frame == depth_ && records_.back().index > index)
+            popRecord();
+        if (top.begin == top.end) frame.rest.pop_back();
+    }
+}
+
+// With the scan position on "$(": finds the ")" that closes the reference
+// and copies the name text. False when the text ends first.
+bool MacroExpander::findReference(const Frame& frame, std::size_t& length) {
+    name_.clear();
+    nameHasReference_ = false;
+    std::size_t skip = 2, scanned = 0;
+    int depth = 0;
+    for (std::size_t i = frame.rest.size(); i-- > 0;) {
+        const char* p = frame.rest[i].begin;
+        const char* end = frame.rest[i].end;
+        if (skip) {
+            std::size_t step = std::min(skip, frame.rest[i].size());
+            p += step;
+            skip -= step;
+        }
+        const char* start = p;
+        for (; p < end; ++p) {
+            char c = *p;
+            if (c == ')') {
+                if (depth == 0) {
+                    name_.append(start, p);
+                    scanned += static_cast<std::size_t>(p - start);
+                    charge(scanned);
+                    length = name_.size() + 3;
+                    return true;
+                }
+                --depth;
+            } else if (c == '(') {
+                ++depth;
+            } else if (c == '$') {
+                nameHasReference_ = true;
+            }
+        }
+        name_.append(start, end);
+        scanned += static_cast<std::size_t>(end - start);
+    }
+    return false;
+}
+
+void MacroExpander::cycleError(const Definition& definition) const {
+    std::string path;
+    for (std::size_t i = definition.activeRecord; i < records_.size(); ++i) {
+        path += records_[i].definition->name;
+        path += " -> ";
+    }
+    path += definition.name;
+    throw MacroExpansionError("build setting references form a cycle: " + path);
+}
+
+void MacroExpander::nameCycleError(std::size_t fromDepth) const {
+    std::string path;
+    for (std::size_t depth = fromDepth; depth <= depth_; ++depth) {
+        if (const Definition* definition = frames_[depth]->lastResolved) {
+            path += path.empty() ? "" : " -> ";
+            path += definition->name;
+        }
+    }
+    std::string first = path.substr(0, path.find(" -> "));
+    throw MacroExpansionError("build setting references form a cycle: " +
+                              (path.empty() ? "a reference name contains itself" : path + " -> " + first));
+}
+
+void MacroExpander::resolve(Frame& frame, std::string_view name) {
+    auto found = definitions_.find(name);
+    if (found == definitions_.end()) return;
+    Definition& definition = found->second;
+    if (!definition.string) {
+        base::raiseInvalidArgument(base::format(
+            "The value for the macro %@ is not an Utterance but is a %@",
+            {base::String::make(std::string(name)), base::String::make((*definition.value)->className())}));
+    }
+    const std::string& text = definition.string->text();
+    if (text.empty()) return;
+    if (definition.activeRecord != none) cycleError(definition);
+    charge(text.size());
+    frame.rest.push_back({text.data(), text.data() + text.size()});
+    frame.lastResolved = &definition;
+    definition.activeRecord = records_.size();
+    records_.push_back({&definition, depth_, frame.rest.size() - 1});
+}
+
+MacroExpander::Outcome MacroExpander::run(Frame& frame) {
+    while (!frame.rest.empty()) {
+        Segment& top = frame.rest.back();
+        const char* dollar = static_cast<const char*>(std::memchr(top.begin, '$', top.size()));
+        if (!dollar) {
+            frame.output.append(top.begin, top.end);
+            consume(frame, top.size());
+            continue;
+        }
+        if (dollar != top.begin) {
+            frame.output.append(top.begin, dollar);
+            consume(frame, static_cast<std::size_t>(dollar - top.begin));
+        }
+        // The character after the "$", which may start the piece below
+        // (pieces are never empty).
+        const char* next = top.size() > 1 ? top.begin + 1
+                           : frame.rest.size() > 1 ? frame.rest[frame.rest.size() - 2].begin
+                                                   : nullptr;
+        if (!next) {
+            // "$" is the last character: scanning stops.
+            frame.output += '$';
+            consume(frame, 1);
+            continue;
+        }
+        if (*next != '(') {
+            frame.output += '$';
+            frame.output += *next;
+            consume(frame, 2);
+            continue;
+        }
+        std::size_t length = 0;
+        if (!findReference(frame, length)) return Outcome::unterminated;
+        consume(frame, length);
+        if (nameHasReference_) return Outcome::nameToExpand;
+        resolve(frame, name_);
+    }
+    return Outcome::finished;
+}
+
+base::Ref<base::String> MacroExpander::expandString(const base::Ref<base::String>& string) {
+    const std::string* expanded = expandText(string->text());
+    return expanded ? base::String::make(*expanded) : string;
+}
+
+const std::string* MacroExpander::expandText(std::string_view text) {
+    if (text.find('$') == std::string_view::npos) return nullptr;
+    budget_ = allowance_ + 4 * text.size();
+    depth_ = 0;
+    Frame* frame = &startFrame(0);
+    frame->source = text;
+    frame->rest.push_back({text.data(), text.data() + text.size()});
+    activeSources_.clear();
+    activeSources_.emplace(frame->source, 0);
+    for (;;) {
+        Outcome outcome = run(*frame);
+        if (outcome == Outcome::nameToExpand) {
+            auto repeated = activeSources_.find(name_);
+            if (repeated != activeSources_.end()) nameCycleError(repeated->second);
+            Frame& child = startFrame(++depth_);
+            child.ownedSource = name_;
+            child.source = child.ownedSource;
+            child.rest.push_back({child.ownedSource.data(), child.ownedSource.data() + child.ownedSource.size()});
+            activeSources_.emplace(child.source, depth_);
+            frame = &child;
+            continue;
+        }
+        endFrame();
+        if (depth_ == 0) {
+            if (outcome == Outcome::unterminated || frame->output == text) return nullptr;
+            return &frame->output;
+        }
+        std::string_view name = outcome == Outcome::finished ? std::string_view(frame->output) : frame->source;
+        frame = frames_[--depth_].get();
+        // The name is looked up in the frame that holds the reference.
+        resolve(*frame, name);
+    }
+}
+
+base::ObjectRef MacroExpander::expandValue(const base::ObjectRef& value) {
+    switch (value->kind()) {
+        case base::Kind::string:
+            return expandString(std::static_pointer_cast<base::String>(value));
+        case base::Kind::array:
+        case base::Kind::dictionary:
+            break;
+        default:
+            return value;
+    }
+    // A container reached more than once (a binary list may share them)
+    // is expanded once.
+    bool shared = value.use_count() > 1;
+    if (shared) {
+        auto found = sharedResults_.find(value.get());
+        if (found != sharedResults_.end()) return found->second;
+    }
+    base::ObjectRef result = value->kind() == base::Kind::array
+                                 ? base::ObjectRef(expandArray(std::static_pointer_cast<base::Array>(value)))
+                                 : expandDictionary(std::static_pointer_cast<base::Dictionary>(value));
+    if (shared) sharedResults_.emplace(value.get(), result);
+    return result;
+}
+
+namespace {
+
+// Counts container nesting while expanding.
+class NestingGuard {
+public:
+    explicit NestingGuard(std::size_t& nesting) : nesting_(nesting) {
+        if (++nesting_ > base::propertyListMaxDepth) {
+            --nesting_;
+            throw MacroExpansionError("containers nested deeper than " +
+                                      std::to_string(base::propertyListMaxDepth) + " levels");
+        }
+    }
+    ~NestingGuard() { --nesting_; }
+    NestingGuard(const NestingGuard&) = delete;
+    NestingGuard& operator=(const NestingGuard&) = delete;
+
+private:
+    std::size_t& nesting_;
+};
+
+}  // namespace
+
+base::Ref<base::Array> MacroExpander::expandArray(const base::Ref<base::Array>& array) {
+    NestingGuard guard(nesting_);
+    std::vector<base::ObjectRef> elements;
+    for (std::size_t i = 0; i < array->count(); ++i) {
+        base::ObjectRef expanded = expandValue(array->at(i));
+        if (elements.empty() && expanded == array->at(i)) continue;
+        if (elements.empty()) {
+            // The first change: copy what came before it.
+            elements.reserve(array->count());
+            elements.assign(array->begin(), array->begin() + static_cast<std::ptrdiff_t>(i));
+        }
+        elements.push_back(std::move(expanded));
+    }
+    // Unchanged: the receiver is immutable, so it serves as its own copy.
+    if (elements.empty()) return array;
+    return base::Array::make(std::move(elements));
+}
+
+base::Ref<base::Dictionary> MacroExpander::expandDictionary(const base::Ref<base::Dictionary>& dictionary) {
+    NestingGuard guard(nesting_);
+    std::vector<base::Dictionary::Entry> entries;
+    const auto& original = dictionary->entries();
+    for (std::size_t i = 0; i < original.size(); ++i) {
+        base::ObjectRef expanded = expandValue(original[i].second);
+        if (entries.empty() && expanded == original[i].second) continue;
+        if (entries.empty()) {
+            entries.reserve(original.size());
+            entries.assign(original.begin(), original.begin() + static_cast<std::ptrdiff_t>(i));
+        }
+        entries.emplace_back(original[i].first, std::move(expanded));
+    }
+    if (entries.empty()) return dictionary;
+    return base::Dictionary::make(std::move(entries));
+}
+
+}  // namespace macrofill

@@ -1,0 +1,85 @@
+#pragma once
+// Expands build-setting references "$(NAME)" in strings, and in the strings
+// of arrays and dictionaries, with the definitions of one table.
+//
+// The result is that of the plain algorithm: scan left to right; "$" and the
+// character after it are skipped in pairs unless the second is "("; a
+// reference runs from "$(" to the ")" that balances it; its name text is
+// expanded first, the name looked up (missing: the empty string), and the
+// value put in place of the reference and scanned again from its start; a
+// reference without its ")" leaves the whole string as it came in.
+//
+// Replacing in place would make each replacement cost the length of the
+// string. Instead the text still to be scanned is kept as a stack of pieces
+// (the rest of the input, and of each value put in), so each character is
+// handled a bounded number of times. Definitions that refer to themselves
+// are detected rather than followed for ever, and one string's expansion is
+// bounded in size, so that definitions doubling at every level fail instead
+// of exhausting memory.
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "base/Objects.h"
+
+namespace macrofill {
+
+class MacroExpander {
+public:
+    // Characters one string's expansion may handle beyond four times its own
+    // length: pieces put in, and reference text scanned.
+    static constexpr std::size_t expansionAllowance = std::size_t{64} << 20;
+
+    // `table` must outlive the expander. `allowance` replaces
+    // expansionAllowance (tests use a small one).
+    explicit MacroExpander(const base::Dictionary& table, std::size_t allowance = expansionAllowance);
+    ~MacroExpander();
+    MacroExpander(const MacroExpander&) = delete;
+    MacroExpander& operator=(const MacroExpander&) = delete;
+
+    base::Ref<base::String> expandString(const base::Ref<base::String>& string);
+    // The expansion of `text`, or null when it is `text` unchanged. The
+    // result lives until the next expansion.
+    const std::string* expandText(std::string_view text);
+    base::Ref<base::Array> expandArray(const base::Ref<base::Array>& array);
+    base::Ref<base::Dictionary> expandDictionary(const base::Ref<base::Dictionary>& dictionary);
+    // A string, array or dictionary expanded; anything else as it is.
+    base::ObjectRef expandValue(const base::ObjectRef& value);
+
+private:
+    struct Definition;
+    struct Frame;
+    struct Record;
+    enum class Outcome { finished, unterminated, nameToExpand };
+
+    Outcome run(Frame& frame);
+    void consume(Frame& frame, std::size_t count);
+    bool findReference(const Frame& frame, std::size_t& length);
+    void resolve(Frame& frame, std::string_view name);
+    Frame& startFrame(std::size_t depth);
+    void endFrame();
+    void popRecord();
+    void charge(std::size_t characters);
+    [[noreturn]] void cycleError(const Definition& definition) const;
+    [[noreturn]] void nameCycleError(std::size_t fromDepth) const;
+
+    std::unordered_map<std::string_view, Definition> definitions_;
+    std::vector<std::unique_ptr<Frame>> frames_;
+    std::size_t depth_ = 0;
+    std::vector<Record> records_;
+    // The text each running frame expands, and its depth: a name whose
+    // expansion needs the expansion of the same text never ends.
+    std::unordered_map<std::string_view, std::size_t> activeSources_;
+    std::string name_;  // the name text of the reference being handled
+    bool nameHasReference_ = false;
+    std::size_t allowance_;
+    std::size_t budget_ = 0;
+    std::size_t nesting_ = 0;
+    std::unordered_map<const base::Object*, base::ObjectRef> sharedResults_;
+};
+
+}  // namespace macrofill

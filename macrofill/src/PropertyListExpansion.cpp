@@ -1,0 +1,94 @@
+#include "PropertyListExpansion.h"
+
+#include "ExpansionFilter.h"
+#include "MacroExpansionError.h"
+#include "base/PropertyList.h"
+#include "base/PropertyListStream.h"
+
+namespace macrofill {
+
+PropertyListExpansion PropertyListExpansion::failed(Outcome outcome, std::string reason) {
+    PropertyListExpansion expansion;
+    expansion.outcome = outcome;
+    expansion.failure = std::move(reason);
+    return expansion;
+}
+
+PropertyListExpansion PropertyListExpansion::written(std::vector<std::uint8_t> bytes) {
+    PropertyListExpansion expansion;
+    expansion.bytes = std::move(bytes);
+    return expansion;
+}
+
+namespace {
+
+using Outcome = PropertyListExpansion::Outcome;
+
+std::string reasonOf(const std::exception_ptr& failure) {
+    try {
+        std::rethrow_exception(failure);
+    } catch (const base::Exception& error) {
+        return error.reason();
+    }
+}
+
+// Throws ExpansionFilter::DuplicateKey for a list only objects handle.
+PropertyListExpansion expandStreaming(std::span<const std::uint8_t> input, MacroExpander& expander) {
+    auto format = base::propertyListFormatOf(input);
+    std::unique_ptr<base::PropertyListWriter> writer;
+    if (format != base::PropertyListFormat::openStep)
+        writer = base::makePropertyListWriter(format, input.size() + input.size() / 4);
+    ExpansionFilter filter(expander, writer.get());
+    try {
+        base::readPropertyList(input, filter);
+    } catch (const base::PropertyListError&) {
+        return PropertyListExpansion::failed(Outcome::invalidInput);
+    }
+    if (filter.expansionFailure())
+        return PropertyListExpansion::failed(Outcome::expansionFailed, reasonOf(filter.expansionFailure()));
+    if (!writer || !filter.hasResult() || filter.writeFailed())
+        return PropertyListExpansion::failed(Outcome::notWritable);
+    return PropertyListExpansion::written(writer->finish());
+}
+
+}  // namespace
+
+PropertyListExpansion expandPropertyList(std::span<const std::uint8_t> input, const base::Dictionary& definitions,
+                                         std::vector<base::ObjectRef>& keep) {
+    MacroExpander expander(definitions);
+    try {
+        return expandStreaming(input, expander);
+    } catch (const ExpansionFilter::DuplicateKey&) {
+        return expandPropertyListObjects(input, expander, keep);
+    }
+}
+
+PropertyListExpansion expandPropertyListObjects(std::span<const std::uint8_t> input, MacroExpander& expander,
+                                                std::vector<base::ObjectRef>& keep) {
+    base::PropertyListReadResult list;
+    try {
+        list = base::readPropertyList(input);
+    } catch (const base::PropertyListError&) {
+        return PropertyListExpansion::failed(Outcome::invalidInput);
+    }
+    base::ObjectRef result;
+    try {
+        auto kind = list.root->kind();
+        if (kind == base::Kind::dictionary || kind == base::Kind::array || kind == base::Kind::string)
+            result = expander.expandValue(list.root);
+    } catch (const base::InvalidArgumentException& error) {
+        return PropertyListExpansion::failed(Outcome::expansionFailed, error.reason());
+    } catch (const MacroExpansionError& error) {
+        return PropertyListExpansion::failed(Outcome::expansionFailed, error.reason());
+    }
+    keep.push_back(std::move(list.root));
+    if (!result) return PropertyListExpansion::failed(Outcome::notWritable);
+    keep.push_back(result);
+    try {
+        return PropertyListExpansion::written(base::writePropertyList(result, list.format, input.size()));
+    } catch (const base::PropertyListError&) {
+        return PropertyListExpansion::failed(Outcome::notWritable);
+    }
+}
+
+}  // namespace macrofill

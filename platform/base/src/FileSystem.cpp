@@ -1,0 +1,131 @@
+#include "base/FileSystem.h"
+
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <random>
+
+namespace base {
+
+namespace {
+
+// Closes a descriptor on scope exit unless released.
+class Descriptor {
+public:
+    explicit Descriptor(int fd) : fd_(fd) {}
+    ~Descriptor() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int get() const { return fd_; }
+    // Closes now and reports whether the close succeeded.
+    bool close() {
+        int fd = fd_;
+        fd_ = -1;
+        return ::close(fd) == 0;
+    }
+
+private:
+    int fd_;
+};
+
+std::optional<std::string> homeDirectory(const std::string& user) {
+    if (user.empty()) {
+        if (const char* home = std::getenv("HOME"); home && *home) return std::string(home);
+    }
+    std::vector<char> buffer(16384);
+    passwd entry{};
+    passwd* found = nullptr;
+    int error = user.empty() ? getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &found)
+                             : getpwnam_r(user.c_str(), &entry, buffer.data(), buffer.size(), &found);
+    if (error != 0 || !found || !found->pw_dir) return std::nullopt;
+    return std::string(found->pw_dir);
+}
+
+// Creates a new, empty file beside `path` with a name no other file has.
+int createSibling(const std::string& path, std::string& name) {
+    auto slash = path.rfind('/');
+    std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
+    std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+    std::random_device seed;
+    std::mt19937_64 random(seed());
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        name = folder + "." + base + "." + std::to_string(random() % 1000000000) + ".tmp";
+        int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST) return fd;
+    }
+    return -1;
+}
+
+}  // namespace
+
+bool readToEnd(int fd, std::vector<std::uint8_t>& out) {
+    struct stat info {};
+    // Room for a regular file's contents and for the read that finds its end.
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0)
+        out.reserve(out.size() + static_cast<std::size_t>(info.st_size) + 65536);
+    for (;;) {
+        if (out.capacity() - out.size() < 65536) out.reserve(out.capacity() * 2 + 65536);
+        std::size_t used = out.size();
+        out.resize(out.capacity());
+        ssize_t got = ::read(fd, out.data() + used, out.size() - used);
+        out.resize(used + static_cast<std::size_t>(got > 0 ? got : 0));
+        if (got == 0) return true;
+        if (got < 0 && errno != EINTR) return false;
+    }
+}
+
+std::optional<std::vector<std::uint8_t>> readFile(const std::string& path) {
+    Descriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (file.get() < 0) return std::nullopt;
+    std::vector<std::uint8_t> bytes;
+    if (!readToEnd(file.get(), bytes)) return std::nullopt;
+    return bytes;
+}
+
+bool writeAll(int fd, std::span<const std::uint8_t> bytes) {
+    while (!bytes.empty()) {
+        ssize_t wrote = ::write(fd, bytes.data(), bytes.size());
+        if (wrote < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        bytes = bytes.subspan(static_cast<std::size_t>(wrote));
+    }
+    return true;
+}
+
+bool writeFileAtomically(const std::string& path, std::span<const std::uint8_t> bytes) {
+    if (path.empty()) return false;
+    std::string temporary;
+    Descriptor file(createSibling(path, temporary));
+    if (file.get() < 0) return false;
+    struct stat existing {};
+    bool written = (::stat(path.c_str(), &existing) != 0 || !S_ISREG(existing.st_mode) ||
+                    ::fchmod(file.get(), existing.st_mode & 07777) == 0) &&
+                   writeAll(file.get(), bytes) && ::fsync(file.get()) == 0;
+    written = file.close() && written;
+    if (!written || ::rename(temporary.c_str(), path.c_str()) != 0) {
+        int error = errno;
+        ::unlink(temporary.c_str());
+        errno = error;
+        return false;
+    }
+    return true;
+}
+
+std::string expandTildeInPath(const std::string& path) {
+    if (path.empty() || path[0] != '~') return path;
+    auto slash = path.find('/');
+    std::string user = path.substr(1, slash == std::string::npos ? std::string::npos : slash - 1);
+    auto home = homeDirectory(user);
+    if (!home) return path;
+    return *home + (slash == std::string::npos ? "" : path.substr(slash));
+}
+
+}  // namespace base

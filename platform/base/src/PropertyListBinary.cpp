@@ -1,0 +1,461 @@
+// The binary property-list format: an eight-byte header "bplist00", the
+// objects, a table of object offsets, and a 32-byte trailer giving the
+// offset and reference widths, the object count, the root object and the
+// position of the offset table. Containers refer to objects by index.
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+
+#include "PropertyListCodec.h"
+#include "Unicode.h"
+
+namespace base::plist {
+
+namespace {
+
+constexpr std::string_view header = "bplist00";
+constexpr std::size_t trailerSize = 32;
+
+std::uint64_t readBigEndian(const std::uint8_t* p, std::size_t width) noexcept {
+    std::uint64_t value = 0;
+    for (std::size_t i = 0; i < width; ++i) value = (value << 8) | p[i];
+    return value;
+}
+
+// Bytes needed to store `value` (at least one).
+std::uint8_t widthFor(std::uint64_t value) noexcept {
+    std::uint8_t width = 1;
+    while (width < 8 && (value >> (8 * width)) != 0) ++width;
+    return width;
+}
+
+bool fitsInWidth(std::uint64_t value, std::uint64_t width) noexcept {
+    return width >= 8 || (value >> (8 * width)) == 0;
+}
+
+// Reading
+
+// Walks the object graph from the root, reporting each object where it is
+// referred to: an object referred to twice is reported twice.
+class BinaryReader {
+public:
+    BinaryReader(std::span<const std::uint8_t> bytes, PropertyListSink& sink) : bytes_(bytes), sink_(sink) {}
+
+    void read() {
+        if (bytes_.size() < header.size() + trailerSize + 2) invalid("the file is too short");
+        if (std::memcmp(bytes_.data(), header.data(), header.size()) != 0)
+            invalid("unsupported binary format version");
+        const std::uint8_t* trailer = bytes_.data() + bytes_.size() - trailerSize;
+        offsetWidth_ = trailer[6];
+        referenceWidth_ = trailer[7];
+        objectCount_ = readBigEndian(trailer + 8, 8);
+        std::uint64_t rootIndex = readBigEndian(trailer + 16, 8);
+        tableOffset_ = readBigEndian(trailer + 24, 8);
+        std::uint64_t tableEnd = bytes_.size() - trailerSize;
+
+        if (offsetWidth_ < 1 || offsetWidth_ > 8) invalid("the offset width is not 1 to 8 bytes");
+        if (referenceWidth_ < 1 || referenceWidth_ > 8)
+            invalid("the reference width is not 1 to 8 bytes");
+        if (objectCount_ == 0) invalid("the file holds no objects");
+        if (rootIndex >= objectCount_) invalid("the root object is not in the object table");
+        if (tableOffset_ <= header.size() || tableOffset_ >= tableEnd)
+            invalid("the offset table lies outside the file");
+        if (objectCount_ > (tableEnd - tableOffset_) / offsetWidth_)
+            invalid("the offset table is larger than the file");
+        if (!fitsInWidth(objectCount_ - 1, referenceWidth_))
+            invalid("the reference width is too small for the object count");
+        if (!fitsInWidth(objectCount_ - 1, offsetWidth_))
+            invalid("the offset width is too small for the object count");
+
+        reading_.resize(objectCount_, false);
+        // Objects may be shared, but not so often that walking the graph as
+        // a tree would visit far more values than the file could spell out.
+        visitsLeft_ = 4 * static_cast<std::uint64_t>(bytes_.size()) + 1024;
+        object(rootIndex);
+    }
+
+private:
+    std::uint64_t offsetOf(std::uint64_t index) const {
+        std::uint64_t offset =
+            readBigEndian(bytes_.data() + tableOffset_ + index * offsetWidth_, offsetWidth_);
+        if (offset < header.size() || offset >= tableOffset_)
+            invalid("an object offset points outside the object area");
+        return offset;
+    }
+
+    // `length` bytes at `offset`, which must lie before the offset table.
+    const std::uint8_t* take(std::uint64_t offset, std::uint64_t length) const {
+        if (offset > tableOffset_ || length > tableOffset_ - offset)
+            invalid("an object runs past the object area");
+        return bytes_.data() + offset;
+    }
+
+    // The object count that follows a marker whose low nibble is 15.
+    std::uint64_t count(std::uint8_t info, std::uint64_t& offset) const {
+        if (info != 0xF) return info;
+        std::uint8_t marker = *take(offset, 1);
+        if ((marker >> 4) != 0x1 || (marker & 0xF) > 3) invalid("an object count is not an integer");
+        std::uint64_t width = std::uint64_t{1} << (marker & 0xF);
+        std::uint64_t value = readBigEndian(take(offset + 1, width), width);
+        offset += 1 + width;
+        return value;
+    }
+
+    void object(std::uint64_t index, bool asKey = false) {
+        if (visitsLeft_-- == 0)
+            invalid("objects are shared so often that the list would expand beyond its size");
+        if (reading_[index]) invalid("object references form a cycle");
+        std::uint64_t offset = offsetOf(index);
+        std::uint8_t marker = *take(offset, 1);
+        std::uint8_t info = marker & 0xF;
+        ++offset;
+        std::uint8_t type = marker >> 4;
+        if (asKey && type != 0x5 && type != 0x6) invalid("a dictionary key is not a string");
+        switch (type) {
+            case 0x0:
+                if (info == 0x8 || info == 0x9) return sink_.boolean(info == 0x9);
+                invalid("unsupported object type");
+            case 0x1:
+                return integer(info, offset);
+            case 0x2:
+            case 0x3: {
+                if (info != 2 && info != 3) invalid("a real or date has an unsupported size");
+                if (type == 0x3 && info != 3) invalid("a date has an unsupported size");
+                const std::uint8_t* p = take(offset, std::uint64_t{1} << info);
+                double value = info == 2
+                                   ? std::bit_cast<float>(static_cast<std::uint32_t>(readBigEndian(p, 4)))
+                                   : std::bit_cast<double>(readBigEndian(p, 8));
+                return type == 0x3 ? sink_.date(value) : sink_.real(value);
+            }
+            case 0x4: {
+                std::uint64_t length = count(info, offset);
+                return sink_.data(std::span<const std::uint8_t>(take(offset, length), length));
+            }
+            case 0x5: {
+                std::uint64_t length = count(info, offset);
+                std::string_view text(reinterpret_cast<const char*>(take(offset, length)), length);
+                if (!unicode::isAscii(text)) invalid("an ASCII string holds a non-ASCII byte");
+                return asKey ? sink_.key(text) : sink_.string(text);
+            }
+            case 0x6: {
+                std::uint64_t units = count(info, offset);
+                if (units > tableOffset_ / 2) invalid("an object runs past the object area");
+                const std::uint8_t* p = take(offset, units * 2);
+                text_.clear();
+                if (!unicode::appendUtf16BigEndianAsUtf8(text_, p, units))
+                    invalid("a string is not valid UTF-16");
+                return asKey ? sink_.key(text_) : sink_.string(text_);
+            }
+            case 0xA:
+            case 0xD: {
+                std::uint64_t elements = count(info, offset);
+                DepthGuard guard(depth_, false);
+                reading_[index] = true;
+                if (type == 0xA) {
+                    const std::uint8_t* refs = references(elements, offset);
+                    sink_.beginArray();
+                    for (std::uint64_t i = 0; i < elements; ++i) object(reference(refs, i));
+                } else {
+                    if (elements > tableOffset_ / 2) invalid("an object runs past the object area");
+                    const std::uint8_t* keys = references(elements * 2, offset);
+                    const std::uint8_t* values = keys + elements * referenceWidth_;
+                    sink_.beginDictionary();
+                    for (std::uint64_t i = 0; i < elements; ++i) {
+                        object(reference(keys, i), true);
+                        object(reference(values, i));
+                    }
+                }
+                reading_[index] = false;
+                return sink_.endContainer();
+            }
+            default:
+                invalid("unsupported object type");
+        }
+    }
+
+    void integer(std::uint8_t info, std::uint64_t offset) {
+        if (info > 4) invalid("an integer has an unsupported size");
+        std::uint64_t width = std::uint64_t{1} << info;
+        const std::uint8_t* p = take(offset, width);
+        // One, two and four bytes are unsigned; eight bytes are signed.
+        if (info < 3) return sink_.integer(static_cast<std::int64_t>(readBigEndian(p, width)));
+        if (info == 3) return sink_.integer(static_cast<std::int64_t>(readBigEndian(p, 8)));
+        // Sixteen bytes: a signed 128-bit integer. Kept when it fits in 64
+        // bits, signed or unsigned.
+        std::uint64_t high = readBigEndian(p, 8), low = readBigEndian(p + 8, 8);
+        if (high == 0) return reportInteger(sink_, low, false);
+        if (high == ~std::uint64_t{0} && (low >> 63)) return sink_.integer(static_cast<std::int64_t>(low));
+        invalid("an integer does not fit in 64 bits");
+    }
+
+    // The references of a container: `count` of them at `offset`.
+    const std::uint8_t* references(std::uint64_t count, std::uint64_t offset) const {
+        if (count > tableOffset_ / referenceWidth_) invalid("an object runs past the object area");
+        return take(offset, count * referenceWidth_);
+    }
+
+    std::uint64_t reference(const std::uint8_t* references, std::uint64_t i) const {
+        std::uint64_t index = readBigEndian(references + i * referenceWidth_, referenceWidth_);
+        if (index >= objectCount_) invalid("a reference points outside the object table");
+        return index;
+    }
+
+    std::span<const std::uint8_t> bytes_;
+    PropertyListSink& sink_;
+    std::uint64_t offsetWidth_ = 0, referenceWidth_ = 0, objectCount_ = 0, tableOffset_ = 0;
+    std::vector<bool> reading_;  // containers being read: meeting one again is a cycle
+    std::uint64_t visitsLeft_ = 0;
+    std::size_t depth_ = 0;
+    std::string text_;
+};
+
+// Writing
+
+// Objects are written as they complete, children before their container,
+// so the root comes last. Equal strings, booleans and integers are written
+// once and shared. Containers are written at the end, when the
+// object count, and with it the width of a reference, is known.
+class BinaryWriter final : public PropertyListWriter {
+public:
+    explicit BinaryWriter(std::size_t sizeHint) {
+        out_.reserve(std::max(sizeHint, header.size()));
+        for (char c : header) put(static_cast<std::uint8_t>(c));
+        // Room for the objects a list of that size holds, at a guess of one
+        // in eight bytes and one distinct scalar in sixty-four, so that the
+        // tables seldom grow.
+        offsets_.reserve(sizeHint / 8);
+        std::size_t slots = 1024;
+        while (slots < sizeHint / 32) slots *= 2;
+        slots_.assign(slots, Slot{});
+    }
+
+    void beginDictionary() override { open(true); }
+    void beginArray() override { open(false); }
+
+    void endContainer() override {
+        const Open& container = open_.back();
+        std::size_t first = container.firstChild;
+        Container written{static_cast<std::uint64_t>(offsets_.size()), containerReferences_.size(),
+                          children_.size() - first, container.dictionary};
+        // A dictionary lists its keys, then its values.
+        if (container.dictionary) {
+            for (std::size_t i = first; i < children_.size(); i += 2) containerReferences_.push_back(children_[i]);
+            for (std::size_t i = first + 1; i < children_.size(); i += 2) containerReferences_.push_back(children_[i]);
+        } else {
+            containerReferences_.insert(containerReferences_.end(), children_.begin() + static_cast<std::ptrdiff_t>(first),
+                                        children_.end());
+        }
+        children_.resize(first);
+        open_.pop_back();
+        --depth_;
+        containers_.push_back(written);
+        offsets_.push_back(0);  // known when the containers are written
+        addChild(written.index);
+    }
+
+    void key(std::string_view text) override { string(text); }
+
+    void string(std::string_view text) override {
+        std::size_t start = out_.size();
+        if (unicode::isAscii(text)) {
+            putMarker(0x5, text.size());
+            out_.insert(out_.end(), text.begin(), text.end());
+        } else {
+            checkWritable(text);
+            utf16_.clear();
+            std::size_t units = unicode::appendUtf8AsUtf16BigEndian(utf16_, text);
+            putMarker(0x6, units);
+            out_.insert(out_.end(), utf16_.begin(), utf16_.end());
+        }
+        finishScalar(start);
+    }
+
+    void boolean(bool value) override {
+        std::size_t start = out_.size();
+        put(value ? 0x09 : 0x08);
+        finishScalar(start);
+    }
+
+    void integer(std::int64_t value) override {
+        std::size_t start = out_.size();
+        if (value >= 0 && value <= 0xFFFFFFFF) {
+            putInteger(static_cast<std::uint64_t>(value));
+        } else {
+            put(0x13);
+            putBigEndian(static_cast<std::uint64_t>(value), 8);
+        }
+        finishScalar(start);
+    }
+
+    void unsignedInteger(std::uint64_t value) override {
+        if (value <= static_cast<std::uint64_t>(INT64_MAX)) return integer(static_cast<std::int64_t>(value));
+        // Above the signed maximum: a 128-bit integer with a zero high half.
+        std::size_t start = out_.size();
+        put(0x14);
+        putBigEndian(0, 8);
+        putBigEndian(value, 8);
+        finishScalar(start);
+    }
+
+    // Reals, dates and data seldom repeat: they are not looked up.
+    void real(double value) override { eightBytes(0x23, std::bit_cast<std::uint64_t>(value)); }
+    void date(double seconds) override { eightBytes(0x33, std::bit_cast<std::uint64_t>(seconds)); }
+
+    void data(std::span<const std::uint8_t> bytes) override {
+        std::size_t start = out_.size();
+        putMarker(0x4, bytes.size());
+        out_.insert(out_.end(), bytes.begin(), bytes.end());
+        addScalar(start);
+    }
+
+    std::vector<std::uint8_t> finish() override {
+        std::uint64_t count = offsets_.size();
+        std::uint8_t referenceWidth = widthFor(count - 1);
+        for (const Container& container : containers_) {
+            offsets_[container.index] = out_.size();
+            putMarker(container.dictionary ? 0xD : 0xA, container.dictionary ? container.count / 2 : container.count);
+            for (std::size_t i = 0; i < container.count; ++i)
+                putBigEndian(containerReferences_[container.firstReference + i], referenceWidth);
+        }
+        std::uint64_t tableOffset = out_.size();
+        std::uint8_t offsetWidth = widthFor(tableOffset);
+        for (std::uint64_t offset : offsets_) putBigEndian(offset, offsetWidth);
+        std::uint8_t trailer[8] = {0, 0, 0, 0, 0, 0, offsetWidth, referenceWidth};
+        out_.insert(out_.end(), trailer, trailer + 8);
+        putBigEndian(count, 8);
+        putBigEndian(count - 1, 8);  // the root is the last object
+        putBigEndian(tableOffset, 8);
+        return std::move(out_);
+    }
+
+private:
+    struct Open {
+        bool dictionary;
+        std::size_t firstChild;
+    };
+    struct Container {
+        std::uint64_t index;
+        std::size_t firstReference, count;
+        bool dictionary;
+    };
+
+    void open(bool dictionary) {
+        enterLevel(depth_, true);
+        open_.push_back({dictionary, children_.size()});
+    }
+
+    void addChild(std::uint64_t index) {
+        if (index > UINT32_MAX) unwritable("the list holds too many objects");
+        if (!open_.empty()) children_.push_back(static_cast<std::uint32_t>(index));
+    }
+
+    void put(std::uint8_t byte) { out_.push_back(byte); }
+
+    void putBigEndian(std::uint64_t value, std::size_t width) {
+        for (std::size_t i = width; i-- > 0;) put(static_cast<std::uint8_t>(value >> (8 * i)));
+    }
+
+    void putMarker(std::uint8_t type, std::uint64_t count) {
+        if (count < 15) return put(static_cast<std::uint8_t>(type << 4 | count));
+        put(static_cast<std::uint8_t>(type << 4 | 0xF));
+        putInteger(count);
+    }
+
+    void putInteger(std::uint64_t value) {
+        std::uint8_t width = widthFor(value);
+        std::uint8_t info = width == 1 ? 0 : width == 2 ? 1 : width <= 4 ? 2 : 3;
+        put(static_cast<std::uint8_t>(0x10 | info));
+        putBigEndian(value, std::size_t{1} << info);
+    }
+
+    void eightBytes(std::uint8_t marker, std::uint64_t bits) {
+        std::size_t start = out_.size();
+        put(marker);
+        putBigEndian(bits, 8);
+        addScalar(start);
+    }
+
+    // The scalar just written at `start` becomes a new object.
+    void addScalar(std::size_t start) {
+        std::uint64_t index = offsets_.size();
+        offsets_.push_back(start);
+        addChild(index);
+    }
+
+    // The size of the string, boolean or integer written at `offset`.
+    std::size_t scalarSize(std::uint64_t offset) const {
+        const std::uint8_t* p = out_.data() + offset;
+        std::uint8_t type = p[0] >> 4, info = p[0] & 0xF;
+        if (type == 0x0) return 1;
+        if (type == 0x1) return 1 + (std::size_t{1} << info);
+        std::size_t header = 1, count = info;
+        if (info == 0xF) {
+            std::size_t width = std::size_t{1} << (p[1] & 0xF);
+            count = static_cast<std::size_t>(readBigEndian(p + 2, width));
+            header = 2 + width;
+        }
+        return header + (type == 0x6 ? 2 * count : count);
+    }
+
+    // The scalar just written at `start`: a new object, or dropped in favour
+    // of an equal one written before.
+    void finishScalar(std::size_t start) {
+        std::string_view bytes(reinterpret_cast<const char*>(out_.data() + start), out_.size() - start);
+        auto hash = static_cast<std::uint32_t>(std::hash<std::string_view>{}(bytes));
+        if (2 * (shared_ + 1) > slots_.size()) grow();
+        std::size_t mask = slots_.size() - 1;
+        for (std::size_t slot = hash & mask;; slot = (slot + 1) & mask) {
+            Slot& entry = slots_[slot];
+            if (entry.index == emptySlot) {
+                entry = {hash, static_cast<std::uint32_t>(offsets_.size())};
+                ++shared_;
+                return addScalar(start);
+            }
+            if (entry.hash == hash && scalarSize(offsets_[entry.index]) == bytes.size() &&
+                std::memcmp(out_.data() + offsets_[entry.index], bytes.data(), bytes.size()) == 0) {
+                out_.resize(start);
+                return addChild(entry.index);
+            }
+        }
+    }
+
+    void grow() {
+        std::vector<Slot> old = std::move(slots_);
+        slots_.assign(std::max<std::size_t>(1024, old.size() * 2), Slot{});
+        std::size_t mask = slots_.size() - 1;
+        for (const Slot& entry : old) {
+            if (entry.index == emptySlot) continue;
+            std::size_t slot = entry.hash & mask;
+            while (slots_[slot].index != emptySlot) slot = (slot + 1) & mask;
+            slots_[slot] = entry;
+        }
+    }
+
+    // A scalar that later equal ones share.
+    static constexpr std::uint32_t emptySlot = UINT32_MAX;
+    struct Slot {
+        std::uint32_t hash = 0, index = emptySlot;
+    };
+
+    std::vector<std::uint8_t> out_;
+    std::vector<std::uint64_t> offsets_;       // by object index; containers' filled in at the end
+    std::vector<Open> open_;
+    std::vector<std::uint32_t> children_;      // object indexes of the open containers' children
+    std::vector<Container> containers_;
+    std::vector<std::uint32_t> containerReferences_;
+    std::vector<Slot> slots_;
+    std::size_t shared_ = 0;
+    std::string utf16_;
+    std::size_t depth_ = 0;
+};
+
+}  // namespace
+
+void readBinary(std::span<const std::uint8_t> bytes, PropertyListSink& sink) { BinaryReader(bytes, sink).read(); }
+
+std::unique_ptr<PropertyListWriter> makeBinaryWriter(std::size_t sizeHint) {
+    return std::make_unique<BinaryWriter>(sizeHint);
+}
+
+}  // namespace base::plist

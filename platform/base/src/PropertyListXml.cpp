@@ -1,0 +1,581 @@
+// The XML property-list format: read with expat, written by hand.
+
+#include <expat.h>
+
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <optional>
+#include <unordered_map>
+
+#include "PropertyListCodec.h"
+#include "Unicode.h"
+#include "base/Objects.h"
+
+namespace base::plist {
+
+namespace {
+
+// Dates
+
+constexpr std::int64_t daysFromCivil(std::int64_t y, unsigned m, unsigned d) noexcept {
+    y -= m <= 2;
+    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
+    const auto yoe = static_cast<unsigned>(y - era * 400);
+    const unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
+    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
+}
+
+struct Civil {
+    std::int64_t year;
+    unsigned month, day;
+};
+
+constexpr Civil civilFromDays(std::int64_t z) noexcept {
+    z += 719468;
+    const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+    const auto doe = static_cast<unsigned>(z - era * 146097);
+    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const unsigned mp = (5 * doy + 2) / 153;
+    const unsigned d = doy - (153 * mp + 2) / 5 + 1;
+    const unsigned m = mp < 10 ? mp + 3 : mp - 9;
+    return {static_cast<std::int64_t>(yoe) + era * 400 + (m <= 2), m, d};
+}
+
+constexpr std::int64_t referenceDay = daysFromCivil(2001, 1, 1);
+
+bool isLeapYear(std::int64_t y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
+
+unsigned daysInMonth(std::int64_t year, unsigned month) {
+    static constexpr unsigned days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    return month == 2 && isLeapYear(year) ? 29 : days[month - 1];
+}
+
+// "YYYY-MM-DDTHH:MM:SSZ", optionally with a fraction of a second before "Z".
+std::optional<double> parseDate(std::string_view s) {
+    auto digits = [&](std::size_t at, std::size_t count) -> std::optional<unsigned> {
+        unsigned value = 0;
+        for (std::size_t i = at; i < at + count; ++i) {
+            if (i >= s.size() || s[i] < '0' || s[i] > '9') return std::nullopt;
+            value = value * 10 + static_cast<unsigned>(s[i] - '0');
+        }
+        return value;
+    };
+    if (s.size() < 20 || s[4] != '-' || s[7] != '-' || s[10] != 'T' || s[13] != ':' ||
+        s[16] != ':' || s.back() != 'Z')
+        return std::nullopt;
+    auto year = digits(0, 4), month = digits(5, 2), day = digits(8, 2);
+    auto hour = digits(11, 2), minute = digits(14, 2), second = digits(17, 2);
+    if (!year || !month || !day || !hour || !minute || !second) return std::nullopt;
+    if (*month < 1 || *month > 12 || *day < 1 || *day > daysInMonth(*year, *month) || *hour > 23 ||
+        *minute > 59 || *second > 59)
+        return std::nullopt;
+    double fraction = 0;
+    std::string_view rest = s.substr(19, s.size() - 20);
+    if (!rest.empty()) {
+        if (rest[0] != '.' || rest.size() < 2) return std::nullopt;
+        double scale = 0.1;
+        for (char c : rest.substr(1)) {
+            if (c < '0' || c > '9') return std::nullopt;
+            fraction += (c - '0') * scale;
+            scale /= 10;
+        }
+    }
+    std::int64_t days = daysFromCivil(*year, *month, *day) - referenceDay;
+    return static_cast<double>(days * 86400 + *hour * 3600 + *minute * 60 + *second) + fraction;
+}
+
+// Whole seconds, rounded down; nothing for years the format cannot hold.
+std::optional<std::string> formatDate(double seconds) {
+    if (!std::isfinite(seconds) || std::fabs(seconds) > 4e11) return std::nullopt;
+    auto whole = static_cast<std::int64_t>(std::floor(seconds));
+    std::int64_t days = whole >= 0 ? whole / 86400 : -((-whole + 86399) / 86400);
+    std::int64_t secondOfDay = whole - days * 86400;
+    Civil c = civilFromDays(days + referenceDay);
+    if (c.year < 1 || c.year > 9999) return std::nullopt;
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%04d-%02u-%02uT%02d:%02d:%02dZ",
+                  static_cast<int>(c.year), c.month, c.day, static_cast<int>(secondOfDay / 3600),
+                  static_cast<int>(secondOfDay / 60 % 60), static_cast<int>(secondOfDay % 60));
+    return std::string(buffer);
+}
+
+// Base64
+
+constexpr char base64Alphabet[] =
+    "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+
+constexpr std::array<std::int8_t, 256> base64Values = [] {
+    std::array<std::int8_t, 256> values{};
+    values.fill(-1);
+    for (int i = 0; i < 64; ++i) values[static_cast<unsigned char>(base64Alphabet[i])] = static_cast<std::int8_t>(i);
+    return values;
+}();
+
+bool isXmlSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+// Decodes base64, ignoring white space; "=" padding is optional but nothing
+// but padding and white space may follow it.
+std::optional<std::vector<std::uint8_t>> decodeBase64(std::string_view text) {
+    std::vector<std::uint8_t> bytes;
+    bytes.reserve(text.size() / 4 * 3);
+    std::uint32_t accumulator = 0;
+    int bits = 0;
+    bool padding = false;
+    for (char c : text) {
+        if (isXmlSpace(c)) continue;
+        if (c == '=') {
+            padding = true;
+            continue;
+        }
+        int value = base64Values[static_cast<unsigned char>(c)];
+        if (value < 0 || padding) return std::nullopt;
+        accumulator = (accumulator << 6) | static_cast<std::uint32_t>(value);
+        bits += 6;
+        if (bits >= 8) {
+            bits -= 8;
+            bytes.push_back(static_cast<std::uint8_t>(accumulator >> bits));
+        }
+    }
+    // A lone sextet cannot carry a byte.
+    if (bits >= 6) return std::nullopt;
+    return bytes;
+}
+
+// Numbers
+
+std::string_view trimmed(std::string_view s) {
+    while (!s.empty() && isXmlSpace(s.front())) s.remove_prefix(1);
+    while (!s.empty() && isXmlSpace(s.back())) s.remove_suffix(1);
+    return s;
+}
+
+void parseInteger(std::string_view text, PropertyListSink& sink) {
+    std::string_view s = trimmed(text);
+    bool negative = false;
+    if (!s.empty() && (s[0] == '-' || s[0] == '+')) {
+        negative = s[0] == '-';
+        s.remove_prefix(1);
+    }
+    int base = 10;
+    if (s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) {
+        base = 16;
+        s.remove_prefix(2);
+    }
+    std::uint64_t magnitude = 0;
+    auto [end, error] = std::from_chars(s.data(), s.data() + s.size(), magnitude, base);
+    if (s.empty() || error == std::errc::invalid_argument || end != s.data() + s.size())
+        invalid("\"" + std::string(text) + "\" is not an integer");
+    if (error == std::errc::result_out_of_range ||
+        (negative && magnitude > static_cast<std::uint64_t>(INT64_MAX) + 1))
+        invalid("the integer " + std::string(text) + " is out of range");
+    reportInteger(sink, magnitude, negative);
+}
+
+double parseReal(std::string_view text) {
+    std::string_view s = trimmed(text);
+    std::string lower;
+    for (char c : s) lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (lower == "nan" || lower == "+nan" || lower == "-nan") return std::numeric_limits<double>::quiet_NaN();
+    for (std::string_view word : {"inf", "infinity"}) {
+        if (lower == word || (!lower.empty() && (lower[0] == '-' || lower[0] == '+') &&
+                              lower.substr(1) == word)) {
+            double inf = std::numeric_limits<double>::infinity();
+            return lower[0] == '-' ? -inf : inf;
+        }
+    }
+    std::string_view digits = s.starts_with('+') ? s.substr(1) : s;
+    double value = 0;
+    auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+    if (digits.empty() || error == std::errc::invalid_argument || end != digits.data() + digits.size())
+        invalid("\"" + std::string(text) + "\" is not a real number");
+    if (error == std::errc::result_out_of_range) {
+        // Too large or too small for a double: rounds to infinity or zero.
+        value = std::strtod(std::string(digits).c_str(), nullptr);
+    }
+    return value;
+}
+
+// Reading
+
+enum class Element { plist, dict, array, key, string, integer, real, date, data, yes, no };
+
+std::optional<Element> elementNamed(const char* name) {
+    static constexpr std::pair<const char*, Element> names[] = {
+        {"string", Element::string}, {"key", Element::key},       {"dict", Element::dict},
+        {"integer", Element::integer}, {"array", Element::array}, {"true", Element::yes},
+        {"false", Element::no},       {"real", Element::real},    {"date", Element::date},
+        {"data", Element::data},      {"plist", Element::plist}};
+    for (const auto& [text, element] : names) {
+        if (std::strcmp(name, text) == 0) return element;
+    }
+    return std::nullopt;
+}
+
+bool holdsText(Element e) {
+    return e != Element::plist && e != Element::dict && e != Element::array;
+}
+
+class XmlReader {
+public:
+    explicit XmlReader(PropertyListSink& sink) : sink_(sink), parser_(XML_ParserCreate(nullptr)) {
+        if (!parser_) throw std::bad_alloc();
+        XML_SetUserData(parser_, this);
+        XML_SetElementHandler(parser_, &XmlReader::start, &XmlReader::end);
+        XML_SetCharacterDataHandler(parser_, &XmlReader::characters);
+        XML_SetEntityDeclHandler(parser_, &XmlReader::entityDeclaration);
+        XML_SetSkippedEntityHandler(parser_, &XmlReader::skippedEntity);
+        XML_SetParamEntityParsing(parser_, XML_PARAM_ENTITY_PARSING_NEVER);
+    }
+    ~XmlReader() { XML_ParserFree(parser_); }
+    XmlReader(const XmlReader&) = delete;
+    XmlReader& operator=(const XmlReader&) = delete;
+
+    void read(std::span<const std::uint8_t> bytes) {
+        constexpr std::size_t chunk = std::size_t{1} << 30;
+        std::size_t offset = 0;
+        do {
+            std::size_t length = std::min(chunk, bytes.size() - offset);
+            bool last = offset + length == bytes.size();
+            auto status = XML_Parse(parser_, reinterpret_cast<const char*>(bytes.data() + offset),
+                                    static_cast<int>(length), last);
+            if (status != XML_STATUS_OK) fail();
+            offset += length;
+        } while (offset < bytes.size());
+        if (!hasRoot_) invalid("the document holds no value");
+    }
+
+private:
+    struct Frame {
+        Element element;
+        std::size_t children = 0;
+    };
+
+    [[noreturn]] void fail() {
+        if (failure_) std::rethrow_exception(failure_);
+        invalid(std::string(XML_ErrorString(XML_GetErrorCode(parser_))) + " at line " +
+                std::to_string(XML_GetCurrentLineNumber(parser_)));
+    }
+
+    // Handlers run inside expat: nothing may unwind through it, so a failure
+    // (the reader's or the sink's) is kept and the parser stopped.
+    template <class Body>
+    static void guarded(void* data, Body body) {
+        auto* self = static_cast<XmlReader*>(data);
+        if (self->failure_) return;
+        try {
+            body(*self);
+        } catch (...) {
+            self->failure_ = std::current_exception();
+            XML_StopParser(self->parser_, XML_FALSE);
+        }
+    }
+
+    static void start(void* data, const XML_Char* name, const XML_Char**) {
+        guarded(data, [name](XmlReader& self) { self.startElement(name); });
+    }
+    static void end(void* data, const XML_Char*) {
+        guarded(data, [](XmlReader& self) { self.endElement(); });
+    }
+    static void characters(void* data, const XML_Char* text, int length) {
+        guarded(data, [=](XmlReader& self) {
+            self.characterData(std::string_view(text, static_cast<std::size_t>(length)));
+        });
+    }
+    static void entityDeclaration(void* data, const XML_Char* name, int, const XML_Char*, int,
+                                  const XML_Char*, const XML_Char*, const XML_Char*,
+                                  const XML_Char*) {
+        guarded(data, [name](XmlReader&) {
+            invalid("the document declares the entity \"" + std::string(name) + "\"");
+        });
+    }
+    static void skippedEntity(void* data, const XML_Char* name, int) {
+        guarded(data, [name](XmlReader&) {
+            invalid("the document refers to the undefined entity \"" + std::string(name) + "\"");
+        });
+    }
+
+    // Checks where the element may stand before anything of it is reported.
+    void startElement(const char* name) {
+        auto element = elementNamed(name);
+        if (!element) invalid("unknown element <" + std::string(name) + ">");
+        if (stack_.empty()) {
+            if (hasRoot_) invalid("more than one root value");
+        } else {
+            Frame& parent = stack_.back();
+            switch (parent.element) {
+                case Element::plist:
+                    if (*element == Element::plist) invalid("<plist> inside a value");
+                    if (*element == Element::key) invalid("<key> outside a dictionary");
+                    if (parent.children) invalid("more than one root value");
+                    break;
+                case Element::dict:
+                    if ((*element == Element::key) != (parent.children % 2 == 0))
+                        invalid(*element == Element::key ? "<key> where a value belongs"
+                                                         : "a value without a <key>");
+                    break;
+                case Element::array:
+                    if (*element == Element::key) invalid("<key> outside a dictionary");
+                    break;
+                default:
+                    invalid("<" + std::string(name) + "> inside a text element");
+            }
+            ++parent.children;
+        }
+        if (*element == Element::plist) {
+            hasRoot_ = true;
+        } else if (*element == Element::key && stack_.empty()) {
+            invalid("<key> outside a dictionary");
+        } else if (*element == Element::dict || *element == Element::array) {
+            enterLevel(containers_, false);
+            if (*element == Element::dict) sink_.beginDictionary(); else sink_.beginArray();
+        }
+        stack_.push_back({*element});
+        text_.clear();
+    }
+
+    void characterData(std::string_view text) {
+        if (!stack_.empty() && holdsText(stack_.back().element)) {
+            text_.append(text);
+        } else if (!std::all_of(text.begin(), text.end(), isXmlSpace)) {
+            invalid("text outside a value");
+        }
+    }
+
+    void endElement() {
+        Frame frame = stack_.back();
+        stack_.pop_back();
+        if (stack_.empty()) hasRoot_ = true;
+        switch (frame.element) {
+            case Element::plist:
+                if (frame.children == 0) invalid("<plist> holds no value");
+                return;
+            case Element::dict:
+                if (frame.children % 2) invalid("a <key> without a value");
+                [[fallthrough]];
+            case Element::array:
+                --containers_;
+                return sink_.endContainer();
+            case Element::key:
+                return sink_.key(text_);
+            case Element::string:
+                return sink_.string(text_);
+            case Element::integer:
+                return parseInteger(text_, sink_);
+            case Element::real:
+                return sink_.real(parseReal(text_));
+            case Element::date: {
+                auto seconds = parseDate(trimmed(text_));
+                if (!seconds) invalid("\"" + text_ + "\" is not a date");
+                return sink_.date(*seconds);
+            }
+            case Element::data: {
+                auto bytes = decodeBase64(text_);
+                if (!bytes) invalid("<data> is not valid base64");
+                return sink_.data(*bytes);
+            }
+            case Element::yes:
+            case Element::no:
+                if (!trimmed(text_).empty()) invalid("<true/> or <false/> with content");
+                return sink_.boolean(frame.element == Element::yes);
+        }
+    }
+
+    PropertyListSink& sink_;
+    XML_Parser parser_;
+    std::vector<Frame> stack_;
+    std::string text_;
+    std::size_t containers_ = 0;
+    bool hasRoot_ = false;
+    std::exception_ptr failure_;
+};
+
+// Writing
+
+class XmlWriter final : public PropertyListWriter {
+public:
+    explicit XmlWriter(std::size_t sizeHint) {
+        out_.reserve(sizeHint);
+        put("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n");
+    }
+
+    std::vector<std::uint8_t> finish() override {
+        put("</plist>\n");
+        return std::move(out_);
+    }
+
+    void beginDictionary() override { open("dict"); }
+    void beginArray() override { open("array"); }
+
+    void endContainer() override {
+        std::string_view tag = open_.back();
+        open_.pop_back();
+        --depth_;
+        indent();
+        put(pending_ ? "<" : "</");  // nothing was put in: an empty element
+        put(tag);
+        put(pending_ ? "/>\n" : ">\n");
+        pending_ = false;
+    }
+
+    void key(std::string_view text) override { escapedElement("key", text); }
+    void string(std::string_view text) override { escapedElement("string", text); }
+
+    void boolean(bool value) override {
+        startValue();
+        put(value ? "<true/>\n" : "<false/>\n");
+    }
+
+    void integer(std::int64_t value) override { number("integer", value); }
+    void unsignedInteger(std::uint64_t value) override { number("integer", value); }
+
+    void real(double value) override {
+        // NaN has no shortest form; everything else is written as the
+        // shortest text that reads back as the same double.
+        if (std::isnan(value)) return element("real", "nan");
+        number("real", value);
+    }
+
+    void date(double seconds) override {
+        auto text = formatDate(seconds);
+        if (!text) unwritable("a date lies outside the years 1 to 9999");
+        element("date", *text);
+    }
+
+    void data(std::span<const std::uint8_t> bytes) override {
+        constexpr std::size_t lineLength = 76;  // characters, a multiple of 4
+        startValue();
+        put("<data>\n");
+        std::size_t column = 0;
+        for (std::size_t i = 0; i < bytes.size(); i += 3) {
+            if (column == 0) indent();
+            std::uint32_t group = static_cast<std::uint32_t>(bytes[i]) << 16;
+            std::size_t available = std::min<std::size_t>(3, bytes.size() - i);
+            if (available > 1) group |= static_cast<std::uint32_t>(bytes[i + 1]) << 8;
+            if (available > 2) group |= bytes[i + 2];
+            char quad[4] = {base64Alphabet[group >> 18], base64Alphabet[(group >> 12) & 63],
+                            available > 1 ? base64Alphabet[(group >> 6) & 63] : '=',
+                            available > 2 ? base64Alphabet[group & 63] : '='};
+            put(std::string_view(quad, 4));
+            column += 4;
+            if (column == lineLength) {
+                put('\n');
+                column = 0;
+            }
+        }
+        if (column) put('\n');
+        indent();
+        put("</data>\n");
+    }
+
+private:
+    void put(std::string_view text) { out_.insert(out_.end(), text.begin(), text.end()); }
+    void put(char c) { out_.push_back(static_cast<std::uint8_t>(c)); }
+    void indent() { out_.insert(out_.end(), depth_, '\t'); }
+
+    // A container's opening tag waits for its first child, so that an empty
+    // one is written as one empty element.
+    void writePendingTag() {
+        if (!pending_) return;
+        pending_ = false;
+        out_.insert(out_.end(), depth_ - 1, '\t');
+        put('<');
+        put(open_.back());
+        put(">\n");
+    }
+
+    void startValue() {
+        writePendingTag();
+        indent();
+    }
+
+    void open(std::string_view tag) {
+        writePendingTag();
+        enterLevel(depth_, true);
+        open_.push_back(tag);
+        pending_ = true;
+    }
+
+    void element(std::string_view tag, std::string_view content) {
+        startValue();
+        put('<');
+        put(tag);
+        put('>');
+        put(content);
+        put("</");
+        put(tag);
+        put(">\n");
+    }
+
+    template <class Value>
+    void number(std::string_view tag, Value value) {
+        char buffer[40];
+        auto end = std::to_chars(buffer, buffer + sizeof buffer, value).ptr;
+        element(tag, std::string_view(buffer, static_cast<std::size_t>(end - buffer)));
+    }
+
+    // Text with "&", "<" and ">" escaped, and carriage returns as character
+    // references so that reading does not turn them into line feeds.
+    void escapedElement(std::string_view tag, std::string_view text) {
+        checkWritable(text);
+        startValue();
+        put('<');
+        put(tag);
+        put('>');
+        std::size_t run = 0;
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            auto c = static_cast<unsigned char>(text[i]);
+            if (!needsAttention_[c]) continue;
+            const char* replacement = nullptr;
+            switch (c) {
+                case '&': replacement = "&amp;"; break;
+                case '<': replacement = "&lt;"; break;
+                case '>': replacement = "&gt;"; break;
+                case '\r': replacement = "&#13;"; break;
+                case 0xEF:
+                    // U+FFFE and U+FFFF are not characters XML can hold.
+                    if (i + 2 < text.size() && static_cast<unsigned char>(text[i + 1]) == 0xBF &&
+                        static_cast<unsigned char>(text[i + 2]) >= 0xBE)
+                        unwritable("a string holds U+FFFE or U+FFFF, which XML cannot hold");
+                    continue;
+                default:
+                    unwritable("a string holds a control character, which XML cannot hold");
+            }
+            put(text.substr(run, i - run));
+            put(replacement);
+            run = i + 1;
+        }
+        put(text.substr(run));
+        put("</");
+        put(tag);
+        put(">\n");
+    }
+
+    static constexpr std::array<bool, 256> needsAttention_ = [] {
+        std::array<bool, 256> table{};
+        for (int c = 0; c < 0x20; ++c) table[static_cast<std::size_t>(c)] = c != '\t' && c != '\n';
+        table['&'] = table['<'] = table['>'] = true;
+        table[0xEF] = true;
+        return table;
+    }();
+
+    std::vector<std::uint8_t> out_;
+    std::vector<std::string_view> open_;  // tags of the open containers
+    bool pending_ = false;                // the innermost opening tag is not written yet
+    std::size_t depth_ = 0;
+};
+
+}  // namespace
+
+void readXml(std::span<const std::uint8_t> bytes, PropertyListSink& sink) { XmlReader(sink).read(bytes); }
+
+std::unique_ptr<PropertyListWriter> makeXmlWriter(std::size_t sizeHint) {
+    return std::make_unique<XmlWriter>(sizeHint);
+}
+
+}  // namespace base::plist
