@@ -21,18 +21,6 @@ namespace {
 using Proxy = PaddockRemoteLiveViewProxy;
 constexpr auto kPatience = std::chrono::seconds(30);
 
-class RecordingDelegate : public PaddockRemoteLiveViewProxyDelegate {
-public:
-    void proxyConnectionDidClose(const base::Ref<Proxy>& proxy) override { closedBy.push_back(proxy); }
-    void proxy(const base::Ref<Proxy>& proxy, const PaddockValue& message) override {
-        receivedBy.push_back(proxy);
-        received.push_back(message);
-    }
-    std::vector<base::Ref<Proxy>> closedBy;
-    std::vector<base::Ref<Proxy>> receivedBy;
-    std::vector<PaddockValue> received;
-};
-
 // Starts the live-view process with `socket` as its end of the connection.
 pid_t startPeer(int socket) {
     const std::string path = CORRAL_LIVE_VIEW_PEER;
@@ -71,7 +59,7 @@ TEST(LiveViewExchangeTest, PageAndRemoteLiveViewTalkBothWaysAndSeeTheClose) {
         // Page code: talk to the remote live view through its proxy.
         auto proxy = page.liveView() ? page.liveView()->as<Proxy>() : nullptr;
         ASSERT_TRUE(proxy);
-        auto delegate = std::make_shared<RecordingDelegate>();
+        auto delegate = std::make_shared<RecordingProxyDelegate>();
         proxy->setDelegate(delegate);
         const PaddockValue question = PaddockValue::dictionary({
             {"text", PaddockValue::string("How far?")},

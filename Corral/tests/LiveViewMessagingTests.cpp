@@ -33,18 +33,6 @@ public:
 // A live view that adopts the protocol and overrides nothing.
 class QuietView : public ui::View, public PaddockLiveViewMessageHandler {};
 
-class RecordingDelegate : public PaddockRemoteLiveViewProxyDelegate {
-public:
-    void proxyConnectionDidClose(const base::Ref<Proxy>& proxy) override { closedBy.push_back(proxy); }
-    void proxy(const base::Ref<Proxy>& proxy, const PaddockValue& message) override {
-        receivedBy.push_back(proxy);
-        received.push_back(message);
-    }
-    std::vector<base::Ref<Proxy>> closedBy;
-    std::vector<base::Ref<Proxy>> receivedBy;
-    std::vector<PaddockValue> received;
-};
-
 void setRemoteLiveViewIsAvailable(bool available) {
     bridge().send("setRemoteLiveViewIsAvailable:", {base::Number::initWithBool(available)});
 }
@@ -90,7 +78,7 @@ TEST_F(LiveViewMessagingTest, ARemoteLiveViewIsInstalledSilentlyAndKeptWhileAvai
     auto proxy = installedProxy();
     ASSERT_TRUE(proxy);
     EXPECT_FALSE(proxy->delegate());
-    auto delegate = std::make_shared<RecordingDelegate>();
+    auto delegate = std::make_shared<RecordingProxyDelegate>();
     proxy->setDelegate(delegate);
 
     setRemoteLiveViewIsAvailable(true);  // a proxy is there already: it stays
@@ -178,7 +166,7 @@ TEST_F(LiveViewMessagingTest, TheProxyPassesMessagesAndTheCloseToItsDelegateWhil
     bridge().send("deliverLiveViewMessage:", {base::String::make("lost")});
     bridge().send("liveViewMessageConnectionClosed");
 
-    auto delegate = std::make_shared<RecordingDelegate>();
+    auto delegate = std::make_shared<RecordingProxyDelegate>();
     proxy->setDelegate(delegate);
     bridge().send("deliverLiveViewMessage:", {base::String::make("first")});
     bridge().send("deliverLiveViewMessage:", {base::Number::initWithDouble(2.5)});
@@ -190,7 +178,7 @@ TEST_F(LiveViewMessagingTest, TheProxyPassesMessagesAndTheCloseToItsDelegateWhil
     EXPECT_EQ(delegate->closedBy, std::vector<base::Ref<Proxy>>{proxy});
 
     // The proxy holds its delegate weakly: once it is gone, nothing arrives.
-    base::WeakRef<RecordingDelegate> weak = delegate;
+    base::WeakRef<RecordingProxyDelegate> weak = delegate;
     delegate.reset();
     EXPECT_TRUE(weak.expired());
     EXPECT_FALSE(proxy->delegate());
