@@ -68,7 +68,9 @@ base::Class makeBridgeClass() {
         {"setUserModuleSourceFileTextProvider:",
          &CorralFramework::setUserModuleSourceFileTextProvider},
     };
-    for (const auto& [selector, entry] : blockEntries) {
+    for (const auto& blockEntry : blockEntries) {
+        const char* selector = blockEntry.first;
+        auto entry = blockEntry.second;
         bridge.classMethod(selector, [selector, entry](Args args) -> base::ObjectRef {
             entry(blockArgument(selector, args[0]));
             return nullptr;

@@ -6,10 +6,9 @@
 // screen turns to portrait, writes the first layout as an SVG picture
 // (default: ui-layout.svg), and ends.
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <string>
 
+#include "WriteFileAtomically.h"
 #include "declarative/Declarative.h"
 #include "ui/UI.h"
 
@@ -70,26 +69,16 @@ public:
         LayoutConstraint::activateConstraints({
             cardView->centerXAnchor()->constraintEqualToAnchor(content->centerXAnchor()),
             cardView->centerYAnchor()->constraintEqualToAnchor(content->centerYAnchor()),
-            cardView->widthAnchor()->constraintEqualToAnchor(content->widthAnchor(), Multiplier(0.5)),
-            cardView->heightAnchor()->constraintEqualToAnchor(content->heightAnchor(), Multiplier(0.5)),
+            cardView->widthAnchor()->constraintEqualToAnchor(content->widthAnchor(),
+                                                             Multiplier(0.5)),
+            cardView->heightAnchor()->constraintEqualToAnchor(content->heightAnchor(),
+                                                              Multiplier(0.5)),
         });
         setView(root);
         card->didMoveToParentViewController(std::static_pointer_cast<ui::ViewController>(self()));
     }
     bool prefersStatusBarHidden() const override { return true; }
 };
-
-bool writeAtomically(const std::string& path, const std::string& text) {
-    const std::string temporary = path + ".tmp";
-    {
-        std::ofstream out(temporary, std::ofstream::binary | std::ofstream::trunc);
-        if (!(out << text) || !out.flush()) return false;
-    }
-    std::error_code error;
-    std::filesystem::rename(temporary, path, error);
-    if (error) std::filesystem::remove(temporary, error);
-    return !error;
-}
 
 class ExampleDelegate : public ui::Responder, public ui::ApplicationDelegate {
 public:
@@ -111,7 +100,7 @@ public:
 
         const auto& arguments = application.arguments();
         std::string path = arguments.size() > 1 ? arguments[1] : "ui-layout.svg";
-        if (!writeAtomically(path, svg)) {
+        if (!examples::writeFileAtomically(path, svg)) {
             std::fprintf(stderr, "error: cannot write %s\n", path.c_str());
             application.terminate(1);
             return false;

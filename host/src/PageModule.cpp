@@ -22,7 +22,7 @@ std::optional<PageModule> PageModule::load(const std::string& path, std::string&
         dlclose(handle);
         return std::nullopt;
     }
-    return PageModule(handle, reinterpret_cast<EntryPoint>(symbol));
+    return PageModule(reinterpret_cast<EntryPoint>(symbol));
 }
 
 }  // namespace host

@@ -17,8 +17,8 @@ public:
     EntryPoint entryPoint() const noexcept { return entry_; }
 
 private:
-    PageModule(void* handle, EntryPoint entry) : handle_(handle), entry_(entry) {}
-    void* handle_;  // kept loaded until the process ends
+    // The module is never unloaded: its code may run until the process ends.
+    explicit PageModule(EntryPoint entry) : entry_(entry) {}
     EntryPoint entry_;
 };
 

@@ -40,6 +40,90 @@ struct ContainerRelease {
     }
 };
 
+
+namespace {
+
+// Comparing and describing containers walk the graph with an explicit work
+// list rather than recursion, so a deeply nested graph cannot exhaust the
+// stack.
+bool deepEqual(const Object& first, const Object& second) noexcept {
+    std::vector<std::pair<const Object*, const Object*>> work{{&first, &second}};
+    while (!work.empty()) {
+        auto [a, b] = work.back();
+        work.pop_back();
+        if (a == b) continue;
+        if (a->kind() != b->kind()) return false;
+        if (a->kind() == Kind::array) {
+            const auto& mine = static_cast<const Array&>(*a).elements();
+            const auto& theirs = static_cast<const Array&>(*b).elements();
+            if (mine.size() != theirs.size()) return false;
+            for (std::size_t i = 0; i < mine.size(); ++i) {
+                if (!mine[i] || !theirs[i]) {
+                    if (mine[i] || theirs[i]) return false;
+                    continue;
+                }
+                work.emplace_back(mine[i].get(), theirs[i].get());
+            }
+        } else if (a->kind() == Kind::dictionary) {
+            const auto& mine = static_cast<const Dictionary&>(*a);
+            const auto& theirs = static_cast<const Dictionary&>(*b);
+            if (mine.count() != theirs.count()) return false;
+            for (const auto& [key, value] : mine) {
+                ObjectRef match = theirs.objectForKey(*key);
+                if (!match) return false;
+                work.emplace_back(value.get(), match.get());
+            }
+        } else if (!a->isEqual(*b)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string deepDescription(const Object& root) {
+    // Each item is either text to append or an object still to describe;
+    // items are taken from the back, so containers push theirs in reverse.
+    using Item = std::pair<std::string, const Object*>;
+    std::vector<Item> work{{std::string(), &root}};
+    std::string out;
+    while (!work.empty()) {
+        Item item = std::move(work.back());
+        work.pop_back();
+        if (!item.second) {
+            out += item.first;
+            continue;
+        }
+        const Object& object = *item.second;
+        if (object.kind() == Kind::array) {
+            const auto& elements = static_cast<const Array&>(object).elements();
+            work.emplace_back(")", nullptr);
+            for (std::size_t i = elements.size(); i-- > 0;) {
+                if (elements[i])
+                    work.emplace_back(std::string(), elements[i].get());
+                else
+                    work.emplace_back("(null)", nullptr);
+                if (i) work.emplace_back(", ", nullptr);
+            }
+            work.emplace_back("(", nullptr);
+        } else if (object.kind() == Kind::dictionary) {
+            const auto& entries = static_cast<const Dictionary&>(object).entries();
+            work.emplace_back("}", nullptr);
+            for (std::size_t i = entries.size(); i-- > 0;) {
+                work.emplace_back(std::string(), entries[i].second.get());
+                work.emplace_back(" = ", nullptr);
+                work.emplace_back(std::string(), entries[i].first.get());
+                if (i) work.emplace_back("; ", nullptr);
+            }
+            work.emplace_back("{", nullptr);
+        } else {
+            out += object.description();
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
 // Array
 
 Ref<Array> Array::make(std::vector<ObjectRef> elements) {
@@ -57,24 +141,9 @@ Array::~Array() {
     }
 }
 
-bool Array::isEqual(const Object& other) const noexcept {
-    if (other.kind() != Kind::array) return false;
-    const auto& theirs = static_cast<const Array&>(other).elements_;
-    if (theirs.size() != elements_.size()) return false;
-    for (std::size_t i = 0; i < elements_.size(); ++i) {
-        if (!base::isEqual(elements_[i], theirs[i])) return false;
-    }
-    return true;
-}
+bool Array::isEqual(const Object& other) const noexcept { return deepEqual(*this, other); }
 
-std::string Array::description() const {
-    std::string text = "(";
-    for (std::size_t i = 0; i < elements_.size(); ++i) {
-        text += i ? ", " : "";
-        text += elements_[i] ? elements_[i]->description() : "(null)";
-    }
-    return text + ")";
-}
+std::string Array::description() const { return deepDescription(*this); }
 
 // Dictionary
 
@@ -191,24 +260,9 @@ bool Dictionary::hasOnlyStringKeys() const noexcept {
                        [](const Entry& e) { return e.first->kind() == Kind::string; });
 }
 
-bool Dictionary::isEqual(const Object& other) const noexcept {
-    if (other.kind() != Kind::dictionary) return false;
-    const auto& theirs = static_cast<const Dictionary&>(other);
-    if (theirs.count() != count()) return false;
-    for (const auto& [key, value] : entries_) {
-        if (!base::isEqual(theirs.objectForKey(*key), value)) return false;
-    }
-    return true;
-}
+bool Dictionary::isEqual(const Object& other) const noexcept { return deepEqual(*this, other); }
 
-std::string Dictionary::description() const {
-    std::string text = "{";
-    for (std::size_t i = 0; i < entries_.size(); ++i) {
-        text += i ? "; " : "";
-        text += entries_[i].first->description() + " = " + entries_[i].second->description();
-    }
-    return text + "}";
-}
+std::string Dictionary::description() const { return deepDescription(*this); }
 
 // Block
 

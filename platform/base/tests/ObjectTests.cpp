@@ -143,6 +143,29 @@ TEST(ContainerTest, VeryDeepGraphsAreReleasedWithoutExhaustingTheStack) {
     SUCCEED();  // reaching this line without a stack overflow is the check
 }
 
+TEST(ContainerTest, VeryDeepGraphsCompareAndDescribeWithoutExhaustingTheStack) {
+    auto build = [](int depth, const char* leaf) {
+        ObjectRef nested = String::make(leaf);
+        for (int i = 0; i < depth; ++i) {
+            if (i % 2)
+                nested = Array::make({nested, Number::initWithInteger(i)});
+            else
+                nested = Dictionary::withStringKeys({{"k", nested}});
+        }
+        return nested;
+    };
+    auto a = build(200000, "x");
+    EXPECT_TRUE(isEqual(a, build(200000, "x")));
+    EXPECT_FALSE(isEqual(a, build(200000, "y")));
+    std::string text = a->description();
+    EXPECT_EQ(text.substr(0, 12), "({k = ({k = ");
+    EXPECT_NE(text.find("{k = x}, 1)"), std::string::npos);
+    EXPECT_EQ(Array::make({String::make("a"), Dictionary::withStringKeys(
+                                                  {{"b", Null::null()}, {"c", Array::make()}})})
+                  ->description(),
+              "(a, {b = <null>; c = ()})");
+}
+
 TEST(ContainerTest, SharedChildrenSurviveTheirParent) {
     auto shared = Array::make({String::make("kept")});
     {

@@ -1,0 +1,5 @@
+#include "Stagehand/SGHostingView.h"
+
+SGHostingView::SGHostingView() = default;
+
+SGHostingView::~SGHostingView() = default;

@@ -1,0 +1,13 @@
+#pragma once
+// The tint colour of the application shell's window.
+
+#include "base/Object.h"
+#include "ui/Color.h"
+
+namespace stagehand {
+
+// One colour for the whole process (red 254/255, green 75/255, blue 38/255,
+// opaque), made on first use.
+const base::Ref<ui::Color>& tintColor();
+
+}  // namespace stagehand
