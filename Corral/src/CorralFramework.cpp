@@ -5,11 +5,13 @@
 #include "AssessmentStatusSerializationError.h"
 #include "Corral/PaddockKeyValueStore.h"
 #include "Corral/PaddockPage.h"
+#include "Corral/PaddockRemoteView.h"
 #include "PaddockKeyValueStoreAccess.h"
 #include "PaddockPageAccess.h"
 #include "PaddockValueObjectRepresentation.h"
 #include "PrintForwarder.h"
 #include "base/Exception.h"
+#include "base/Number.h"
 #include "base/Runtime.h"
 #include "base/String.h"
 
@@ -29,6 +31,13 @@ base::Ref<T> requireArgument(std::string_view selector, const base::ObjectRef& a
                                    ", got " + (argument ? argument->className() : "nil"));
     }
     return typed;
+}
+
+// The page's live view when it takes part in live-view messaging, held for
+// the length of the caller's call; else empty.
+base::Ref<PaddockLiveViewMessageHandler> liveViewMessageHandler() {
+    const auto liveView = PaddockPage::current().liveView();
+    return liveView ? liveView->as<PaddockLiveViewMessageHandler>() : nullptr;
 }
 
 base::Ref<base::Block> blockArgument(std::string_view selector, const base::ObjectRef& argument) {
@@ -91,6 +100,21 @@ base::Class makeBridgeClass() {
                        noArguments(&CorralFramework::setExecutionModeToStep));
     bridge.classMethod("setExecutionModeToStepSlowly",
                        noArguments(&CorralFramework::setExecutionModeToStepSlowly));
+    bridge.classMethod("setRemoteLiveViewIsAvailable:", [](Args args) -> base::ObjectRef {
+        CorralFramework::setRemoteLiveViewIsAvailable(
+            requireArgument<base::Number>("setRemoteLiveViewIsAvailable:", args[0],
+                                          "a boolean number")
+                ->boolValue());
+        return nullptr;
+    });
+    bridge.classMethod("liveViewMessageConnectionOpened",
+                       noArguments(&CorralFramework::liveViewMessageConnectionOpened));
+    bridge.classMethod("liveViewMessageConnectionClosed",
+                       noArguments(&CorralFramework::liveViewMessageConnectionClosed));
+    bridge.classMethod("deliverLiveViewMessage:", [](Args args) -> base::ObjectRef {
+        CorralFramework::deliverLiveViewMessage(args[0]);
+        return nullptr;
+    });
     bridge.classMethod("setPaddockConsolePrintHook:", [](Args args) -> base::ObjectRef {
         CorralFramework::setPaddockConsolePrintHook(
             blockArgument("setPaddockConsolePrintHook:", args[0]));
@@ -171,6 +195,31 @@ void CorralFramework::setExecutionModeToRunFaster() { setMode(Mode::runFaster); 
 void CorralFramework::setExecutionModeToRunFastest() { setMode(Mode::runFastest); }
 void CorralFramework::setExecutionModeToStep() { setMode(Mode::step); }
 void CorralFramework::setExecutionModeToStepSlowly() { setMode(Mode::stepSlowly); }
+
+void CorralFramework::setRemoteLiveViewIsAvailable(bool available) {
+    auto& page = PaddockPage::current();
+    const auto liveView = page.liveView();
+    const bool proxyInstalled = liveView && liveView->as<PaddockRemoteLiveViewProxy>();
+    if (available && !proxyInstalled) {
+        page.setLiveView(PaddockLiveViewable(PaddockRemoteLiveViewProxy::make()));
+    } else if (!available && proxyInstalled) {
+        page.setLiveView(std::nullopt);
+    }
+}
+
+void CorralFramework::liveViewMessageConnectionOpened() {
+    if (auto handler = liveViewMessageHandler()) handler->liveViewMessageConnectionOpened();
+}
+
+void CorralFramework::liveViewMessageConnectionClosed() {
+    if (auto handler = liveViewMessageHandler()) handler->liveViewMessageConnectionClosed();
+}
+
+void CorralFramework::deliverLiveViewMessage(const base::ObjectRef& message) {
+    auto handler = liveViewMessageHandler();
+    if (!handler) return;  // not even converted
+    if (auto value = paddockValueFromObjectRepresentation(message)) handler->receive(*value);
+}
 
 void CorralFramework::setPaddockConsolePrintHook(const base::Ref<base::Block>& block) {
     blockArgument("setPaddockConsolePrintHook:", block);

@@ -60,8 +60,17 @@ void PaddockPage::openApplication(const std::string& bundleIdentifier,
                     std::nullopt);
 }
 
-void PaddockPage::showGlossaryEntry(const std::string& name, std::optional<base::Rect> location) {
+void PaddockPage::showGlossaryEntry(const std::string& name, std::optional<base::Rect> location,
+                                    const base::Ref<ui::View>& view) {
     auto encoded = base::addingPercentEncoding(name, base::CharacterSet::urlHostAllowed());
     if (!encoded) return;
+    if (view) {
+        // Without a location, the centre of the view: only the size of its
+        // bounds counts, not their origin.
+        const base::Size size = view->bounds().size;
+        const base::Rect inView =
+            location.value_or(base::Rect(size.width / 2 - 1, size.height / 2 - 1, 2, 2));
+        location = view->convertRect(inView, nullptr);
+    }
     postLinkRequest("glossary://" + *encoded, location);
 }

@@ -21,7 +21,7 @@ TEST(HostBridgeTest, IsRegisteredUnderItsExactName) {
     }
 }
 
-TEST(HostBridgeTest, DeclaresItsEntriesInTheDocumentedOrder) {
+TEST(HostBridgeTest, DeclaresEveryEntryInTheDocumentedOrder) {
     const std::vector<std::string> documented = {
         "initializeCorralFramework",
         "setLiveViewMessageSender:",
@@ -43,11 +43,7 @@ TEST(HostBridgeTest, DeclaresItsEntriesInTheDocumentedOrder) {
         "deliverLiveViewMessage:",
         "setPaddockConsolePrintHook:",
     };
-    std::vector<std::string> registered;
-    for (const auto& selector : documented) {
-        if (bridge().respondsToSelector(selector)) registered.push_back(selector);
-    }
-    EXPECT_EQ(bridge().selectors(), registered);
+    EXPECT_EQ(bridge().selectors(), documented);
 }
 
 TEST(HostBridgeTest, RejectsUnknownSelectorsAndArgumentsOfTheWrongKind) {

@@ -3,6 +3,7 @@
 #include "Corral/PaddockPage.h"
 #include "TestSupport.h"
 #include "base/Objects.h"
+#include "ui/UI.h"
 
 namespace {
 
@@ -80,4 +81,44 @@ TEST(NavigationTest, AGlossaryNameThatCannotBeEncodedPostsNothing) {
     NotificationRecorder recorder;
     PaddockPage::current().showGlossaryEntry("bad \xFF name");
     EXPECT_TRUE(recorder.notifications.empty());
+}
+
+namespace {
+// The location a glossary request carried, or nothing.
+std::optional<base::Rect> glossaryLocation(const std::optional<base::Rect>& location,
+                                           const base::Ref<ui::View>& view) {
+    auto n = linkRequest([&](PaddockPage& p) { p.showGlossaryEntry("loop", location, view); });
+    if (!n.userInfo) return std::nullopt;
+    EXPECT_TRUE(base::isEqual(n.userInfo->objectForKey("PaddockPageLinkRequestPayload"),
+                              base::String::make("glossary://loop")));
+    auto box = base::cast<base::Value>(n.userInfo->objectForKey("PaddockPageRequestsShowGlossaryLocation"));
+    EXPECT_EQ(n.userInfo->count(), box ? 2u : 1u);
+    if (!box) return std::nullopt;
+    return box->rectValue();
+}
+}  // namespace
+
+TEST(NavigationTest, GlossaryLocationsInAViewAreSentInWindowCoordinates) {
+    // A view at (10, 20) inside a container at (100, 200) of a window.
+    auto window = ui::Window::make(ui::Rect(0, 0, 800, 600));
+    auto container = ui::View::make(ui::Rect(100, 200, 400, 300));
+    auto view = ui::View::make(ui::Rect(10, 20, 100, 50));
+    window->addSubview(container);
+    container->addSubview(view);
+
+    EXPECT_EQ(glossaryLocation(std::nullopt, nullptr), std::nullopt);
+    EXPECT_EQ(glossaryLocation(base::Rect(1, 2, 3, 4), nullptr), base::Rect(1, 2, 3, 4));
+    // Without a location: the 2 by 2 rect around the centre of the view.
+    EXPECT_EQ(glossaryLocation(std::nullopt, view), base::Rect(159, 244, 2, 2));
+    EXPECT_EQ(glossaryLocation(base::Rect(5, 5, 10, 10), view), base::Rect(115, 225, 10, 10));
+
+    // Only the size of the bounds places the centre; their origin still
+    // shifts the conversion, as it does for any point in the view.
+    view->setBounds(ui::Rect(30, 40, 100, 50));
+    EXPECT_EQ(glossaryLocation(std::nullopt, view), base::Rect(159 - 30, 244 - 40, 2, 2));
+
+    // A view outside any window converts to the coordinates of the root of
+    // its tree, its own for a view on its own.
+    auto loose = ui::View::make(ui::Rect(7, 9, 100, 50));
+    EXPECT_EQ(glossaryLocation(std::nullopt, loose), base::Rect(49, 24, 2, 2));
 }

@@ -1,6 +1,7 @@
 #pragma once
-// Helpers shared by the Corral tests: recording notifications and calling
-// the host bridge by name, as a host does.
+// Helpers shared by the Corral tests: recording notifications, calling the
+// host bridge by name, as a host does, and recording what a remote
+// live-view proxy tells its delegate.
 
 #include <gtest/gtest.h>
 
@@ -8,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "Corral/PaddockRemoteView.h"
 #include "base/NotificationCenter.h"
 #include "base/Runtime.h"
 
@@ -36,3 +38,17 @@ inline const base::Class& bridge() {
     if (!cls) throw std::runtime_error("_CorralFramework is not registered");
     return *cls;
 }
+
+// Records what a remote live-view proxy hands its delegate.
+class RecordingProxyDelegate : public PaddockRemoteLiveViewProxyDelegate {
+public:
+    using Proxy = PaddockRemoteLiveViewProxy;
+    void proxyConnectionDidClose(const base::Ref<Proxy>& proxy) override { closedBy.push_back(proxy); }
+    void proxy(const base::Ref<Proxy>& proxy, const PaddockValue& message) override {
+        receivedBy.push_back(proxy);
+        received.push_back(message);
+    }
+    std::vector<base::Ref<Proxy>> closedBy;
+    std::vector<base::Ref<Proxy>> receivedBy;
+    std::vector<PaddockValue> received;
+};

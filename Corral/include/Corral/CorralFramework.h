@@ -71,6 +71,25 @@ public:
     static void setExecutionModeToStep();
     static void setExecutionModeToStepSlowly();
 
+    // Remote live view. With `available` true, a new remote live-view proxy
+    // becomes the page's live view, silently, unless a proxy is the live
+    // view already (it then stays, with its delegate). With false, a proxy
+    // that is the live view is removed, which posts one live-view change
+    // with an empty user info; any other live view stays. The runtime entry
+    // "setRemoteLiveViewIsAvailable:" takes a boolean number object.
+    // The host opens the message connection before announcing a remote
+    // live view, and does not report the opening while a proxy is the live
+    // view (that stops the process).
+    static void setRemoteLiveViewIsAvailable(bool available);
+    // Tell the page's live view, when it handles live-view messages, that the
+    // message connection opened or closed; otherwise nothing happens.
+    static void liveViewMessageConnectionOpened();
+    static void liveViewMessageConnectionClosed();
+    // Hands `message` (object representation) to the page's live view when it
+    // handles live-view messages. A message without a PaddockValue form, or
+    // with no such live view, is dropped silently.
+    static void deliverLiveViewMessage(const base::ObjectRef& message);
+
     // `block` takes one string object. It replaces the previous console hook;
     // nothing removes it.
     static void setPaddockConsolePrintHook(const base::Ref<base::Block>& block);

@@ -16,11 +16,14 @@
 #include <vector>
 
 #include "Corral/CorralExport.h"
+#include "Corral/PaddockLiveViewable.h"
 #include "Corral/PaddockValue.h"
 #include "base/Geometry.h"
 #include "base/NotificationCenter.h"
 #include "base/Object.h"
 #include "base/URL.h"
+#include "declarative/AnyView.h"
+#include "ui/View.h"
 
 class PaddockKeyValueStore;
 class PaddockPageAccess;
@@ -87,6 +90,33 @@ public:
     // Lets `change` edit the flag in place, then assigns the result (one post).
     void modifyNeedsIndefiniteExecution(const std::function<void(bool&)>& change);
 
+    // What the host shows beside the page code: absent until page code sets
+    // one. The page owns it. Every assignment of a present live view first
+    // sets needsIndefiniteExecution to true (which posts), then posts
+    // "PaddockPageLiveViewDidChangeNotification" with the view under
+    // "PaddockPageLiveView" or the view controller under
+    // "PaddockPageLiveViewController"; assigning the live view already
+    // installed posts both again. Clearing an installed live view posts an
+    // empty user-info dictionary and leaves needsIndefiniteExecution alone;
+    // clearing when there is none posts nothing. A remote live-view proxy
+    // installed by the host is stored without any post.
+    std::optional<PaddockLiveViewable> liveView() const { return liveView_; }
+    void setLiveView(std::optional<PaddockLiveViewable> liveView);
+    // Shows declarative content: a new hosting controller with `content` as
+    // its root view, made on every call, becomes the live view (so it
+    // reaches the host as a view controller).
+    void setLiveView(const declarative::AnyView& content);
+    // Lets `change` edit the live view in place, then assigns the result.
+    void modifyLiveView(const std::function<void(std::optional<PaddockLiveViewable>&)>& change);
+
+    // Whether the page asks the host to show its live view full screen.
+    // Posts "PaddockPageWantsFullScreenLiveViewDidChange" when the value
+    // changes, with the new value under "PaddockPageWantsFullScreenLiveView".
+    bool wantsFullScreenLiveView() const noexcept { return wantsFullScreenLiveView_; }
+    void setWantsFullScreenLiveView(bool value);
+    // Lets `change` edit the flag in place, then assigns the result.
+    void modifyWantsFullScreenLiveView(const std::function<void(bool&)>& change);
+
     // Whether the learner has solved the page; absent until someone says.
     // Every assignment posts "PaddockPageAssessmentStatusDidChange" with the
     // status in the user info, also when it does not change and when it is
@@ -151,11 +181,15 @@ public:
                      std::optional<std::int64_t> pageIndex = std::nullopt);
     void openApplication(const std::string& bundleIdentifier,
                          std::optional<std::int64_t> bazaarItemIdentifier = std::nullopt);
-    // Shows a glossary entry; `location` (window coordinates) is sent under
-    // "PaddockPageRequestsShowGlossaryLocation" when given. Nothing is posted
-    // for a name that is not valid UTF-8.
+    // Shows a glossary entry. Where the host may show it is sent in window
+    // coordinates under "PaddockPageRequestsShowGlossaryLocation": with a
+    // view, `location` in the view's coordinates (by default a 2 by 2 rect
+    // around the centre of the view's bounds size) converted to window
+    // coordinates; without one, `location` as given, if any. Nothing is
+    // posted for a name that is not valid UTF-8.
     void showGlossaryEntry(const std::string& name,
-                           std::optional<base::Rect> location = std::nullopt);
+                           std::optional<base::Rect> location = std::nullopt,
+                           const base::Ref<ui::View>& view = nullptr);
 
     std::string className() const override { return "PaddockPage"; }
 
@@ -190,6 +224,8 @@ private:
     // until the host installs one. Held by shared pointer so a send keeps the
     // sender it read alive if it is replaced meanwhile.
     std::shared_ptr<const LiveViewMessageSender> liveViewMessageSender_;
+    std::optional<PaddockLiveViewable> liveView_;
+    bool wantsFullScreenLiveView_ = false;
     std::optional<AssessmentStatus> assessmentStatus_;
     // The host's console hook; null when absent. Held by shared pointer so a
     // print that is calling it keeps it alive if it is replaced meanwhile.

@@ -1,0 +1,77 @@
+// The page's live view and its full-screen request: what page code shows
+// beside its code, announced to the host, which places it.
+#include <utility>
+
+#include "Corral/PaddockPage.h"
+#include "Corral/PaddockRemoteView.h"
+#include "base/Dictionary.h"
+#include "base/Number.h"
+#include "declarative/HostingController.h"
+
+namespace {
+
+const base::NotificationName& paddockPageLiveViewDidChange() {
+    static const base::NotificationName name = "PaddockPageLiveViewDidChangeNotification";
+    return name;
+}
+
+const base::NotificationName& paddockPageWantsFullScreenLiveViewDidChange() {
+    static const base::NotificationName name = "PaddockPageWantsFullScreenLiveViewDidChange";
+    return name;
+}
+
+// The user info that hands `liveView` to the host: the view or the view
+// controller under its key, or nothing at all when there is no live view.
+base::Ref<base::Dictionary> liveViewUserInfo(const std::optional<PaddockLiveViewable>& liveView) {
+    if (!liveView) return base::Dictionary::make();
+    auto representation = liveView->paddockLiveViewRepresentation();
+    switch (representation.kind()) {
+        case PaddockLiveViewRepresentation::Case::view:
+            return base::Dictionary::withStringKeys({{"PaddockPageLiveView", representation.object()}});
+        case PaddockLiveViewRepresentation::Case::viewController:
+            return base::Dictionary::withStringKeys(
+                {{"PaddockPageLiveViewController", representation.object()}});
+    }
+    return base::Dictionary::make();
+}
+
+}  // namespace
+
+void PaddockPage::setLiveView(std::optional<PaddockLiveViewable> liveView) {
+    // The page announces the value stored here, even if an observer stores
+    // another one meanwhile; the old one is released after the posts.
+    const std::optional<PaddockLiveViewable> old = std::exchange(liveView_, liveView);
+    if (!liveView && !old) return;
+    // A remote live view has nothing to show in this process, and the host
+    // that announced it knows of it already.
+    if (liveView && liveView->as<PaddockRemoteLiveViewProxy>()) return;
+    if (liveView) setNeedsIndefiniteExecution(true);
+    base::NotificationCenter::defaultCenter().post(paddockPageLiveViewDidChange(), self(),
+                                                   liveViewUserInfo(liveView));
+}
+
+void PaddockPage::setLiveView(const declarative::AnyView& content) {
+    setLiveView(PaddockLiveViewable(declarative::HostingController::make(content)));
+}
+
+void PaddockPage::modifyLiveView(
+    const std::function<void(std::optional<PaddockLiveViewable>&)>& change) {
+    std::optional<PaddockLiveViewable> liveView = liveView_;
+    change(liveView);
+    setLiveView(std::move(liveView));
+}
+
+void PaddockPage::setWantsFullScreenLiveView(bool value) {
+    const bool old = std::exchange(wantsFullScreenLiveView_, value);
+    if (old == value) return;
+    base::NotificationCenter::defaultCenter().post(
+        paddockPageWantsFullScreenLiveViewDidChange(), self(),
+        base::Dictionary::withStringKeys(
+            {{"PaddockPageWantsFullScreenLiveView", base::Number::initWithBool(value)}}));
+}
+
+void PaddockPage::modifyWantsFullScreenLiveView(const std::function<void(bool&)>& change) {
+    bool value = wantsFullScreenLiveView_;
+    change(value);
+    setWantsFullScreenLiveView(value);
+}
