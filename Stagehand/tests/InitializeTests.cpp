@@ -1,0 +1,36 @@
+#include <gtest/gtest.h>
+
+#include "Corral/PaddockLiveViewMessageHandler.h"
+#include "Stagehand/SGHInitialize.h"
+#include "base/Log.h"
+#include "base/Print.h"
+
+namespace {
+struct Handler : PaddockLiveViewMessageHandler {};
+
+// How many diagnostics one send writes.
+int diagnosticsWrittenBySend() {
+    int count = 0;
+    auto token = base::Log::addObserver([&](const base::LogEntry& entry) {
+        if (entry.category == "Diagnostics") ++count;
+    });
+    Handler().send(PaddockValue::string("to nobody"));
+    base::Log::removeObserver(token);
+    return count;
+}
+}  // namespace
+
+TEST(InitializeDeathTest, AfterInitialisationSentMessagesAreDiscardedQuietly) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");  // a new process: no sender yet
+    EXPECT_EXIT(
+        {
+            // Without a sender, a send is dropped with a diagnostic; once
+            // SGHInitialize has installed its discarding sender there is none.
+            int before = diagnosticsWrittenBySend();
+            SGHInitialize();
+            int after = diagnosticsWrittenBySend();
+            bool forwarding = base::_paddockPrintHook().get() != nullptr;
+            std::exit(before == 1 && after == 0 && forwarding ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
+}
