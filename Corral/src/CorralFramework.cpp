@@ -91,7 +91,8 @@ base::Class makeBridgeClass() {
         CorralFramework::setAssessmentStatus(args[0]);
         return nullptr;
     });
-    bridge.classMethod("setExecutionModeToRun", noArguments(&CorralFramework::setExecutionModeToRun));
+    bridge.classMethod("setExecutionModeToRun",
+                       noArguments(&CorralFramework::setExecutionModeToRun));
     bridge.classMethod("setExecutionModeToRunFaster",
                        noArguments(&CorralFramework::setExecutionModeToRunFaster));
     bridge.classMethod("setExecutionModeToRunFastest",
@@ -123,7 +124,8 @@ base::Class makeBridgeClass() {
     return bridge;
 }
 
-[[maybe_unused]] const bool bridgeRegistered = base::Runtime::shared().registerClass(makeBridgeClass());
+[[maybe_unused]] const bool bridgeRegistered =
+    base::Runtime::shared().registerClass(makeBridgeClass());
 
 }  // namespace
 
@@ -135,8 +137,9 @@ void CorralFramework::initializeCorralFramework() {
 void CorralFramework::setLiveViewMessageSender(const base::Ref<base::Block>& block) {
     blockArgument("setLiveViewMessageSender:", block);
     PaddockPageAccess::setLiveViewMessageSender(
-        PaddockPage::current(), std::make_shared<const PaddockPageAccess::LiveViewMessageSender>(
-                                    [block](const base::ObjectRef& message) { (*block)(message); }));
+        PaddockPage::current(),
+        std::make_shared<const PaddockPageAccess::LiveViewMessageSender>(
+            [block](const base::ObjectRef& message) { (*block)(message); }));
 }
 
 void CorralFramework::setPaddockPageTextProvider(const base::Ref<base::Block>& block) {

@@ -23,9 +23,7 @@ PaddockKeyValueStore& PaddockKeyValueStore::current() {
     return **store;
 }
 
-PaddockKeyValueStore& PaddockPage::keyValueStore() const {
-    return PaddockKeyValueStore::current();
-}
+PaddockKeyValueStore& PaddockPage::keyValueStore() const { return PaddockKeyValueStore::current(); }
 
 std::optional<PaddockValue> PaddockKeyValueStore::operator[](std::string_view key) const {
     auto entry = contents_.find(key);

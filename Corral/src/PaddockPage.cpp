@@ -7,8 +7,8 @@
 #include "PaddockPageAccess.h"
 #include "base/Dictionary.h"
 #include "base/Exception.h"
-#include "base/RunLoop.h"
 #include "base/Number.h"
+#include "base/RunLoop.h"
 
 namespace {
 

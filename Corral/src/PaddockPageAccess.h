@@ -37,13 +37,15 @@ public:
     static std::shared_ptr<const ConsolePrintHook> consolePrintHook(const PaddockPage& page) {
         return page.paddockConsolePrintHook_;
     }
-    static void setConsolePrintHook(PaddockPage& page, std::shared_ptr<const ConsolePrintHook> hook) {
+    static void setConsolePrintHook(PaddockPage& page,
+                                    std::shared_ptr<const ConsolePrintHook> hook) {
         page.paddockConsolePrintHook_ = std::move(hook);
     }
     CORRAL_EXPORT static ProcessControl& processControl();
 
     using LiveViewMessageSender = PaddockPage::LiveViewMessageSender;
-    static std::shared_ptr<const LiveViewMessageSender> liveViewMessageSender(const PaddockPage& page) {
+    static std::shared_ptr<const LiveViewMessageSender> liveViewMessageSender(
+        const PaddockPage& page) {
         return page.liveViewMessageSender_;
     }
     static void setLiveViewMessageSender(PaddockPage& page,

@@ -27,7 +27,8 @@ base::Ref<base::Dictionary> liveViewUserInfo(const std::optional<PaddockLiveView
     auto representation = liveView->paddockLiveViewRepresentation();
     switch (representation.kind()) {
         case PaddockLiveViewRepresentation::Case::view:
-            return base::Dictionary::withStringKeys({{"PaddockPageLiveView", representation.object()}});
+            return base::Dictionary::withStringKeys(
+                {{"PaddockPageLiveView", representation.object()}});
         case PaddockLiveViewRepresentation::Case::viewController:
             return base::Dictionary::withStringKeys(
                 {{"PaddockPageLiveViewController", representation.object()}});

@@ -12,9 +12,7 @@ PaddockValue PaddockValue::string(std::string text) {
     return PaddockValue(Shared<std::string>(std::move(text)));
 }
 
-PaddockValue PaddockValue::data(Data bytes) {
-    return PaddockValue(Shared<Data>(std::move(bytes)));
-}
+PaddockValue PaddockValue::data(Data bytes) { return PaddockValue(Shared<Data>(std::move(bytes))); }
 
 void PaddockValue::releaseNestedValues() noexcept {
     // Nested arrays and dictionaries that only this value holds are moved

@@ -52,13 +52,14 @@ TEST_F(AssessmentStatusTest, EveryAssignmentPostsTheFlatFormFromThePage) {
          Dictionary::withStringKeys({{"PaddockPageAssessmentPassed", no},
                                      {"PaddockPageAssessmentFailedHints", base::Array::make()}})},
         {Status::fail({"look left", "look right"}, "cross"),
-         Dictionary::withStringKeys(
-             {{"PaddockPageAssessmentPassed", no},
-              {"PaddockPageAssessmentFailedHints",
-               base::Array::make({text("look left"), text("look right")})},
-              {"PaddockPageAssessmentFailedSolution", text("cross")}})},
-        {std::nullopt, Dictionary::withStringKeys({{"PaddockPageAssessmentPassed", base::Null::null()}})},
-        {std::nullopt, Dictionary::withStringKeys({{"PaddockPageAssessmentPassed", base::Null::null()}})},
+         Dictionary::withStringKeys({{"PaddockPageAssessmentPassed", no},
+                                     {"PaddockPageAssessmentFailedHints",
+                                      base::Array::make({text("look left"), text("look right")})},
+                                     {"PaddockPageAssessmentFailedSolution", text("cross")}})},
+        {std::nullopt,
+         Dictionary::withStringKeys({{"PaddockPageAssessmentPassed", base::Null::null()}})},
+        {std::nullopt,
+         Dictionary::withStringKeys({{"PaddockPageAssessmentPassed", base::Null::null()}})},
     };
     NotificationRecorder recorder("PaddockPageAssessmentStatusDidChange");
     for (const auto& [status, expected] : assignments) {
@@ -72,7 +73,8 @@ TEST_F(AssessmentStatusTest, EveryAssignmentPostsTheFlatFormFromThePage) {
         ASSERT_TRUE(n.userInfo);
         EXPECT_TRUE(n.userInfo->isEqual(*assignments[i].second))
             << i << ": " << n.userInfo->description();
-        auto passed = base::cast<base::Number>(n.userInfo->objectForKey("PaddockPageAssessmentPassed"));
+        auto passed =
+            base::cast<base::Number>(n.userInfo->objectForKey("PaddockPageAssessmentPassed"));
         if (passed) {
             EXPECT_EQ(passed->typeCode(), "c") << i;
         }
@@ -85,10 +87,9 @@ TEST_F(AssessmentStatusTest, InPlaceModificationPostsOnceAfterTheChange) {
     page.setAssessmentStatus(Status::fail({"first"}));
     NotificationRecorder recorder("PaddockPageAssessmentStatusDidChange");
     std::string seenByObserver;
-    base::ScopedObserver observer("PaddockPageAssessmentStatusDidChange", &page,
-                                  [&](const base::Notification&) {
-                                      seenByObserver = describe(page.assessmentStatus());
-                                  });
+    base::ScopedObserver observer(
+        "PaddockPageAssessmentStatusDidChange", &page,
+        [&](const base::Notification&) { seenByObserver = describe(page.assessmentStatus()); });
     page.modifyAssessmentStatus([&](std::optional<Status>& status) {
         status->asFail()->hints.push_back("second");
         status->asFail()->solution = "answer";
@@ -128,9 +129,12 @@ TEST(AssessmentStatusDecodingTest, ChecksRunInOrderAndTheFirstFailureIsReported)
                      {"Other", PaddockValue::data({})}}),
          "fail([a;b;], s)"},
         {dictionary({{"Status", fail}, {"Hints", str("a")}}), "hintsNotAnArray"},
-        {dictionary({{"Status", fail}, {"Hints", PaddockValue::array({str("a"), one})}, {"Solution", one}}),
+        {dictionary({{"Status", fail},
+                     {"Hints", PaddockValue::array({str("a"), one})},
+                     {"Solution", one}}),
          "hintNotAString"},  // reported before the bad solution
-        {dictionary({{"Status", fail}, {"Hints", PaddockValue::array({str("a")})}, {"Solution", one}}),
+        {dictionary(
+             {{"Status", fail}, {"Hints", PaddockValue::array({str("a")})}, {"Solution", one}}),
          "solutionNotAString"},
     };
     for (const auto& [pushed, expected] : examples) {
@@ -153,8 +157,8 @@ TEST_F(AssessmentStatusTest, HostPushesAreStoredSilently) {
     NotificationRecorder recorder("PaddockPageAssessmentStatusDidChange");
 
     bridge().send("setAssessmentStatus:",
-                  {pushed(dictionary({{"Status", str("Fail")},
-                                      {"Hints", PaddockValue::array({str("h")})}}))});
+                  {pushed(dictionary(
+                      {{"Status", str("Fail")}, {"Hints", PaddockValue::array({str("h")})}}))});
     EXPECT_EQ(describe(page.assessmentStatus()), "fail([h;], -)");
 
     // Converts but does not decode: the previous status stays, one log entry says why.
@@ -162,8 +166,9 @@ TEST_F(AssessmentStatusTest, HostPushesAreStoredSilently) {
     EXPECT_EQ(describe(page.assessmentStatus()), "fail([h;], -)");
     ASSERT_EQ(diagnostics.size(), 1u);
     EXPECT_NE(diagnostics[0].find("invalidStatus(\"Maybe\")"), std::string::npos) << diagnostics[0];
-    bridge().send("setAssessmentStatus:",
-                  {pushed(dictionary({{"Status", str("Pass")}, {"Message", PaddockValue::integer(1)}}))});
+    bridge().send(
+        "setAssessmentStatus:",
+        {pushed(dictionary({{"Status", str("Pass")}, {"Message", PaddockValue::integer(1)}}))});
     EXPECT_EQ(describe(page.assessmentStatus()), "fail([h;], -)");
     EXPECT_EQ(diagnostics.size(), 2u);
 
@@ -177,8 +182,8 @@ TEST_F(AssessmentStatusTest, HostPushesAreStoredSilently) {
         nullptr,
         base::Null::null(),
         base::Value::withRect({}),
-        base::Dictionary::withStringKeys({{"Status", base::String::make("Pass")},
-                                          {"Message", base::Null::null()}}),
+        base::Dictionary::withStringKeys(
+            {{"Status", base::String::make("Pass")}, {"Message", base::Null::null()}}),
     };
     for (const auto& object : clearing) {
         page.setAssessmentStatus(Status::pass("set by the page"));

@@ -18,7 +18,9 @@ namespace {
 // Each test starts from an empty store.
 class KeyValueStoreTest : public ::testing::Test {
 protected:
-    void SetUp() override { bridge().send("setContentsOfCurrentKeyValueStore:", {base::Dictionary::make()}); }
+    void SetUp() override {
+        bridge().send("setContentsOfCurrentKeyValueStore:", {base::Dictionary::make()});
+    }
     void TearDown() override { SetUp(); }
 
     const PaddockValue::Dictionary& contents() const {
@@ -51,7 +53,8 @@ TEST_F(KeyValueStoreTest, ReadsYieldCopiesOrNothingAndPostNothing) {
     EXPECT_EQ(&PaddockPage::current().keyValueStore(), &store);
     EXPECT_FALSE(store["never written"].value());
     EXPECT_FALSE(std::as_const(store)["never written"]);
-    PaddockPage::current().keyValueStore()["list"] = PaddockValue::array({PaddockValue::integer(1)});
+    PaddockPage::current().keyValueStore()["list"] =
+        PaddockValue::array({PaddockValue::integer(1)});
     recorder.notifications.clear();
     std::optional<PaddockValue> copy = store["list"];
     ASSERT_TRUE(copy);
@@ -104,9 +107,9 @@ TEST_F(KeyValueStoreTest, ObserversSeeTheNewStateAndMayWriteInTurn) {
         });
     store["first"] = PaddockValue::string("from page");
     events.push_back("write returned");
-    EXPECT_EQ(events, (std::vector<std::string>{"observed first=from page",
-                                                "observed second=from observer",
-                                                "write returned"}));
+    EXPECT_EQ(events,
+              (std::vector<std::string>{"observed first=from page", "observed second=from observer",
+                                        "write returned"}));
     EXPECT_EQ(keys(), (std::vector<std::string>{"first", "second"}));
 }
 
@@ -150,7 +153,8 @@ TEST_F(KeyValueStoreTest, HostReplacesTheContentsSilentlyDroppingWhatDoesNotConv
 
 TEST_F(KeyValueStoreTest, HostSetsOrRemovesOneEntrySilently) {
     auto set = [](base::ObjectRef value, const char* key) {
-        bridge().send("setCurrentKeyValueStoreValue:forKey:", {std::move(value), base::String::make(key)});
+        bridge().send("setCurrentKeyValueStoreValue:forKey:",
+                      {std::move(value), base::String::make(key)});
     };
     set(base::Number::initWithLongLong(42), "answer");
     ASSERT_TRUE(store["answer"].value());
@@ -158,10 +162,9 @@ TEST_F(KeyValueStoreTest, HostSetsOrRemovesOneEntrySilently) {
     set(base::String::make("replaced"), "answer");
     EXPECT_EQ(*store["answer"].value()->asString(), "replaced");
 
-    for (base::ObjectRef removing : {base::ObjectRef(base::Null::null()),
-                                     base::ObjectRef(base::Value::withRect({})),
-                                     base::ObjectRef(base::Array::make({base::Null::null()})),
-                                     base::ObjectRef()}) {
+    for (base::ObjectRef removing :
+         {base::ObjectRef(base::Null::null()), base::ObjectRef(base::Value::withRect({})),
+          base::ObjectRef(base::Array::make({base::Null::null()})), base::ObjectRef()}) {
         set(base::String::make("present"), "k");
         set(removing, "k");
         EXPECT_FALSE(store["k"].value());

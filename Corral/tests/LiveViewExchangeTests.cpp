@@ -63,7 +63,8 @@ TEST(LiveViewExchangeTest, PageAndRemoteLiveViewTalkBothWaysAndSeeTheClose) {
         proxy->setDelegate(delegate);
         const PaddockValue question = PaddockValue::dictionary({
             {"text", PaddockValue::string("How far?")},
-            {"steps", PaddockValue::array({PaddockValue::integer(-3), PaddockValue::floatingPoint(0.5)})},
+            {"steps",
+             PaddockValue::array({PaddockValue::integer(-3), PaddockValue::floatingPoint(0.5)})},
             {"bytes", PaddockValue::data({0, 255})},
             {"when", PaddockValue::date(PaddockValue::Date{12.25})},
             {"urgent", PaddockValue::boolean(true)},

@@ -140,8 +140,7 @@ TEST_F(LiveViewMessagingTest, DeliveredMessagesAndEventsReachOnlyAHandlingLiveVi
     bridge().send("deliverLiveViewMessage:", {base::Number::initWithBool(true)});
     bridge().send("liveViewMessageConnectionClosed");
 
-    EXPECT_EQ(view->events,
-              (std::vector<std::string>{"opened", "received", "received", "closed"}));
+    EXPECT_EQ(view->events, (std::vector<std::string>{"opened", "received", "received", "closed"}));
     ASSERT_EQ(view->received.size(), 2u);
     EXPECT_TRUE(sameValue(view->received[0],
                           PaddockValue::dictionary({{"move", PaddockValue::string("left")},
@@ -185,9 +184,9 @@ TEST_F(LiveViewMessagingTest, SendHandsTheObjectRepresentationToTheInstalledSend
     const PaddockLiveViewMessageHandler& handler = *view;
     handler.send(PaddockValue::array({PaddockValue::integer(1), PaddockValue::boolean(false)}));
     ASSERT_EQ(sent.objects.size(), 1u);
-    EXPECT_TRUE(base::isEqual(sent.objects[0],
-                              base::Array::make({base::Number::initWithInteger(1),
-                                                 base::Number::initWithBool(false)})));
+    EXPECT_TRUE(base::isEqual(
+        sent.objects[0],
+        base::Array::make({base::Number::initWithInteger(1), base::Number::initWithBool(false)})));
 
     // The proxy sends the same way, whatever live view the page has.
     setRemoteLiveViewIsAvailable(true);

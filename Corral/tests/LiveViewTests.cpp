@@ -154,7 +154,8 @@ TEST_F(LiveViewTest, FullScreenRequestsPostOnlyChanges) {
     page.setWantsFullScreenLiveView(true);
     ASSERT_EQ(takeNames(), std::vector<std::string>{kFullScreen});
     EXPECT_EQ(last().object.get(), &page);
-    auto flag = base::cast<base::Number>(last().userInfo->objectForKey("PaddockPageWantsFullScreenLiveView"));
+    auto flag = base::cast<base::Number>(
+        last().userInfo->objectForKey("PaddockPageWantsFullScreenLiveView"));
     ASSERT_TRUE(flag);
     EXPECT_EQ(flag->typeCode(), "c");
     EXPECT_TRUE(flag->boolValue());
@@ -164,7 +165,8 @@ TEST_F(LiveViewTest, FullScreenRequestsPostOnlyChanges) {
     EXPECT_TRUE(takeNames().empty());
     page.modifyWantsFullScreenLiveView([](bool& full) { full = !full; });
     ASSERT_EQ(takeNames(), std::vector<std::string>{kFullScreen});
-    EXPECT_FALSE(base::cast<base::Number>(last().userInfo->objectForKey("PaddockPageWantsFullScreenLiveView"))
+    EXPECT_FALSE(base::cast<base::Number>(
+                     last().userInfo->objectForKey("PaddockPageWantsFullScreenLiveView"))
                      ->boolValue());
     EXPECT_FALSE(page.needsIndefiniteExecution());  // full screen alone keeps nothing running
 }

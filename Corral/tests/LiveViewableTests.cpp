@@ -34,7 +34,8 @@ TEST(LiveViewableTest, ViewsAndControllersAnswerThemselvesAndAreHeldStrongly) {
         live.emplace(view);
     }
     ASSERT_FALSE(weak.expired());
-    EXPECT_EQ(live->paddockLiveViewRepresentation().kind(), PaddockLiveViewRepresentation::Case::view);
+    EXPECT_EQ(live->paddockLiveViewRepresentation().kind(),
+              PaddockLiveViewRepresentation::Case::view);
     EXPECT_EQ(live->paddockLiveViewRepresentation().viewValue(), weak.lock());
     EXPECT_EQ(live->object(), weak.lock());
     live.reset();

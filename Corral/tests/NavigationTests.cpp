@@ -22,7 +22,8 @@ template <class Request>
 std::string payloadOf(Request request) {
     auto n = linkRequest(request);
     if (!n.userInfo) return "<no user info>";
-    auto payload = base::cast<base::String>(n.userInfo->objectForKey("PaddockPageLinkRequestPayload"));
+    auto payload =
+        base::cast<base::String>(n.userInfo->objectForKey("PaddockPageLinkRequestPayload"));
     return payload ? payload->text() : "<no payload>";
 }
 
@@ -69,8 +70,8 @@ TEST(NavigationTest, GlossaryNamesArePercentEncodedAndLocationsBoxed) {
     auto bare = linkRequest([](PaddockPage& p) { p.showGlossaryEntry("x"); });
     EXPECT_EQ(bare.userInfo->count(), 1u);
 
-    auto located = linkRequest(
-        [](PaddockPage& p) { p.showGlossaryEntry("x", base::Rect(10, 20, 30, 40)); });
+    auto located =
+        linkRequest([](PaddockPage& p) { p.showGlossaryEntry("x", base::Rect(10, 20, 30, 40)); });
     auto box = base::cast<base::Value>(
         located.userInfo->objectForKey("PaddockPageRequestsShowGlossaryLocation"));
     ASSERT_TRUE(box);
@@ -91,7 +92,8 @@ std::optional<base::Rect> glossaryLocation(const std::optional<base::Rect>& loca
     if (!n.userInfo) return std::nullopt;
     EXPECT_TRUE(base::isEqual(n.userInfo->objectForKey("PaddockPageLinkRequestPayload"),
                               base::String::make("glossary://loop")));
-    auto box = base::cast<base::Value>(n.userInfo->objectForKey("PaddockPageRequestsShowGlossaryLocation"));
+    auto box = base::cast<base::Value>(
+        n.userInfo->objectForKey("PaddockPageRequestsShowGlossaryLocation"));
     EXPECT_EQ(n.userInfo->count(), box ? 2u : 1u);
     if (!box) return std::nullopt;
     return box->rectValue();

@@ -53,9 +53,8 @@ TEST(PageCoreTest, ObserversSeeTheNewModeWhenNotified) {
     bridge().send("setExecutionModeToRun");
     std::optional<Mode> seen;
     base::ScopedObserver observer(PaddockNotificationName::paddockPageExecutionModeDidChange(),
-                                  &page, [&](const base::Notification&) {
-                                      seen = page.executionMode();
-                                  });
+                                  &page,
+                                  [&](const base::Notification&) { seen = page.executionMode(); });
     bridge().send("setExecutionModeToStep");
     EXPECT_EQ(seen, Mode::step);
 }
@@ -64,7 +63,8 @@ namespace {
 bool flagIn(const base::Notification& n) {
     EXPECT_EQ(n.name, "PaddockPageNeedsIndefiniteExecutionDidChangeNotification");
     EXPECT_EQ(n.userInfo->count(), 1u);
-    auto value = base::cast<base::Number>(n.userInfo->objectForKey("PaddockPageNeedsIndefiniteExecution"));
+    auto value =
+        base::cast<base::Number>(n.userInfo->objectForKey("PaddockPageNeedsIndefiniteExecution"));
     EXPECT_TRUE(value);
     EXPECT_EQ(value->typeCode(), "c");  // a Boolean travels as a boolean number
     return value->boolValue();
@@ -106,11 +106,10 @@ TEST(PageCoreDeathTest, FinishExecutionPostsThenSleepsTenMinutesAndExitsWithZero
     EXPECT_EXIT(
         {
             auto& page = PaddockPage::current();
-            base::ScopedObserver observer("PaddockPageFinishExecutionNotification", &page,
-                                          [](const base::Notification& n) {
-                                              std::fprintf(stderr, "posted%s\n",
-                                                           n.userInfo ? " with info" : "");
-                                          });
+            base::ScopedObserver observer(
+                "PaddockPageFinishExecutionNotification", &page, [](const base::Notification& n) {
+                    std::fprintf(stderr, "posted%s\n", n.userInfo ? " with info" : "");
+                });
             PaddockPageAccess::processControl().sleepSeconds = [](unsigned seconds) {
                 std::fprintf(stderr, "slept %u\n", seconds);
             };

@@ -96,8 +96,8 @@ TEST_F(PrintForwarderTest, SecondInitialisationWrapsTheFirstForwarder) {
     bridge().send("initializeCorralFramework");
     setConsoleHook("console");
     base::print("x");
-    EXPECT_EQ(events, (std::vector<std::string>{"log:x\n", "log:x\n", "previous:x\n",
-                                                "console:x\n", "console:x\n"}));
+    EXPECT_EQ(events, (std::vector<std::string>{"log:x\n", "log:x\n", "previous:x\n", "console:x\n",
+                                                "console:x\n"}));
 }
 
 TEST_F(PrintForwarderTest, StandardOutputLinesReachTheConsoleHook) {

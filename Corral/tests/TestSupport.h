@@ -43,7 +43,9 @@ inline const base::Class& bridge() {
 class RecordingProxyDelegate : public PaddockRemoteLiveViewProxyDelegate {
 public:
     using Proxy = PaddockRemoteLiveViewProxy;
-    void proxyConnectionDidClose(const base::Ref<Proxy>& proxy) override { closedBy.push_back(proxy); }
+    void proxyConnectionDidClose(const base::Ref<Proxy>& proxy) override {
+        closedBy.push_back(proxy);
+    }
     void proxy(const base::Ref<Proxy>& proxy, const PaddockValue& message) override {
         receivedBy.push_back(proxy);
         received.push_back(message);

@@ -49,8 +49,8 @@ TEST(UserSourceTest, HostAnswersAreConvertedAtTheBoundary) {
     bridge().send("setPaddockPageTextProvider:", {returning(nullptr)});
     bridge().send("setUserModuleNamesProvider:", {returning(nullptr)});
     bridge().send("setUserModuleSourceFileListProvider:",
-                  {returning(base::Array::make({base::String::make("x.cpp"),
-                                                base::Number::initWithInteger(1)}))});
+                  {returning(base::Array::make(
+                      {base::String::make("x.cpp"), base::Number::initWithInteger(1)}))});
     EXPECT_EQ(page.text(), "");
     EXPECT_TRUE(page.userModuleNames().empty());
     EXPECT_EQ(page.listSourceFiles("M"), std::vector<std::string>{"x.cpp"});

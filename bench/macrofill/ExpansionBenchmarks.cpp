@@ -11,7 +11,8 @@ namespace {
 
 Ref<Dictionary> names(int count) {
     Dictionary::Builder definitions;
-    for (int i = 0; i < count; ++i) definitions.set("NAME_" + std::to_string(i), String::make("value-" + std::to_string(i)));
+    for (int i = 0; i < count; ++i)
+        definitions.set("NAME_" + std::to_string(i), String::make("value-" + std::to_string(i)));
     return definitions.build();
 }
 
@@ -25,12 +26,17 @@ void backToBackReferences(benchmark::State& state) {
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
 }
-BENCHMARK(backToBackReferences)->Arg(50000)->Arg(100000)->Arg(200000)->Unit(benchmark::kMillisecond);
+BENCHMARK(backToBackReferences)
+    ->Arg(50000)
+    ->Arg(100000)
+    ->Arg(200000)
+    ->Unit(benchmark::kMillisecond);
 
 void definitionChain(benchmark::State& state) {
     Dictionary::Builder definitions;
     for (int i = 0; i < state.range(0); ++i)
-        definitions.set("LINK_" + std::to_string(i), String::make("<$(LINK_" + std::to_string(i + 1) + ")>"));
+        definitions.set("LINK_" + std::to_string(i),
+                        String::make("<$(LINK_" + std::to_string(i + 1) + ")>"));
     definitions.set("LINK_" + std::to_string(state.range(0)), String::make("end"));
     auto table = definitions.build();
     auto string = String::make("$(LINK_0)");

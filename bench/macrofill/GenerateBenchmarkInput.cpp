@@ -1,9 +1,10 @@
 // Writes the inputs of the macrofill benchmark:
 //
-//   macrofill-bench-generate list SIZE_MB xml|binary FILE   a realistic property list of about SIZE_MB
-//   macrofill-bench-generate settings FILE                   the build settings its references use
-//   macrofill-bench-generate references COUNT FILE           one string of COUNT back-to-back references
-//   macrofill-bench-generate chain LENGTH FILE SETTINGS      one reference to a chain of LENGTH definitions
+//   macrofill-bench-generate list SIZE_MB xml|binary FILE   a realistic property list of about
+//   SIZE_MB macrofill-bench-generate settings FILE                   the build settings its
+//   references use macrofill-bench-generate references COUNT FILE           one string of COUNT
+//   back-to-back references macrofill-bench-generate chain LENGTH FILE SETTINGS      one reference
+//   to a chain of LENGTH definitions
 //
 // The list is a dictionary of records, each with nested dictionaries and
 // arrays, integers, reals, dates, data and strings; about 30% of the strings
@@ -29,13 +30,17 @@ class Generator {
 public:
     ObjectRef record(int index) {
         Dictionary::Builder record;
-        record.set("identifier", text("com.example.$(PRODUCT_NAME).record" + std::to_string(index), true));
+        record.set("identifier",
+                   text("com.example.$(PRODUCT_NAME).record" + std::to_string(index), true));
         record.set("title", sentence());
         record.set("summary", sentence());
         record.set("count", Number::initWithInteger(static_cast<std::int64_t>(random_() % 100000)));
-        record.set("offset", Number::initWithInteger(-static_cast<std::int64_t>(random_() % 1000000000)));
-        record.set("ratio", Number::initWithDouble(static_cast<double>(random_() % 100000) / 977.0));
-        record.set("created", Date::withTimeIntervalSinceReferenceDate(600000000.0 + random_() % 100000000));
+        record.set("offset",
+                   Number::initWithInteger(-static_cast<std::int64_t>(random_() % 1000000000)));
+        record.set("ratio",
+                   Number::initWithDouble(static_cast<double>(random_() % 100000) / 977.0));
+        record.set("created",
+                   Date::withTimeIntervalSinceReferenceDate(600000000.0 + random_() % 100000000));
         record.set("enabled", Number::initWithBool(random_() % 2));
         std::vector<std::uint8_t> payload(16 + random_() % 48);
         for (auto& byte : payload) byte = static_cast<std::uint8_t>(random_());
@@ -47,9 +52,11 @@ public:
         for (int i = 0, n = 1 + static_cast<int>(random_() % 3); i < n; ++i) {
             children.push_back(Dictionary::withStringKeys({
                 {"name", word()},
-                {"path", text("$(SRCROOT)/Sources/" + plainWord() + "/" + plainWord() + ".txt", false)},
+                {"path",
+                 text("$(SRCROOT)/Sources/" + plainWord() + "/" + plainWord() + ".txt", false)},
                 {"weight", Number::initWithDouble(static_cast<double>(random_() % 1000) / 7.0)},
-                {"flags", Array::make({Number::initWithInteger(random_() % 16), Number::initWithBool(random_() % 2)})},
+                {"flags", Array::make({Number::initWithInteger(random_() % 16),
+                                       Number::initWithBool(random_() % 2)})},
             }));
         }
         record.set("children", Array::make(std::move(children)));
@@ -58,9 +65,10 @@ public:
 
 private:
     std::string plainWord() {
-        static const char* words[] = {"alpha", "bravo", "charlie", "delta", "echo", "foxtrot", "golf",
-                                      "hotel", "india", "juliet", "kilo", "lima", "mike", "november",
-                                      "oscar", "papa", "quebec", "romeo", "sierra", "tango", "uniform"};
+        static const char* words[] = {
+            "alpha", "bravo", "charlie", "delta", "echo",   "foxtrot", "golf",
+            "hotel", "india", "juliet",  "kilo",  "lima",   "mike",    "november",
+            "oscar", "papa",  "quebec",  "romeo", "sierra", "tango",   "uniform"};
         return words[random_() % std::size(words)];
     }
 
@@ -68,9 +76,13 @@ private:
     // with a nested name, some to names that are not defined.
     std::string reference() {
         switch (random_() % 10) {
-            case 0: case 1: return "$(NAME_$(VARIANT))";
-            case 2: return "$(UNDEFINED_" + std::to_string(random_() % 50) + ")";
-            default: return "$(NAME_" + std::to_string(random_() % nameCount) + ")";
+            case 0:
+            case 1:
+                return "$(NAME_$(VARIANT))";
+            case 2:
+                return "$(UNDEFINED_" + std::to_string(random_() % 50) + ")";
+            default:
+                return "$(NAME_" + std::to_string(random_() % nameCount) + ")";
         }
     }
 
@@ -83,7 +95,8 @@ private:
 
     ObjectRef sentence() {
         std::string text;
-        for (int i = 0, n = 4 + static_cast<int>(random_() % 8); i < n; ++i) text += (i ? " " : "") + plainWord();
+        for (int i = 0, n = 4 + static_cast<int>(random_() % 8); i < n; ++i)
+            text += (i ? " " : "") + plainWord();
         if (random_() % 10 < 3) text += " " + reference();
         return String::make(std::move(text));
     }
@@ -109,7 +122,8 @@ int list(double megabytes, const std::string& formatName, const std::string& pat
     auto format = formatName == "binary" ? PropertyListFormat::binary : PropertyListFormat::xml;
     // Measure a sample, then size the list to the target.
     const int sample = 2000;
-    double perRecord = static_cast<double>(writePropertyList(listOfRecords(sample), format).size()) / sample;
+    double perRecord =
+        static_cast<double>(writePropertyList(listOfRecords(sample), format).size()) / sample;
     int count = static_cast<int>(megabytes * 1e6 / perRecord);
     save(path, listOfRecords(count), format);
     return 0;
@@ -122,7 +136,8 @@ int settings(const std::string& path) {
     definitions.set("VARIANT", String::make("$(CONFIGURATION)"));
     definitions.set("CONFIGURATION", String::make("3"));
     for (int i = 0; i < nameCount; ++i)
-        definitions.set("NAME_" + std::to_string(i), String::make("value-" + std::to_string(i * 7919 % 10007)));
+        definitions.set("NAME_" + std::to_string(i),
+                        String::make("value-" + std::to_string(i * 7919 % 10007)));
     save(path, definitions.build(), PropertyListFormat::xml);
     return 0;
 }
@@ -137,7 +152,8 @@ int references(int count, const std::string& path) {
 int chain(int length, const std::string& path, const std::string& settingsPath) {
     Dictionary::Builder definitions;
     for (int i = 0; i < length; ++i)
-        definitions.set("LINK_" + std::to_string(i), String::make("<$(LINK_" + std::to_string(i + 1) + ")>"));
+        definitions.set("LINK_" + std::to_string(i),
+                        String::make("<$(LINK_" + std::to_string(i + 1) + ")>"));
     definitions.set("LINK_" + std::to_string(length), String::make("end"));
     save(settingsPath, definitions.build(), PropertyListFormat::xml);
     save(path, String::make("$(LINK_0)"), PropertyListFormat::xml);
@@ -152,7 +168,9 @@ int main(int argc, char** argv) {
     if (mode == "settings" && argc == 3) return settings(argv[2]);
     if (mode == "references" && argc == 4) return references(std::atoi(argv[2]), argv[3]);
     if (mode == "chain" && argc == 5) return chain(std::atoi(argv[2]), argv[3], argv[4]);
-    std::fputs("usage: macrofill-bench-generate list SIZE_MB xml|binary FILE | settings FILE |\n"
-               "       references COUNT FILE | chain LENGTH FILE SETTINGS\n", stderr);
+    std::fputs(
+        "usage: macrofill-bench-generate list SIZE_MB xml|binary FILE | settings FILE |\n"
+        "       references COUNT FILE | chain LENGTH FILE SETTINGS\n",
+        stderr);
     return 64;
 }

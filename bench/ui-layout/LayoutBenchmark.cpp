@@ -23,7 +23,8 @@ base::Ref<ui::Window> stackedRows(int count) {
     for (int i = 0; i < count; ++i) {
         auto row = addConstrained(window);
         LayoutConstraint::activateConstraints({
-            row->topAnchor()->constraintEqualToAnchor(above ? above->bottomAnchor() : window->topAnchor()),
+            row->topAnchor()->constraintEqualToAnchor(above ? above->bottomAnchor()
+                                                            : window->topAnchor()),
             row->leadingAnchor()->constraintEqualToAnchor(window->leadingAnchor(), 8),
             row->trailingAnchor()->constraintEqualToAnchor(window->trailingAnchor(), -8),
             row->heightAnchor()->constraintEqualToConstant(20),
@@ -44,7 +45,8 @@ base::Ref<ui::Window> equalColumns(int count) {
             column->topAnchor()->constraintEqualToAnchor(window->topAnchor()),
             column->bottomAnchor()->constraintEqualToAnchor(window->bottomAnchor()),
         });
-        if (first) column->widthAnchor()->constraintEqualToAnchor(first->widthAnchor())->setActive(true);
+        if (first)
+            column->widthAnchor()->constraintEqualToAnchor(first->widthAnchor())->setActive(true);
         if (!first) first = column;
         previous = column;
     }

@@ -102,13 +102,15 @@ private:
 };
 
 void reportFullScreen(const base::Notification& n) {
-    auto full = base::cast<base::Number>(n.userInfo->objectForKey("PaddockPageWantsFullScreenLiveView"));
+    auto full =
+        base::cast<base::Number>(n.userInfo->objectForKey("PaddockPageWantsFullScreenLiveView"));
     std::printf("host| the page %s its live view full screen\n",
                 full && full->boolValue() ? "wants" : "no longer wants");
 }
 
 void reportLink(const base::Notification& n) {
-    auto payload = base::cast<base::String>(n.userInfo->objectForKey("PaddockPageLinkRequestPayload"));
+    auto payload =
+        base::cast<base::String>(n.userInfo->objectForKey("PaddockPageLinkRequestPayload"));
     std::printf("host| link request: %s", payload ? payload->text().c_str() : "(none)");
     if (auto at = base::cast<base::Value>(
             n.userInfo->objectForKey("PaddockPageRequestsShowGlossaryLocation"))) {
@@ -122,8 +124,8 @@ std::string describe(const base::ObjectRef& object) {
 }
 
 void report(const base::Notification& n) {
-    for (const char* reportedBelow :
-         {kStoreDidChange, kAssessmentDidChange, kLiveViewDidChange, kFullScreenDidChange, kLinkRequest}) {
+    for (const char* reportedBelow : {kStoreDidChange, kAssessmentDidChange, kLiveViewDidChange,
+                                      kFullScreenDidChange, kLinkRequest}) {
         if (n.name == reportedBelow) return;
     }
     std::string info = n.userInfo ? n.userInfo->description() : "none";
@@ -133,16 +135,19 @@ void report(const base::Notification& n) {
 
 // What a host would save so the store survives to the next run.
 void reportStoreChange(const base::Notification& n) {
-    auto change = base::cast<base::Dictionary>(n.userInfo->objectForKey("PaddockKeyValueStoreChange"));
-    std::printf("host| store: the page wrote %s = %s\n", describe(change->objectForKey("Key")).c_str(),
+    auto change =
+        base::cast<base::Dictionary>(n.userInfo->objectForKey("PaddockKeyValueStoreChange"));
+    std::printf("host| store: the page wrote %s = %s\n",
+                describe(change->objectForKey("Key")).c_str(),
                 describe(change->objectForKey("Value")).c_str());
 }
 
 void reportAssessment(const base::Notification& n) {
     auto passed = n.userInfo->objectForKey("PaddockPageAssessmentPassed");
     std::printf("host| assessment: passed = %s", describe(passed).c_str());
-    for (const char* key : {"PaddockPageAssessmentPassedMessage", "PaddockPageAssessmentFailedHints",
-                            "PaddockPageAssessmentFailedSolution"}) {
+    for (const char* key :
+         {"PaddockPageAssessmentPassedMessage", "PaddockPageAssessmentFailedHints",
+          "PaddockPageAssessmentFailedSolution"}) {
         if (auto value = n.userInfo->objectForKey(key)) {
             std::printf(", %s = %s", key, value->description().c_str());
         }
@@ -181,9 +186,10 @@ int main() {
                      {"visits", base::Number::initWithInteger(2)},
                      {"window", base::Value::withRect({{0, 0}, {320, 240}})},
                  })});
-    corral->send("setCurrentKeyValueStoreValue:forKey:",
-                 {base::Array::make({base::Number::initWithDouble(0.5), base::Number::initWithDouble(0.75)}),
-                  base::String::make("scores")});
+    corral->send(
+        "setCurrentKeyValueStoreValue:forKey:",
+        {base::Array::make({base::Number::initWithDouble(0.5), base::Number::initWithDouble(0.75)}),
+         base::String::make("scores")});
     std::printf("host| pushing a failed assessment (no notification expected)\n");
     corral->send("setAssessmentStatus:",
                  {base::Dictionary::withStringKeys({

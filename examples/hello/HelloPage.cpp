@@ -55,10 +55,11 @@ public:
 struct Scores {
     std::int64_t visits;
     declarative::AnyView body() const {
-        return declarative::Column({
-                   declarative::Text("Visits: " + std::to_string(visits)),
-                   declarative::Fill(ui::Color::colorWithRed(0.2, 0.6, 0.2, 1)).frame(120, 20),
-               })
+        return declarative::Column(
+                   {
+                       declarative::Text("Visits: " + std::to_string(visits)),
+                       declarative::Fill(ui::Color::colorWithRed(0.2, 0.6, 0.2, 1)).frame(120, 20),
+                   })
             .padding(10);
     }
 };
@@ -70,7 +71,8 @@ void readOwnSources(PaddockPage& page) {
     for (const auto& module : page.userModuleNames()) {
         for (const auto& file : page.listSourceFiles(module)) {
             auto source = page.getText(file, module);
-            base::print("  module", module, "file", file, "-", source ? source->size() : 0, "bytes");
+            base::print("  module", module, "file", file, "-", source ? source->size() : 0,
+                        "bytes");
         }
     }
     base::print("A file that is not there reads as",
@@ -81,7 +83,8 @@ void showLiveViews(PaddockPage& page, std::int64_t visits) {
     auto board = std::make_shared<Board>();
     board->build();
     page.setLiveView(board);
-    base::print("The board's safe area is", ui::describeRect(board->liveViewSafeAreaGuide()->layoutFrame()));
+    base::print("The board's safe area is",
+                ui::describeRect(board->liveViewSafeAreaGuide()->layoutFrame()));
     // Where the host placed the ball, in its window.
     page.showGlossaryEntry("live view", std::nullopt, board->ball);
     page.setLiveView(Scores{visits});
@@ -106,7 +109,8 @@ void helloPageMain() {
     auto& store = page.keyValueStore();
     std::optional<PaddockValue> name = store["name"];
     std::int64_t visits = 0;
-    if (auto saved = store["visits"].value(); saved && saved->asInteger()) visits = *saved->asInteger();
+    if (auto saved = store["visits"].value(); saved && saved->asInteger())
+        visits = *saved->asInteger();
     base::print("Welcome back,", name && name->asString() ? *name->asString() : "stranger",
                 "- this is visit", visits + 1);
     std::optional<PaddockValue> scores = store["scores"];

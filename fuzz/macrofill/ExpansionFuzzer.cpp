@@ -18,8 +18,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size > 1024) return 0;
     std::string utf8;
     for (std::size_t i = 0; i < size; ++i) {
-        if (data[i] < 0x80) utf8 += static_cast<char>(data[i]);
-        else utf8 += "\xC3\xA9";
+        if (data[i] < 0x80)
+            utf8 += static_cast<char>(data[i]);
+        else
+            utf8 += "\xC3\xA9";
     }
     std::string_view input(utf8);
     auto newline = input.find('\n');

@@ -20,9 +20,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     auto streamed = macrofill::expandPropertyList(input, *definitions, keep);
     macrofill::MacroExpander expander(*definitions);
     auto objects = macrofill::expandPropertyListObjects(input, expander, keep);
-    if (streamed.outcome != objects.outcome || streamed.failure != objects.failure || streamed.bytes != objects.bytes) {
-        std::fprintf(stderr, "one pass: %d %s\nobjects: %d %s\n", static_cast<int>(streamed.outcome),
-                     streamed.failure.c_str(), static_cast<int>(objects.outcome), objects.failure.c_str());
+    if (streamed.outcome != objects.outcome || streamed.failure != objects.failure ||
+        streamed.bytes != objects.bytes) {
+        std::fprintf(stderr, "one pass: %d %s\nobjects: %d %s\n",
+                     static_cast<int>(streamed.outcome), streamed.failure.c_str(),
+                     static_cast<int>(objects.outcome), objects.failure.c_str());
         std::abort();
     }
     return 0;

@@ -14,11 +14,13 @@ public:
     void beginDictionary() override { open(true); }
     void beginArray() override { open(false); }
     void endContainer() override {
-        check(!open_.empty() && !(open_.back().dictionary && open_.back().expectValue), "unbalanced end");
+        check(!open_.empty() && !(open_.back().dictionary && open_.back().expectValue),
+              "unbalanced end");
         open_.pop_back();
     }
     void key(std::string_view) override {
-        check(!open_.empty() && open_.back().dictionary && !open_.back().expectValue, "misplaced key");
+        check(!open_.empty() && open_.back().dictionary && !open_.back().expectValue,
+              "misplaced key");
         open_.back().expectValue = true;
     }
     void string(std::string_view) override { value(); }

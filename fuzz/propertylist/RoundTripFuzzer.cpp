@@ -20,7 +20,8 @@ bool same(const base::Object& a, const base::Object& b, bool wholeSeconds) {
         case Kind::number: {
             const auto& x = static_cast<const base::Number&>(a);
             const auto& y = static_cast<const base::Number&>(b);
-            if (std::isnan(x.doubleValue()) && std::isnan(y.doubleValue())) return x.typeCode() == y.typeCode();
+            if (std::isnan(x.doubleValue()) && std::isnan(y.doubleValue()))
+                return x.typeCode() == y.typeCode();
             return x.typeCode() == y.typeCode() && x.isEqual(y);
         }
         case Kind::date: {
@@ -42,7 +43,9 @@ bool same(const base::Object& a, const base::Object& b, bool wholeSeconds) {
             const auto& y = static_cast<const base::Dictionary&>(b).entries();
             if (x.size() != y.size()) return false;
             for (std::size_t i = 0; i < x.size(); ++i)
-                if (!x[i].first->isEqual(*y[i].first) || !same(*x[i].second, *y[i].second, wholeSeconds)) return false;
+                if (!x[i].first->isEqual(*y[i].first) ||
+                    !same(*x[i].second, *y[i].second, wholeSeconds))
+                    return false;
             return true;
         }
         default:

@@ -32,7 +32,8 @@ base::Ref<ui::LayoutConstraint> anyConstraint(Input& in, const base::Ref<ui::Vie
     if (in.byte() % 4 == 0) second = base::Ref<ui::LayoutItem>(b->safeAreaLayoutGuide());
     switch (in.byte() % 5) {
         case 0:
-            return a->leadingAnchor()->constraintEqualToAnchor(second->trailingAnchor(), in.number());
+            return a->leadingAnchor()->constraintEqualToAnchor(second->trailingAnchor(),
+                                                               in.number());
         case 1:
             return a->centerXAnchor()->constraintEqualToAnchor(second->leftAnchor(), in.number());
         case 2:

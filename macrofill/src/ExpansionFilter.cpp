@@ -53,9 +53,11 @@ void ExpansionFilter::key(std::string_view text) {
     Level& level = levels_[depth_ - 1];
     std::size_t hash = std::hash<std::string_view>{}(text);
     if (level.keys.size() < fewKeys) {
-        if (std::find(level.keys.begin(), level.keys.end(), hash) != level.keys.end()) throw DuplicateKey{};
+        if (std::find(level.keys.begin(), level.keys.end(), hash) != level.keys.end())
+            throw DuplicateKey{};
         level.keys.push_back(hash);
-        if (level.keys.size() == fewKeys) level.manyKeys.insert(level.keys.begin(), level.keys.end());
+        if (level.keys.size() == fewKeys)
+            level.manyKeys.insert(level.keys.begin(), level.keys.end());
     } else if (!level.manyKeys.insert(hash).second) {
         throw DuplicateKey{};
     }

@@ -30,9 +30,9 @@ struct Segment {
 // reference, whose expansion gives the name to look up.
 struct MacroExpander::Frame {
     std::string_view source;
-    std::string ownedSource;     // the name text, for a name
-    std::vector<Segment> rest;   // the text after the scan position; the top piece is scanned first
-    std::string output;          // the text before the scan position
+    std::string ownedSource;    // the name text, for a name
+    std::vector<Segment> rest;  // the text after the scan position; the top piece is scanned first
+    std::string output;         // the text before the scan position
     const Definition* lastResolved = nullptr;
 };
 
@@ -45,7 +45,8 @@ struct MacroExpander::Record {
     std::size_t index;
 };
 
-MacroExpander::MacroExpander(const base::Dictionary& table, std::size_t allowance) : allowance_(allowance) {
+MacroExpander::MacroExpander(const base::Dictionary& table, std::size_t allowance)
+    : allowance_(allowance) {
     definitions_.reserve(table.count());
     for (const auto& [key, value] : table) {
         auto name = base::cast<base::String>(key);
@@ -62,7 +63,8 @@ MacroExpander::~MacroExpander() = default;
 void MacroExpander::charge(std::size_t characters) {
     if (characters > budget_) {
         throw MacroExpansionError("the expansion of a string grows too large (beyond " +
-                                  std::to_string(allowance_) + " bytes more than four times its length)");
+                                  std::to_string(allowance_) +
+                                  " bytes more than four times its length)");
     }
     budget_ -= characters;
 }
@@ -96,7 +98,8 @@ void MacroExpander::consume(Frame& frame, std::size_t count) {
         top.begin += taken;
         count -= taken;
         // Values put in above this piece no longer sit on untouched text.
-        while (!records_.empty() && records_.back().frame == depth_ && records_.back().index > index)
+        while (!records_.empty() && records_.back().frame == depth_ &&
+               records_.back().index > index)
             popRecord();
         if (top.begin == top.end) frame.rest.pop_back();
     }
@@ -160,8 +163,9 @@ void MacroExpander::nameCycleError(std::size_t fromDepth) const {
         }
     }
     std::string first = path.substr(0, path.find(" -> "));
-    throw MacroExpansionError("build setting references form a cycle: " +
-                              (path.empty() ? "a reference name contains itself" : path + " -> " + first));
+    throw MacroExpansionError(
+        "build setting references form a cycle: " +
+        (path.empty() ? "a reference name contains itself" : path + " -> " + first));
 }
 
 void MacroExpander::resolve(Frame& frame, std::string_view name) {
@@ -169,9 +173,10 @@ void MacroExpander::resolve(Frame& frame, std::string_view name) {
     if (found == definitions_.end()) return;
     Definition& definition = found->second;
     if (!definition.string) {
-        base::raiseInvalidArgument(base::format(
-            "The value for the macro %@ is not an Utterance but is a %@",
-            {base::String::make(std::string(name)), base::String::make((*definition.value)->className())}));
+        base::raiseInvalidArgument(
+            base::format("The value for the macro %@ is not an Utterance but is a %@",
+                         {base::String::make(std::string(name)),
+                          base::String::make((*definition.value)->className())}));
     }
     const std::string& text = definition.string->text();
     if (text.empty()) return;
@@ -198,7 +203,7 @@ MacroExpander::Outcome MacroExpander::run(Frame& frame) {
         }
         // The character after the "$", which may start the piece below
         // (pieces are never empty).
-        const char* next = top.size() > 1 ? top.begin + 1
+        const char* next = top.size() > 1          ? top.begin + 1
                            : frame.rest.size() > 1 ? frame.rest[frame.rest.size() - 2].begin
                                                    : nullptr;
         if (!next) {
@@ -244,7 +249,8 @@ const std::string* MacroExpander::expandText(std::string_view text) {
             Frame& child = startFrame(++depth_);
             child.ownedSource = name_;
             child.source = child.ownedSource;
-            child.rest.push_back({child.ownedSource.data(), child.ownedSource.data() + child.ownedSource.size()});
+            child.rest.push_back(
+                {child.ownedSource.data(), child.ownedSource.data() + child.ownedSource.size()});
             activeSources_.emplace(child.source, depth_);
             frame = &child;
             continue;
@@ -254,7 +260,8 @@ const std::string* MacroExpander::expandText(std::string_view text) {
             if (outcome == Outcome::unterminated || frame->output == text) return nullptr;
             return &frame->output;
         }
-        std::string_view name = outcome == Outcome::finished ? std::string_view(frame->output) : frame->source;
+        std::string_view name =
+            outcome == Outcome::finished ? std::string_view(frame->output) : frame->source;
         frame = frames_[--depth_].get();
         // The name is looked up in the frame that holds the reference.
         resolve(*frame, name);
@@ -278,9 +285,10 @@ base::ObjectRef MacroExpander::expandValue(const base::ObjectRef& value) {
         auto found = sharedResults_.find(value.get());
         if (found != sharedResults_.end()) return found->second;
     }
-    base::ObjectRef result = value->kind() == base::Kind::array
-                                 ? base::ObjectRef(expandArray(std::static_pointer_cast<base::Array>(value)))
-                                 : expandDictionary(std::static_pointer_cast<base::Dictionary>(value));
+    base::ObjectRef result =
+        value->kind() == base::Kind::array
+            ? base::ObjectRef(expandArray(std::static_pointer_cast<base::Array>(value)))
+            : expandDictionary(std::static_pointer_cast<base::Dictionary>(value));
     if (shared) sharedResults_.emplace(value.get(), result);
     return result;
 }
@@ -325,7 +333,8 @@ base::Ref<base::Array> MacroExpander::expandArray(const base::Ref<base::Array>& 
     return base::Array::make(std::move(elements));
 }
 
-base::Ref<base::Dictionary> MacroExpander::expandDictionary(const base::Ref<base::Dictionary>& dictionary) {
+base::Ref<base::Dictionary> MacroExpander::expandDictionary(
+    const base::Ref<base::Dictionary>& dictionary) {
     NestingGuard guard(nesting_);
     std::vector<base::Dictionary::Entry> entries;
     const auto& original = dictionary->entries();

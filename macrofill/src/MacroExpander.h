@@ -36,7 +36,8 @@ public:
 
     // `table` must outlive the expander. `allowance` replaces
     // expansionAllowance (tests use a small one).
-    explicit MacroExpander(const base::Dictionary& table, std::size_t allowance = expansionAllowance);
+    explicit MacroExpander(const base::Dictionary& table,
+                           std::size_t allowance = expansionAllowance);
     ~MacroExpander();
     MacroExpander(const MacroExpander&) = delete;
     MacroExpander& operator=(const MacroExpander&) = delete;

@@ -13,7 +13,8 @@ namespace macrofill {
 class MacroExpansionError : public base::Exception {
 public:
     static constexpr const char* exceptionName = "MacroExpansionError";
-    explicit MacroExpansionError(std::string reason) : Exception(exceptionName, std::move(reason)) {}
+    explicit MacroExpansionError(std::string reason)
+        : Exception(exceptionName, std::move(reason)) {}
 };
 
 }  // namespace macrofill

@@ -23,7 +23,8 @@ constexpr std::string_view usageText =
     "\n"
     "Options\n"
     "--output <file>                     The path to the output plist file.\n"
-    "--build-settings <file>             The path to a plist file containing a dictionary of strings "
+    "--build-settings <file>             The path to a plist file containing a dictionary of "
+    "strings "
     "with build setting definitions.\n"
     "--use-environment                   Indicates that the environment should be used as a base "
     "level of build setting definitions.\n"
@@ -73,7 +74,8 @@ void addEnvironment(const char* const* environment, base::Dictionary::Builder& d
     for (const char* const* entry = environment; entry && *entry; ++entry) {
         std::string_view text(*entry);
         auto equals = text.find('=');
-        if (equals == std::string_view::npos || !seen.insert(text.substr(0, equals)).second) continue;
+        if (equals == std::string_view::npos || !seen.insert(text.substr(0, equals)).second)
+            continue;
         definitions.set(std::string(text.substr(0, equals)),
                         base::String::make(std::string(text.substr(equals + 1))));
     }

@@ -33,7 +33,8 @@ std::string reasonOf(const std::exception_ptr& failure) {
 }
 
 // Throws ExpansionFilter::DuplicateKey for a list only objects handle.
-PropertyListExpansion expandStreaming(std::span<const std::uint8_t> input, MacroExpander& expander) {
+PropertyListExpansion expandStreaming(std::span<const std::uint8_t> input,
+                                      MacroExpander& expander) {
     auto format = base::propertyListFormatOf(input);
     std::unique_ptr<base::PropertyListWriter> writer;
     if (format != base::PropertyListFormat::openStep)
@@ -45,7 +46,8 @@ PropertyListExpansion expandStreaming(std::span<const std::uint8_t> input, Macro
         return PropertyListExpansion::failed(Outcome::invalidInput);
     }
     if (filter.expansionFailure())
-        return PropertyListExpansion::failed(Outcome::expansionFailed, reasonOf(filter.expansionFailure()));
+        return PropertyListExpansion::failed(Outcome::expansionFailed,
+                                             reasonOf(filter.expansionFailure()));
     if (!writer || !filter.hasResult() || filter.writeFailed())
         return PropertyListExpansion::failed(Outcome::notWritable);
     return PropertyListExpansion::written(writer->finish());
@@ -53,7 +55,8 @@ PropertyListExpansion expandStreaming(std::span<const std::uint8_t> input, Macro
 
 }  // namespace
 
-PropertyListExpansion expandPropertyList(std::span<const std::uint8_t> input, const base::Dictionary& definitions,
+PropertyListExpansion expandPropertyList(std::span<const std::uint8_t> input,
+                                         const base::Dictionary& definitions,
                                          std::vector<base::ObjectRef>& keep) {
     MacroExpander expander(definitions);
     try {
@@ -63,7 +66,8 @@ PropertyListExpansion expandPropertyList(std::span<const std::uint8_t> input, co
     }
 }
 
-PropertyListExpansion expandPropertyListObjects(std::span<const std::uint8_t> input, MacroExpander& expander,
+PropertyListExpansion expandPropertyListObjects(std::span<const std::uint8_t> input,
+                                                MacroExpander& expander,
                                                 std::vector<base::ObjectRef>& keep) {
     base::PropertyListReadResult list;
     try {
@@ -74,7 +78,8 @@ PropertyListExpansion expandPropertyListObjects(std::span<const std::uint8_t> in
     base::ObjectRef result;
     try {
         auto kind = list.root->kind();
-        if (kind == base::Kind::dictionary || kind == base::Kind::array || kind == base::Kind::string)
+        if (kind == base::Kind::dictionary || kind == base::Kind::array ||
+            kind == base::Kind::string)
             result = expander.expandValue(list.root);
     } catch (const base::InvalidArgumentException& error) {
         return PropertyListExpansion::failed(Outcome::expansionFailed, error.reason());
@@ -85,7 +90,8 @@ PropertyListExpansion expandPropertyListObjects(std::span<const std::uint8_t> in
     if (!result) return PropertyListExpansion::failed(Outcome::notWritable);
     keep.push_back(result);
     try {
-        return PropertyListExpansion::written(base::writePropertyList(result, list.format, input.size()));
+        return PropertyListExpansion::written(
+            base::writePropertyList(result, list.format, input.size()));
     } catch (const base::PropertyListError&) {
         return PropertyListExpansion::failed(Outcome::notWritable);
     }

@@ -26,12 +26,14 @@ struct PropertyListExpansion {
 // writer, so that a large list is never held as objects; for the rare list
 // that needs it (a dictionary giving a key twice) through objects. The
 // objects read and made are left in `keep` (see runMacrofill).
-PropertyListExpansion expandPropertyList(std::span<const std::uint8_t> input, const base::Dictionary& definitions,
+PropertyListExpansion expandPropertyList(std::span<const std::uint8_t> input,
+                                         const base::Dictionary& definitions,
                                          std::vector<base::ObjectRef>& keep);
 
 // Through objects only: read the whole list, expand it, write it. The
 // reference the streaming pass is measured against.
-PropertyListExpansion expandPropertyListObjects(std::span<const std::uint8_t> input, MacroExpander& expander,
+PropertyListExpansion expandPropertyListObjects(std::span<const std::uint8_t> input,
+                                                MacroExpander& expander,
                                                 std::vector<base::ObjectRef>& keep);
 
 }  // namespace macrofill

@@ -15,7 +15,8 @@ std::u16string toUtf16(const std::string& text) {
         auto lead = static_cast<unsigned char>(text[i]);
         std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
         char32_t cp = length == 1 ? lead : lead & (0x7F >> length);
-        for (std::size_t k = 1; k < length; ++k) cp = (cp << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+        for (std::size_t k = 1; k < length; ++k)
+            cp = (cp << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
         i += length;
         if (cp >= 0x10000) {
             out += static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10));
@@ -133,13 +134,13 @@ Result expandString(const std::string& text, const base::Dictionary& table, Limi
     return expansion.result;
 }
 
-
 std::string disagreement(const std::string& text, const base::Dictionary& table, Limits limits,
                          std::optional<std::size_t> allowance) {
     Result expected = expandString(text, table, limits);
     std::string actual;
     try {
-        macrofill::MacroExpander expander(table, allowance.value_or(macrofill::MacroExpander::expansionAllowance));
+        macrofill::MacroExpander expander(
+            table, allowance.value_or(macrofill::MacroExpander::expansionAllowance));
         actual = "expanded: " + expander.expandString(base::String::make(text))->text();
     } catch (const base::InvalidArgumentException& error) {
         actual = "not a string: " + error.reason();
@@ -152,8 +153,8 @@ std::string disagreement(const std::string& text, const base::Dictionary& table,
             wanted = "expanded: " + expected.text;
             break;
         case Status::notAString:
-            wanted = "not a string: The value for the macro " + expected.name + " is not an Utterance but is a " +
-                     expected.className;
+            wanted = "not a string: The value for the macro " + expected.name +
+                     " is not an Utterance but is a " + expected.className;
             break;
         case Status::gaveUp:
             if (actual.rfind("expansion error: ", 0) == 0) return "";

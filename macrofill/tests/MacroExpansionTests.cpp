@@ -35,8 +35,11 @@ std::string failure(const std::string& text, const Dictionary& definitions) {
 }  // namespace
 
 TEST(StringExpansion, ReplacesReferencesByTheirValues) {
-    auto t = table({{"NAME", str("value")}, {"OTHER", str("X")}, {"NAME_X", str("nested")},
-                    {"WITH_REF", str("<$(NAME)>")}, {"", str("empty name")}});
+    auto t = table({{"NAME", str("value")},
+                    {"OTHER", str("X")},
+                    {"NAME_X", str("nested")},
+                    {"WITH_REF", str("<$(NAME)>")},
+                    {"", str("empty name")}});
     EXPECT_EQ(expand("before $(NAME) after", *t), "before value after");
     EXPECT_EQ(expand("$(NAME)$(OTHER)", *t), "valueX");
     EXPECT_EQ(expand("[$(MISSING)]", *t), "[]");
@@ -46,7 +49,8 @@ TEST(StringExpansion, ReplacesReferencesByTheirValues) {
     EXPECT_EQ(expand("$()", *table({})), "");
     // An operator is part of the name.
     EXPECT_EQ(expand("a$(NAME:rfc1034identifier)b", *t), "ab");
-    EXPECT_EQ(expand("caf\xC3\xA9 $(NAME) \xF0\x9F\x8E\x89", *t), "caf\xC3\xA9 value \xF0\x9F\x8E\x89");
+    EXPECT_EQ(expand("caf\xC3\xA9 $(NAME) \xF0\x9F\x8E\x89", *t),
+              "caf\xC3\xA9 value \xF0\x9F\x8E\x89");
 }
 
 TEST(StringExpansion, DollarSignsAreTakenInPairs) {
@@ -70,16 +74,21 @@ TEST(StringExpansion, AnUnterminatedReferenceLeavesTheWholeStringUnchanged) {
     // ...or leave it open, which undoes everything.
     EXPECT_EQ(expand("$(A)$(OPEN)", *t), "$(A)$(OPEN)");
     // An unterminated reference inside a name leaves the name text as it is.
-    EXPECT_EQ(expand("$(x$(OPEN))", *table({{"OPEN", str("$(")}, {"x$(OPEN)", str("found")}})), "found");
+    EXPECT_EQ(expand("$(x$(OPEN))", *table({{"OPEN", str("$(")}, {"x$(OPEN)", str("found")}})),
+              "found");
 }
 
 TEST(StringExpansion, ADefinitionThatIsNotAStringFailsWhenLookedUp) {
-    auto t = table({{"N", Number::initWithInteger(3)}, {"L", Array::make()}, {"S", str("s")},
+    auto t = table({{"N", Number::initWithInteger(3)},
+                    {"L", Array::make()},
+                    {"S", str("s")},
                     {"INDIRECT", str("$(N)")}});
     EXPECT_EQ(expand("$(S)", *t), "s");  // unused definitions are not checked
     EXPECT_EQ(failure("$(N)", *t), "The value for the macro N is not an Utterance but is a Number");
-    EXPECT_EQ(failure("x $(L)", *t), "The value for the macro L is not an Utterance but is a Array");
-    EXPECT_EQ(failure("$(INDIRECT)", *t), "The value for the macro N is not an Utterance but is a Number");
+    EXPECT_EQ(failure("x $(L)", *t),
+              "The value for the macro L is not an Utterance but is a Array");
+    EXPECT_EQ(failure("$(INDIRECT)", *t),
+              "The value for the macro N is not an Utterance but is a Number");
     EXPECT_EQ(oracle::disagreement("$(INDIRECT)", *t), "");
     // Unterminated before the lookup: no failure.
     EXPECT_EQ(failure("$(N", *t), "");
@@ -88,8 +97,9 @@ TEST(StringExpansion, ADefinitionThatIsNotAStringFailsWhenLookedUp) {
 TEST(StringExpansion, DefinitionsThatReferToThemselvesAreReportedWithTheirCycle) {
     EXPECT_EQ(failure("$(A)", *table({{"A", str("$(A)")}})),
               "build setting references form a cycle: A -> A");
-    EXPECT_EQ(failure("x$(A)y", *table({{"A", str("1$(B)")}, {"B", str("2$(C)")}, {"C", str("$(A)3")}})),
-              "build setting references form a cycle: A -> B -> C -> A");
+    EXPECT_EQ(
+        failure("x$(A)y", *table({{"A", str("1$(B)")}, {"B", str("2$(C)")}, {"C", str("$(A)3")}})),
+        "build setting references form a cycle: A -> B -> C -> A");
     // Through the name of a reference.
     EXPECT_EQ(failure("$(A)", *table({{"A", str("$(X_$(A))")}})),
               "build setting references form a cycle: A -> A");
@@ -98,7 +108,8 @@ TEST(StringExpansion, DefinitionsThatReferToThemselvesAreReportedWithTheirCycle)
               "build setting references form a cycle: B -> B");
     // Repeated use is not a cycle, nor a value that only looks like one
     // because the reference it opens is closed by the text after it.
-    auto t = table({{"A", str("a")}, {"B", str("$(A)$(A)")}, {"D", str("$")}, {"E", str("$($(E)")}});
+    auto t =
+        table({{"A", str("a")}, {"B", str("$(A)$(A)")}, {"D", str("$")}, {"E", str("$($(E)")}});
     EXPECT_EQ(expand("$(B)$(B)", *t), "aaaa");
     EXPECT_EQ(expand("$(D)(D)", *t), "$");
     EXPECT_EQ(expand("$(E))", *t), "");
@@ -107,7 +118,8 @@ TEST(StringExpansion, DefinitionsThatReferToThemselvesAreReportedWithTheirCycle)
 TEST(StringExpansion, ResultsThatDoubleAtEveryLevelAreStopped) {
     Dictionary::Builder builder;
     for (int i = 0; i < 40; ++i)
-        builder.set("L" + std::to_string(i), str("$(L" + std::to_string(i + 1) + ")$(L" + std::to_string(i + 1) + ")"));
+        builder.set("L" + std::to_string(i),
+                    str("$(L" + std::to_string(i + 1) + ")$(L" + std::to_string(i + 1) + ")"));
     builder.set("L40", str("0123456789"));
     auto t = builder.build();
     // A small allowance keeps the test quick; the default one works alike.
@@ -134,8 +146,10 @@ TEST(StringExpansion, LongInputsExpandCompletely) {
         text += "$(N" + std::to_string(i % 100) + ")";
         expected += "v" + std::to_string(i % 100);
     }
-    for (int i = 0; i < 100; ++i) builder.set("N" + std::to_string(i), str("v" + std::to_string(i)));
-    for (int i = 0; i < 1000; ++i) builder.set("C" + std::to_string(i), str("<$(C" + std::to_string(i + 1) + ")"));
+    for (int i = 0; i < 100; ++i)
+        builder.set("N" + std::to_string(i), str("v" + std::to_string(i)));
+    for (int i = 0; i < 1000; ++i)
+        builder.set("C" + std::to_string(i), str("<$(C" + std::to_string(i + 1) + ")"));
     builder.set("C1000", str("end"));
     auto t = builder.build();
     EXPECT_EQ(mxp_stringByExpandingMacrosUsingTable(String::make(text), *t)->text(), expected);
@@ -148,7 +162,8 @@ TEST(StringExpansion, AgreesWithTheOracleOnGeneratedInputs) {
     // drawn from the same characters: nested, open, cyclic and missing
     // references all occur.
     std::mt19937 random(20240611);
-    const std::string alphabet[] = {"$", "$", "(", ")", "A", "B", "C", "x", "\xC3\xA9", "$(", "$(A)", "$(B)"};
+    const std::string alphabet[] = {"$", "$", "(",        ")",  "A",    "B",
+                                    "C", "x", "\xC3\xA9", "$(", "$(A)", "$(B)"};
     auto piece = [&](int maxLength) {
         std::string text;
         int length = static_cast<int>(random() % static_cast<unsigned>(maxLength + 1));
@@ -184,19 +199,22 @@ TEST(ContainerExpansion, ExpandsValuesAtAnyDepthAndNothingElse) {
     auto unchanged = Array::make({str("plain"), number});
     auto root = Dictionary::withStringKeys({
         {"$(K)", str("$(A)")},
-        {"list", Array::make({str("x$(A)"), Array::make({str("$(A)$(A)")}), Dictionary::withStringKeys({{"k", str("$(A)")}}),
-                              number, date, data, Number::initWithBool(true)})},
+        {"list", Array::make({str("x$(A)"), Array::make({str("$(A)$(A)")}),
+                              Dictionary::withStringKeys({{"k", str("$(A)")}}), number, date, data,
+                              Number::initWithBool(true)})},
         {"same", unchanged},
     });
     auto result = mxp_dictionaryByExpandingMacrosInValuesUsingTable(root, *t);
-    EXPECT_EQ(result->description(), "{$(K) = a; list = (xa, (aa), {k = a}, 7, 2001-01-01T00:00:05Z, "
-                                      "{length = 2, bytes = 0x0102}, 1); same = (plain, 7)}");
+    EXPECT_EQ(result->description(),
+              "{$(K) = a; list = (xa, (aa), {k = a}, 7, 2001-01-01T00:00:05Z, "
+              "{length = 2, bytes = 0x0102}, 1); same = (plain, 7)}");
     auto list = cast<Array>(result->objectForKey("list"));
     EXPECT_EQ(list->at(3), number);
     EXPECT_EQ(list->at(4), date);
     EXPECT_EQ(list->at(5), data);
     EXPECT_EQ(result->objectForKey("same"), unchanged);
-    EXPECT_EQ(cast<Array>(root->objectForKey("list"))->at(0)->description(), "x$(A)");  // receiver untouched
+    EXPECT_EQ(cast<Array>(root->objectForKey("list"))->at(0)->description(),
+              "x$(A)");  // receiver untouched
 
     auto array = mxp_arrayByExpandingMacrosUsingTable(Array::make({str("$(A)"), number}), *t);
     EXPECT_EQ(array->description(), "(a, 7)");
@@ -204,9 +222,12 @@ TEST(ContainerExpansion, ExpandsValuesAtAnyDepthAndNothingElse) {
 
 TEST(ContainerExpansion, AFailureAnywhereFailsTheWhole) {
     auto t = table({{"N", Number::initWithInteger(1)}, {"A", str("$(A)")}});
-    auto root = Dictionary::withStringKeys({{"ok", str("fine")}, {"deep", Array::make({Array::make({str("$(N)")})})}});
-    EXPECT_THROW(mxp_dictionaryByExpandingMacrosInValuesUsingTable(root, *t), InvalidArgumentException);
-    EXPECT_THROW(mxp_arrayByExpandingMacrosUsingTable(Array::make({str("$(A)")}), *t), MacroExpansionError);
+    auto root = Dictionary::withStringKeys(
+        {{"ok", str("fine")}, {"deep", Array::make({Array::make({str("$(N)")})})}});
+    EXPECT_THROW(mxp_dictionaryByExpandingMacrosInValuesUsingTable(root, *t),
+                 InvalidArgumentException);
+    EXPECT_THROW(mxp_arrayByExpandingMacrosUsingTable(Array::make({str("$(A)")}), *t),
+                 MacroExpansionError);
     ObjectRef deep = str("$(X)");
     for (int i = 0; i < 1000; ++i) deep = Array::make({deep});
     EXPECT_THROW(mxp_arrayByExpandingMacrosUsingTable(cast<Array>(deep), *t), MacroExpansionError);
@@ -217,7 +238,8 @@ TEST(ContainerExpansion, SharedContainersAreExpandedOnce) {
     // but 61 distinct arrays.
     ObjectRef level = Array::make({str("$(A)")});
     for (int i = 0; i < 60; ++i) level = Array::make({level, level});
-    auto result = mxp_arrayByExpandingMacrosUsingTable(cast<Array>(level), *table({{"A", str("a")}}));
+    auto result =
+        mxp_arrayByExpandingMacrosUsingTable(cast<Array>(level), *table({{"A", str("a")}}));
     ObjectRef bottom = result;
     for (int i = 0; i < 60; ++i) {
         auto array = cast<Array>(bottom);

@@ -30,16 +30,23 @@ const std::string usage =
     "\n"
     "Options\n"
     "--output <file>                     The path to the output plist file.\n"
-    "--build-settings <file>             The path to a plist file containing a dictionary of strings with build setting definitions.\n"
-    "--use-environment                   Indicates that the environment should be used as a base level of build setting definitions.\n"
+    "--build-settings <file>             The path to a plist file containing a dictionary of "
+    "strings with build setting definitions.\n"
+    "--use-environment                   Indicates that the environment should be used as a base "
+    "level of build setting definitions.\n"
     "--help                              Print this usage information and exit.\n"
     "\n"
-    "macrofill supports expanding a subset of Kiln-style build setting references (e.g. '$(BUILD_SETTING_NAME)').\n"
-    "Build setting names may themselves contain references to other build settings (e.g. '$(BUILD_SETTING_NAME_$(OTHER_BUILD_SETTING))').\n"
-    "macrofill does not support operators (e.g. '$(BUILD_SETTING_NAME:rfc1034identifier)'), and will not handle references containing operators correctly.\n"
+    "macrofill supports expanding a subset of Kiln-style build setting references (e.g. "
+    "'$(BUILD_SETTING_NAME)').\n"
+    "Build setting names may themselves contain references to other build settings (e.g. "
+    "'$(BUILD_SETTING_NAME_$(OTHER_BUILD_SETTING))').\n"
+    "macrofill does not support operators (e.g. '$(BUILD_SETTING_NAME:rfc1034identifier)'), and "
+    "will not handle references containing operators correctly.\n"
     "\n"
     "An input plist file and and output plist file must be specified.\n"
-    "Either a build settings plist file or --use-environment must be specified. If both are specified, the values in the build settings plist file will override those set in the environment.\n";
+    "Either a build settings plist file or --use-environment must be specified. If both are "
+    "specified, the values in the build settings plist file will override those set in the "
+    "environment.\n";
 
 const std::string settingsXml =
     "<plist><dict><key>PRODUCT</key><string>Corral</string><key>VERSION</key><string>1.2</string>"
@@ -48,13 +55,15 @@ const std::string settingsXml =
 const std::string templateXml =
     "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n<dict>\n"
     "\t<key>z-name $(PRODUCT)</key>\n\t<string>$(PRODUCT) $(VERSION)$(MISSING)</string>\n"
-    "\t<key>a-list</key>\n\t<array>\n\t\t<string>$$(PRODUCT)</string>\n\t\t<integer>7</integer>\n\t</array>\n"
+    "\t<key>a-list</key>\n\t<array>\n\t\t<string>$$(PRODUCT)</string>\n\t\t<integer>7</"
+    "integer>\n\t</array>\n"
     "</dict>\n</plist>\n";
 
 const std::string expectedXml =
     "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n<dict>\n"
     "\t<key>z-name $(PRODUCT)</key>\n\t<string>Corral 1.2</string>\n"
-    "\t<key>a-list</key>\n\t<array>\n\t\t<string>$$(PRODUCT)</string>\n\t\t<integer>7</integer>\n\t</array>\n"
+    "\t<key>a-list</key>\n\t<array>\n\t\t<string>$$(PRODUCT)</string>\n\t\t<integer>7</"
+    "integer>\n\t</array>\n"
     "</dict>\n</plist>\n";
 
 class MacrofillTool : public testing::Test {
@@ -96,34 +105,38 @@ protected:
     // Runs the tool in the temporary folder. `stdoutPath` replaces the
     // captured standard output (for /dev/full, say).
     Outcome run(std::vector<std::string> args, const std::string& input = "",
-            std::vector<std::string> environment = {"HOME=/home/tester", "PATH=/usr/bin:/bin"},
-            const std::string& stdoutPath = "") {
+                std::vector<std::string> environment = {"HOME=/home/tester", "PATH=/usr/bin:/bin"},
+                const std::string& stdoutPath = "") {
         write("stdin", input);
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_addchdir_np(&actions, dir_.c_str());
         posix_spawn_file_actions_addopen(&actions, 0, path("stdin").c_str(), O_RDONLY, 0);
         std::string out = stdoutPath.empty() ? path("stdout") : stdoutPath;
-        posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_addopen(&actions, 2, path("stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0644);
+        posix_spawn_file_actions_addopen(&actions, 2, path("stderr").c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
         return spawn(args, environment, &actions);
     }
 
     Outcome spawn(std::vector<std::string> args, std::vector<std::string> environment,
-              posix_spawn_file_actions_t* actions) {
+                  posix_spawn_file_actions_t* actions) {
         args.insert(args.begin(), MACROFILL_PATH);
         std::vector<char*> argv, envp;
         for (auto& arg : args) argv.push_back(arg.data());
         argv.push_back(nullptr);
         // Sanitizer settings pass through to the tool.
         for (const char* name : {"ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS"}) {
-            if (const char* value = std::getenv(name)) environment.push_back(std::string(name) + "=" + value);
+            if (const char* value = std::getenv(name))
+                environment.push_back(std::string(name) + "=" + value);
         }
         for (auto& entry : environment) envp.push_back(entry.data());
         envp.push_back(nullptr);
         pid_t pid;
         Outcome result;
-        if (posix_spawn(&pid, MACROFILL_PATH, actions, nullptr, argv.data(), envp.data()) != 0) return result;
+        if (posix_spawn(&pid, MACROFILL_PATH, actions, nullptr, argv.data(), envp.data()) != 0)
+            return result;
         posix_spawn_file_actions_destroy(actions);
         int status = 0;
         waitpid(pid, &status, 0);
@@ -152,16 +165,19 @@ TEST_F(MacrofillTool, HelpPrintsTheUsageAndSucceeds) {
     // Directly after --output, "--help" is the output path.
     Outcome r = run({"in.plist", "--output", "--help"});
     EXPECT_EQ(r.status, 64);
-    EXPECT_EQ(r.err, errorLine("either --build-settings or --use-environment must be specified") + usage);
+    EXPECT_EQ(r.err,
+              errorLine("either --build-settings or --use-environment must be specified") + usage);
 }
 
 TEST_F(MacrofillTool, MissingArgumentsAreReportedTogetherBeforeTheUsage) {
     Outcome r = run({});
     EXPECT_EQ(r.status, 64);
     EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err, errorLine("an input file must be specified") +
-                         errorLine("an output file must be specified with --output") +
-                         errorLine("either --build-settings or --use-environment must be specified") + usage);
+    EXPECT_EQ(r.err,
+              errorLine("an input file must be specified") +
+                  errorLine("an output file must be specified with --output") +
+                  errorLine("either --build-settings or --use-environment must be specified") +
+                  usage);
     r = run({"--use-environment", "in.plist"});
     EXPECT_EQ(r.err, errorLine("an output file must be specified with --output") + usage);
 }
@@ -181,8 +197,10 @@ TEST_F(MacrofillTool, OptionsWithoutValuesAndSecondInputsEndTheProgramAtOnce) {
     r = run({"--output", "--use-environment", "--verbose", "--build-settings", "settings.plist"});
     EXPECT_EQ(r.status, 74);
     EXPECT_EQ(r.err, errorLine("unable to open input file for reading", "--verbose"));
-    EXPECT_EQ(run({"--Help"}).err, errorLine("an output file must be specified with --output") +
-                                        errorLine("either --build-settings or --use-environment must be specified") + usage);
+    EXPECT_EQ(run({"--Help"}).err,
+              errorLine("an output file must be specified with --output") +
+                  errorLine("either --build-settings or --use-environment must be specified") +
+                  usage);
 }
 
 TEST_F(MacrofillTool, ExpandsIntoTheOutputFileKeepingKeyOrderAndFormat) {
@@ -192,8 +210,10 @@ TEST_F(MacrofillTool, ExpandsIntoTheOutputFileKeepingKeyOrderAndFormat) {
     EXPECT_EQ(contents("out.plist"), expectedXml);
 
     // Binary in, binary out.
-    auto root = base::readPropertyList(std::span(reinterpret_cast<const std::uint8_t*>(templateXml.data()),
-                                                 templateXml.size())).root;
+    auto root =
+        base::readPropertyList(std::span(reinterpret_cast<const std::uint8_t*>(templateXml.data()),
+                                         templateXml.size()))
+            .root;
     auto binary = base::writePropertyList(root, base::PropertyListFormat::binary);
     write("in.bin", std::string(binary.begin(), binary.end()));
     r = run({"--output", "out.bin", "--build-settings", "settings.plist", "in.bin"});
@@ -202,38 +222,48 @@ TEST_F(MacrofillTool, ExpandsIntoTheOutputFileKeepingKeyOrderAndFormat) {
     ASSERT_EQ(out.substr(0, 8), "bplist00");
     auto expected = base::writePropertyList(
         base::readPropertyList(std::span(reinterpret_cast<const std::uint8_t*>(expectedXml.data()),
-                                         expectedXml.size())).root,
+                                         expectedXml.size()))
+            .root,
         base::PropertyListFormat::binary);
     EXPECT_EQ(out, std::string(expected.begin(), expected.end()));
-    EXPECT_EQ(files(), (std::vector<std::string>{"in.bin", "in.plist", "out.bin", "out.plist", "settings.plist"}));
+    EXPECT_EQ(files(), (std::vector<std::string>{"in.bin", "in.plist", "out.bin", "out.plist",
+                                                 "settings.plist"}));
 }
 
 TEST_F(MacrofillTool, WorksAsAFilterAndRepeatedOptionsTakeTheLastValue) {
-    Outcome r = run({"--output", "ignored.plist", "--build-settings", "absent.plist", "--build-settings",
-                 "settings.plist", "--output", "-", "--use-environment", "--use-environment", "-"},
-                templateXml);
+    Outcome r =
+        run({"--output", "ignored.plist", "--build-settings", "absent.plist", "--build-settings",
+             "settings.plist", "--output", "-", "--use-environment", "--use-environment", "-"},
+            templateXml);
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, expectedXml);
     EXPECT_EQ(files(), (std::vector<std::string>{"in.plist", "settings.plist"}));
 }
 
 TEST_F(MacrofillTool, TheBuildSettingsFileOverridesTheEnvironment) {
-    write("names.plist", "<plist><string>$(PRODUCT)|$(HOME)|$(ONLY_ENV)|$(EMPTY)|$(PATH)</string></plist>");
-    Outcome r = run({"--use-environment", "--build-settings", "settings.plist", "--output", "-", "names.plist"}, "",
-                {"PRODUCT=from-env", "HOME=/home/tester", "ONLY_ENV=a=b", "EMPTY=", "PATH=/first",
-                 "PATH=/second", "NOEQUALS"});
+    write("names.plist",
+          "<plist><string>$(PRODUCT)|$(HOME)|$(ONLY_ENV)|$(EMPTY)|$(PATH)</string></plist>");
+    Outcome r = run(
+        {"--use-environment", "--build-settings", "settings.plist", "--output", "-", "names.plist"},
+        "",
+        {"PRODUCT=from-env", "HOME=/home/tester", "ONLY_ENV=a=b", "EMPTY=", "PATH=/first",
+         "PATH=/second", "NOEQUALS"});
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_NE(r.out.find("<string>Corral|/home/tester|a=b||/first</string>"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("<string>Corral|/home/tester|a=b||/first</string>"), std::string::npos)
+        << r.out;
     // Without --use-environment the environment is not consulted.
-    r = run({"--build-settings", "settings.plist", "--output", "-", "names.plist"}, "", {"HOME=/home/tester"});
+    r = run({"--build-settings", "settings.plist", "--output", "-", "names.plist"}, "",
+            {"HOME=/home/tester"});
     EXPECT_NE(r.out.find("<string>Corral||||</string>"), std::string::npos) << r.out;
 }
 
 TEST_F(MacrofillTool, OnlyTheBuildSettingsPathHasItsTildeExpanded) {
-    Outcome r = run({"--build-settings", "~/settings.plist", "--output", "-", "in.plist"}, "", {"HOME=" + dir_});
+    Outcome r = run({"--build-settings", "~/settings.plist", "--output", "-", "in.plist"}, "",
+                    {"HOME=" + dir_});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, expectedXml);
-    r = run({"--build-settings", "settings.plist", "--output", "-", "~/in.plist"}, "", {"HOME=" + dir_});
+    r = run({"--build-settings", "settings.plist", "--output", "-", "~/in.plist"}, "",
+            {"HOME=" + dir_});
     EXPECT_EQ(r.status, 74);
     EXPECT_EQ(r.err, errorLine("unable to open input file for reading", "~/in.plist"));
     // "-" as the build-settings path is a file of that name.
@@ -247,11 +277,13 @@ TEST_F(MacrofillTool, UnreadableBuildSettingsAreADataError) {
     write("array.plist", "<plist><array><string>x</string></array></plist>");
     write("garbage.plist", "{ not closed");
     for (std::string settings : {"array.plist", "garbage.plist", "absent.plist", "."}) {
-        Outcome r = run({"--use-environment", "--build-settings", settings, "--output", "out.plist", "in.plist"});
+        Outcome r = run({"--use-environment", "--build-settings", settings, "--output", "out.plist",
+                         "in.plist"});
         EXPECT_EQ(r.status, 65) << settings;
         EXPECT_EQ(r.err, errorLine("unable to open build settings file for reading", settings));
     }
-    EXPECT_EQ(files(), (std::vector<std::string>{"array.plist", "garbage.plist", "in.plist", "settings.plist"}));
+    EXPECT_EQ(files(), (std::vector<std::string>{"array.plist", "garbage.plist", "in.plist",
+                                                 "settings.plist"}));
 }
 
 TEST_F(MacrofillTool, InputFailuresNameTheInput) {
@@ -282,10 +314,12 @@ TEST_F(MacrofillTool, ResultsThatCannotBeWrittenAreAnInternalError) {
 
 TEST_F(MacrofillTool, ExpansionFailuresEndWithADataErrorAndWriteNothing) {
     write("out.plist", "old contents");
-    write("count.plist", "<plist><array><string>ok</string><string>$(COUNT)</string></array></plist>");
+    write("count.plist",
+          "<plist><array><string>ok</string><string>$(COUNT)</string></array></plist>");
     Outcome r = run({"--build-settings", "settings.plist", "--output", "out.plist", "count.plist"});
     EXPECT_EQ(r.status, 65);
-    EXPECT_EQ(r.err, errorLine("The value for the macro COUNT is not an Utterance but is a Number"));
+    EXPECT_EQ(r.err,
+              errorLine("The value for the macro COUNT is not an Utterance but is a Number"));
     write("loop.plist", "<plist><string>$(LOOP)</string></plist>");
     r = run({"--build-settings", "settings.plist", "--output", "out.plist", "loop.plist"});
     EXPECT_EQ(r.status, 65);
@@ -293,11 +327,13 @@ TEST_F(MacrofillTool, ExpansionFailuresEndWithADataErrorAndWriteNothing) {
     r = run({"--build-settings", "settings.plist", "--output", "-", "loop.plist"});
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(contents("out.plist"), "old contents");
-    EXPECT_EQ(files(), (std::vector<std::string>{"count.plist", "in.plist", "loop.plist", "out.plist", "settings.plist"}));
+    EXPECT_EQ(files(), (std::vector<std::string>{"count.plist", "in.plist", "loop.plist",
+                                                 "out.plist", "settings.plist"}));
 }
 
 TEST_F(MacrofillTool, FailedWritesAreReportedAndLeaveTheOldFile) {
-    Outcome r = run({"--build-settings", "settings.plist", "--output", "missing/out.plist", "in.plist"});
+    Outcome r =
+        run({"--build-settings", "settings.plist", "--output", "missing/out.plist", "in.plist"});
     EXPECT_EQ(r.status, 74);
     EXPECT_EQ(r.err, errorLine("failed to write to output file"));
     // The output path is a folder: the new file cannot take its place.
@@ -306,7 +342,8 @@ TEST_F(MacrofillTool, FailedWritesAreReportedAndLeaveTheOldFile) {
     EXPECT_EQ(r.status, 74);
     EXPECT_EQ(files(), (std::vector<std::string>{"folder", "in.plist", "settings.plist"}));
     // A full disk on standard output.
-    r = run({"--build-settings", "settings.plist", "--output", "-", "in.plist"}, "", {}, "/dev/full");
+    r = run({"--build-settings", "settings.plist", "--output", "-", "in.plist"}, "", {},
+            "/dev/full");
     EXPECT_EQ(r.status, 74);
     EXPECT_EQ(r.err, errorLine("failed to write to output file"));
 }
@@ -320,9 +357,11 @@ TEST_F(MacrofillTool, AClosedPipeOnStandardOutputIsAFailure) {
     posix_spawn_file_actions_addchdir_np(&actions, dir_.c_str());
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
-    posix_spawn_file_actions_addopen(&actions, 2, path("stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, path("stderr").c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
     write("stdout", "");
-    Outcome r = spawn({"--build-settings", "settings.plist", "--output", "-", "in.plist"}, {}, &actions);
+    Outcome r =
+        spawn({"--build-settings", "settings.plist", "--output", "-", "in.plist"}, {}, &actions);
     close(fds[1]);
     EXPECT_EQ(r.status, 74);
     EXPECT_EQ(r.err, errorLine("failed to write to output file"));

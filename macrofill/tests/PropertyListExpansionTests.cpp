@@ -38,28 +38,39 @@ public:
 
     ObjectRef value(int depth) {
         switch (random_() % (depth > 3 ? 6 : 8)) {
-            case 0: case 1: case 2: return String::make(text());
-            case 3: return Number::initWithInteger(static_cast<std::int64_t>(random_() % 1000) - 500);
-            case 4: return Number::initWithBool(random_() % 2);
-            case 5: return random_() % 2 ? ObjectRef(Date::withTimeIntervalSinceReferenceDate(random_() % 100000))
-                                         : ObjectRef(Data::make(std::vector<std::uint8_t>(random_() % 5, 7)));
+            case 0:
+            case 1:
+            case 2:
+                return String::make(text());
+            case 3:
+                return Number::initWithInteger(static_cast<std::int64_t>(random_() % 1000) - 500);
+            case 4:
+                return Number::initWithBool(random_() % 2);
+            case 5:
+                return random_() % 2
+                           ? ObjectRef(Date::withTimeIntervalSinceReferenceDate(random_() % 100000))
+                           : ObjectRef(Data::make(std::vector<std::uint8_t>(random_() % 5, 7)));
             case 6: {
                 std::vector<ObjectRef> elements;
-                for (unsigned i = 0, n = random_() % 4; i < n; ++i) elements.push_back(value(depth + 1));
+                for (unsigned i = 0, n = random_() % 4; i < n; ++i)
+                    elements.push_back(value(depth + 1));
                 return Array::make(std::move(elements));
             }
             default: {
                 Dictionary::Builder builder;
-                for (unsigned i = 0, n = random_() % 4; i < n; ++i) builder.set(text(), value(depth + 1));
+                for (unsigned i = 0, n = random_() % 4; i < n; ++i)
+                    builder.set(text(), value(depth + 1));
                 return builder.build();
             }
         }
     }
 
     std::string text() {
-        static const char* pieces[] = {"a", "$(A)", "$(B)", "$(N)", "$(LOOP)", "$(", ")", "$", "x\xC3\xA9", "\x01"};
+        static const char* pieces[] = {"a",  "$(A)", "$(B)", "$(N)",      "$(LOOP)",
+                                       "$(", ")",    "$",    "x\xC3\xA9", "\x01"};
         std::string text;
-        for (unsigned i = 0, n = random_() % 4; i < n; ++i) text += pieces[random_() % (rareControl() ? 10 : 9)];
+        for (unsigned i = 0, n = random_() % 4; i < n; ++i)
+            text += pieces[random_() % (rareControl() ? 10 : 9)];
         return text;
     }
 
@@ -78,7 +89,8 @@ TEST(PropertyListExpansion, OnePassAgreesWithObjectsOnGeneratedLists) {
     builder.set("B", String::make("<$(A)>"));
     builder.set("LOOP", String::make("$(LOOP)"));
     auto definitions = builder.build();
-    auto harmless = Dictionary::withStringKeys({{"A", String::make("1")}, {"N", String::make("2")}});
+    auto harmless =
+        Dictionary::withStringKeys({{"A", String::make("1")}, {"N", String::make("2")}});
     auto withNumber = Dictionary::withStringKeys({{"N", Number::initWithInteger(1)}});
     int written = 0;
     for (unsigned seed = 0; seed < 1500; ++seed) {
@@ -94,7 +106,9 @@ TEST(PropertyListExpansion, OnePassAgreesWithObjectsOnGeneratedLists) {
         }
         // Now and then a list that goes bad after its start.
         if (random.next() % 10 == 0) input = input.substr(0, input.size() - 3) + "oops";
-        const Dictionary& table = seed % 3 == 0 ? *definitions : seed % 3 == 1 ? *harmless : *withNumber;
+        const Dictionary& table = seed % 3 == 0   ? *definitions
+                                  : seed % 3 == 1 ? *harmless
+                                                  : *withNumber;
         written += bothWays(input, table).rfind("0 ", 0) == 0;
     }
     EXPECT_GT(written, 300);
@@ -104,24 +118,31 @@ TEST(PropertyListExpansion, ADuplicateKeyKeepsItsFirstPlaceAndLastValue) {
     auto definitions = Dictionary::withStringKeys({{"A", String::make("alpha")}});
     std::string result = bothWays(
         "<plist><dict><key>k</key><string>1</string><key>j</key><string>$(A)</string>"
-        "<key>k</key><string>2 $(A)</string></dict></plist>", *definitions);
-    EXPECT_NE(result.find("<key>k</key>\n\t<string>2 alpha</string>\n\t<key>j</key>"), std::string::npos) << result;
+        "<key>k</key><string>2 $(A)</string></dict></plist>",
+        *definitions);
+    EXPECT_NE(result.find("<key>k</key>\n\t<string>2 alpha</string>\n\t<key>j</key>"),
+              std::string::npos)
+        << result;
 }
 
 TEST(PropertyListExpansion, FailuresAreReportedInTheOrderOfTheSteps) {
     auto definitions = Dictionary::withStringKeys({{"N", Number::initWithInteger(1)}});
     // An expansion failure early in a list that is not valid further on:
     // the list is reported invalid.
-    EXPECT_EQ(bothWays("<plist><array><string>$(N)</string><integer>x</integer></array></plist>", *definitions),
+    EXPECT_EQ(bothWays("<plist><array><string>$(N)</string><integer>x</integer></array></plist>",
+                       *definitions),
               "1  ");
     // A value XML cannot hold, then an expansion failure: the expansion
     // failure wins, as expanding comes before writing.
-    auto control = Dictionary::withStringKeys({{"N", Number::initWithInteger(1)}, {"C", String::make("\x01")}});
-    EXPECT_EQ(bothWays("<plist><array><string>$(C)</string><string>$(N)</string></array></plist>", *control),
+    auto control = Dictionary::withStringKeys(
+        {{"N", Number::initWithInteger(1)}, {"C", String::make("\x01")}});
+    EXPECT_EQ(bothWays("<plist><array><string>$(C)</string><string>$(N)</string></array></plist>",
+                       *control),
               "2 The value for the macro N is not an Utterance but is a Number ");
     EXPECT_EQ(bothWays("<plist><array><string>$(C)</string></array></plist>", *control), "3  ");
     // A root that is no string, array or dictionary; a list in the text format.
     EXPECT_EQ(bothWays("<plist><integer>1</integer></plist>", *definitions), "3  ");
     EXPECT_EQ(bothWays("{ a = b; }", *definitions), "3  ");
-    EXPECT_EQ(bothWays("{ a = \"$(N)\"; }", *definitions), "2 The value for the macro N is not an Utterance but is a Number ");
+    EXPECT_EQ(bothWays("{ a = \"$(N)\"; }", *definitions),
+              "2 The value for the macro N is not an Utterance but is a Number ");
 }

@@ -35,9 +35,9 @@ template <class Derived>
 class PaddockLiveViewSafeAreaContainerDefaults : public PaddockLiveViewSafeAreaContainer {
 public:
     base::Ref<ui::LayoutGuide> liveViewSafeAreaGuide() override {
-        static_assert(std::derived_from<Derived, ui::View> ||
-                          std::derived_from<Derived, ui::ViewController>,
-                      "the default safe-area guide is for views and view controllers");
+        static_assert(
+            std::derived_from<Derived, ui::View> || std::derived_from<Derived, ui::ViewController>,
+            "the default safe-area guide is for views and view controllers");
         auto& self = static_cast<Derived&>(*this);
         if constexpr (std::derived_from<Derived, ui::View>) {
             return self.safeAreaLayoutGuide();

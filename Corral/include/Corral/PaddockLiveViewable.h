@@ -54,7 +54,8 @@ private:
 };
 
 // Platform views and view controllers answer themselves.
-inline PaddockLiveViewRepresentation paddockLiveViewRepresentation(const base::Ref<ui::View>& view) {
+inline PaddockLiveViewRepresentation paddockLiveViewRepresentation(
+    const base::Ref<ui::View>& view) {
     return PaddockLiveViewRepresentation::view(view);
 }
 inline PaddockLiveViewRepresentation paddockLiveViewRepresentation(
@@ -96,15 +97,13 @@ PaddockLiveViewRepresentation representationOf(const T& value) {
 
 template <class T>
 concept LiveViewable = paddock_detail::HasFreeRepresentation<T> ||
-                       paddock_detail::HasMemberRepresentation<T> ||
-                       paddock_detail::HasPointeeRepresentation<T>;
+    paddock_detail::HasMemberRepresentation<T> || paddock_detail::HasPointeeRepresentation<T>;
 
 class CORRAL_EXPORT PaddockLiveViewable {
 public:
     template <class T>
-        requires LiveViewable<std::decay_t<T>> &&
-                 (!std::same_as<std::decay_t<T>, PaddockLiveViewable>)
-    PaddockLiveViewable(T&& value)
+    requires LiveViewable<std::decay_t<T>> &&
+        (!std::same_as<std::decay_t<T>, PaddockLiveViewable>)PaddockLiveViewable(T&& value)
         : model_(std::make_shared<Model<std::decay_t<T>>>(std::forward<T>(value))) {}
 
     // Asks the held value for its representation (every call asks again).

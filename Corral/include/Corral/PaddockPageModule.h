@@ -9,8 +9,7 @@
 //         base::print("Hello from the page");
 //     }
 
-#define PADDOCK_PAGE_MAIN() \
-    extern "C" __attribute__((visibility("default"))) void corralPageMain()
+#define PADDOCK_PAGE_MAIN() extern "C" __attribute__((visibility("default"))) void corralPageMain()
 
 // The symbol a host looks up in a page module.
 inline constexpr const char* paddockPageEntryPointName = "corralPageMain";

@@ -40,7 +40,7 @@ protected:
 };
 
 class CORRAL_EXPORT PaddockRemoteLiveViewProxy final : public base::Object,
-                                                        public PaddockLiveViewMessageHandler {
+                                                       public PaddockLiveViewMessageHandler {
 public:
     ~PaddockRemoteLiveViewProxy() override;
 

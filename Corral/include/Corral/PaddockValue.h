@@ -185,17 +185,16 @@ public:
     // FloatingPoint and Boolean.
     template <class Visitor>
     static constexpr bool handlesEveryCase =
-        std::is_invocable_v<Visitor&, const Array&> &&
-        std::is_invocable_v<Visitor&, const Dictionary&> &&
-        std::is_invocable_v<Visitor&, const std::string&> &&
-        std::is_invocable_v<Visitor&, const Data&> && std::is_invocable_v<Visitor&, Date> &&
-        std::is_invocable_v<Visitor&, Integer> && std::is_invocable_v<Visitor&, FloatingPoint> &&
-        std::is_invocable_v<Visitor&, Boolean>;
+        std::is_invocable_v<Visitor&, const Array&>&& std::is_invocable_v<
+            Visitor&, const Dictionary&>&& std::is_invocable_v<Visitor&, const std::string&>&&
+            std::is_invocable_v<Visitor&, const Data&>&& std::is_invocable_v<Visitor&, Date>&&
+                std::is_invocable_v<Visitor&, Integer>&& std::is_invocable_v<
+                    Visitor&, FloatingPoint>&& std::is_invocable_v<Visitor&, Boolean>;
 
     // Calls the visitor with the payload of the value's case. Every case must
     // be handled, and all must return the same type.
     template <class Visitor>
-        requires handlesEveryCase<Visitor>
+    requires handlesEveryCase<Visitor>
     decltype(auto) visit(Visitor&& visitor) const {
         return std::visit(
             [&visitor](const auto& payload) -> decltype(auto) {

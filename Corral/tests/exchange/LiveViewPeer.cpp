@@ -56,13 +56,16 @@ int main(int argc, char** argv) {
     // reports the opening, then carries messages until the other side closes.
     wire::MessageChannel channel(std::atoi(argv[1]));
     channel.installSender();
-    base::Runtime::shared().lookUpClass("_CorralFramework")->send("liveViewMessageConnectionOpened");
+    base::Runtime::shared()
+        .lookUpClass("_CorralFramework")
+        ->send("liveViewMessageConnectionOpened");
     channel.startReading();
-    bool ended = base::RunLoop::main().runUntil([&] { return channel.closed(); },
-                                                std::chrono::seconds(30));
+    bool ended =
+        base::RunLoop::main().runUntil([&] { return channel.closed(); }, std::chrono::seconds(30));
     if (!ended || !channel.error().empty() || !view->opened || !view->closed ||
         view->received == 0) {
-        std::fprintf(stderr, "live-view peer: ended %d, error '%s', opened %d, closed %d, %d received\n",
+        std::fprintf(stderr,
+                     "live-view peer: ended %d, error '%s', opened %d, closed %d, %d received\n",
                      ended, channel.error().c_str(), view->opened, view->closed, view->received);
         return 1;
     }

@@ -35,7 +35,7 @@ MessageChannel::MessageChannel(int socket) : state_(std::make_shared<State>()) {
 }
 
 MessageChannel::~MessageChannel() {
-    state_->detached = true;  // work still queued must not reach a later page
+    state_->detached = true;                // work still queued must not reach a later page
     ::shutdown(state_->socket, SHUT_RDWR);  // wakes the reader
     if (reader_.joinable()) reader_.join();
     ::close(state_->socket);

@@ -40,7 +40,6 @@ struct ContainerRelease {
     }
 };
 
-
 namespace {
 
 // Comparing and describing containers walk the graph with an explicit work
@@ -247,7 +246,8 @@ ObjectRef Dictionary::lookUp(std::size_t hash, const Matches& matches) const noe
 }
 
 ObjectRef Dictionary::objectForKey(const Object& key) const noexcept {
-    return lookUp(key.hash(), [&](const ObjectRef& k) { return k.get() == &key || k->isEqual(key); });
+    return lookUp(key.hash(),
+                  [&](const ObjectRef& k) { return k.get() == &key || k->isEqual(key); });
 }
 
 ObjectRef Dictionary::objectForKey(std::string_view stringKey) const noexcept {

@@ -41,8 +41,9 @@ std::optional<std::string> homeDirectory(const std::string& user) {
     std::vector<char> buffer(16384);
     passwd entry{};
     passwd* found = nullptr;
-    int error = user.empty() ? getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &found)
-                             : getpwnam_r(user.c_str(), &entry, buffer.data(), buffer.size(), &found);
+    int error = user.empty()
+                    ? getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &found)
+                    : getpwnam_r(user.c_str(), &entry, buffer.data(), buffer.size(), &found);
     if (error != 0 || !found || !found->pw_dir) return std::nullopt;
     return std::string(found->pw_dir);
 }

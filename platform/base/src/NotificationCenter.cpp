@@ -33,8 +33,7 @@ NotificationCenter::NotificationCenter() : state_(std::make_unique<State>()) {}
 NotificationCenter::~NotificationCenter() = default;
 
 NotificationCenter::Token NotificationCenter::addObserver(std::optional<NotificationName> name,
-                                                          const Object* sender,
-                                                          Observer observer) {
+                                                          const Object* sender, Observer observer) {
     auto registration = std::make_shared<Registration>();
     registration->name = std::move(name);
     registration->sender = sender;
@@ -67,8 +66,7 @@ void NotificationCenter::post(const Notification& notification) {
         std::lock_guard lock(state_->mutex);
         for (const auto& registration : state_->registrations) {
             if (registration->name && *registration->name != notification.name) continue;
-            if (registration->sender && registration->sender != notification.object.get())
-                continue;
+            if (registration->sender && registration->sender != notification.object.get()) continue;
             matching.push_back(registration);
         }
     }

@@ -48,7 +48,8 @@ void checkWritable(std::string_view text) {
 namespace {
 
 bool startsWith(std::span<const std::uint8_t> bytes, std::string_view prefix) {
-    return bytes.size() >= prefix.size() && std::memcmp(bytes.data(), prefix.data(), prefix.size()) == 0;
+    return bytes.size() >= prefix.size() &&
+           std::memcmp(bytes.data(), prefix.data(), prefix.size()) == 0;
 }
 
 bool isSpace(std::uint8_t c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
@@ -59,7 +60,8 @@ bool looksLikeXml(std::span<const std::uint8_t> bytes) {
     if (startsWith(bytes, "\xEF\xBB\xBF")) bytes = bytes.subspan(3);
     // A UTF-16 byte order mark, or a "<" of UTF-16 text, is XML.
     if (startsWith(bytes, "\xFE\xFF") || startsWith(bytes, "\xFF\xFE")) return true;
-    if (bytes.size() >= 2 && ((bytes[0] == 0 && bytes[1] == '<') || (bytes[0] == '<' && bytes[1] == 0)))
+    if (bytes.size() >= 2 &&
+        ((bytes[0] == 0 && bytes[1] == '<') || (bytes[0] == '<' && bytes[1] == 0)))
         return true;
     auto it = std::find_if_not(bytes.begin(), bytes.end(), isSpace);
     if (it == bytes.end() || *it != '<') return false;

@@ -40,7 +40,8 @@ bool fitsInWidth(std::uint64_t value, std::uint64_t width) noexcept {
 // referred to: an object referred to twice is reported twice.
 class BinaryReader {
 public:
-    BinaryReader(std::span<const std::uint8_t> bytes, PropertyListSink& sink) : bytes_(bytes), sink_(sink) {}
+    BinaryReader(std::span<const std::uint8_t> bytes, PropertyListSink& sink)
+        : bytes_(bytes), sink_(sink) {}
 
     void read() {
         if (bytes_.size() < header.size() + trailerSize + 2) invalid("the file is too short");
@@ -95,7 +96,8 @@ private:
     std::uint64_t count(std::uint8_t info, std::uint64_t& offset) const {
         if (info != 0xF) return info;
         std::uint8_t marker = *take(offset, 1);
-        if ((marker >> 4) != 0x1 || (marker & 0xF) > 3) invalid("an object count is not an integer");
+        if ((marker >> 4) != 0x1 || (marker & 0xF) > 3)
+            invalid("an object count is not an integer");
         std::uint64_t width = std::uint64_t{1} << (marker & 0xF);
         std::uint64_t value = readBigEndian(take(offset + 1, width), width);
         offset += 1 + width;
@@ -123,9 +125,10 @@ private:
                 if (info != 2 && info != 3) invalid("a real or date has an unsupported size");
                 if (type == 0x3 && info != 3) invalid("a date has an unsupported size");
                 const std::uint8_t* p = take(offset, std::uint64_t{1} << info);
-                double value = info == 2
-                                   ? std::bit_cast<float>(static_cast<std::uint32_t>(readBigEndian(p, 4)))
-                                   : std::bit_cast<double>(readBigEndian(p, 8));
+                double value =
+                    info == 2
+                        ? std::bit_cast<float>(static_cast<std::uint32_t>(readBigEndian(p, 4)))
+                        : std::bit_cast<double>(readBigEndian(p, 8));
                 return type == 0x3 ? sink_.date(value) : sink_.real(value);
             }
             case 0x4: {
@@ -185,7 +188,8 @@ private:
         // bits, signed or unsigned.
         std::uint64_t high = readBigEndian(p, 8), low = readBigEndian(p + 8, 8);
         if (high == 0) return reportInteger(sink_, low, false);
-        if (high == ~std::uint64_t{0} && (low >> 63)) return sink_.integer(static_cast<std::int64_t>(low));
+        if (high == ~std::uint64_t{0} && (low >> 63))
+            return sink_.integer(static_cast<std::int64_t>(low));
         invalid("an integer does not fit in 64 bits");
     }
 
@@ -240,10 +244,13 @@ public:
                           children_.size() - first, container.dictionary};
         // A dictionary lists its keys, then its values.
         if (container.dictionary) {
-            for (std::size_t i = first; i < children_.size(); i += 2) containerReferences_.push_back(children_[i]);
-            for (std::size_t i = first + 1; i < children_.size(); i += 2) containerReferences_.push_back(children_[i]);
+            for (std::size_t i = first; i < children_.size(); i += 2)
+                containerReferences_.push_back(children_[i]);
+            for (std::size_t i = first + 1; i < children_.size(); i += 2)
+                containerReferences_.push_back(children_[i]);
         } else {
-            containerReferences_.insert(containerReferences_.end(), children_.begin() + static_cast<std::ptrdiff_t>(first),
+            containerReferences_.insert(containerReferences_.end(),
+                                        children_.begin() + static_cast<std::ptrdiff_t>(first),
                                         children_.end());
         }
         children_.resize(first);
@@ -289,7 +296,8 @@ public:
     }
 
     void unsignedInteger(std::uint64_t value) override {
-        if (value <= static_cast<std::uint64_t>(INT64_MAX)) return integer(static_cast<std::int64_t>(value));
+        if (value <= static_cast<std::uint64_t>(INT64_MAX))
+            return integer(static_cast<std::int64_t>(value));
         // Above the signed maximum: a 128-bit integer with a zero high half.
         std::size_t start = out_.size();
         put(0x14);
@@ -314,7 +322,8 @@ public:
         std::uint8_t referenceWidth = widthFor(count - 1);
         for (const Container& container : containers_) {
             offsets_[container.index] = out_.size();
-            putMarker(container.dictionary ? 0xD : 0xA, container.dictionary ? container.count / 2 : container.count);
+            putMarker(container.dictionary ? 0xD : 0xA,
+                      container.dictionary ? container.count / 2 : container.count);
             for (std::size_t i = 0; i < container.count; ++i)
                 putBigEndian(containerReferences_[container.firstReference + i], referenceWidth);
         }
@@ -401,7 +410,8 @@ private:
     // The scalar just written at `start`: a new object, or dropped in favour
     // of an equal one written before.
     void finishScalar(std::size_t start) {
-        std::string_view bytes(reinterpret_cast<const char*>(out_.data() + start), out_.size() - start);
+        std::string_view bytes(reinterpret_cast<const char*>(out_.data() + start),
+                               out_.size() - start);
         auto hash = static_cast<std::uint32_t>(std::hash<std::string_view>{}(bytes));
         if (2 * (shared_ + 1) > slots_.size()) grow();
         std::size_t mask = slots_.size() - 1;
@@ -439,9 +449,9 @@ private:
     };
 
     std::vector<std::uint8_t> out_;
-    std::vector<std::uint64_t> offsets_;       // by object index; containers' filled in at the end
+    std::vector<std::uint64_t> offsets_;  // by object index; containers' filled in at the end
     std::vector<Open> open_;
-    std::vector<std::uint32_t> children_;      // object indexes of the open containers' children
+    std::vector<std::uint32_t> children_;  // object indexes of the open containers' children
     std::vector<Container> containers_;
     std::vector<std::uint32_t> containerReferences_;
     std::vector<Slot> slots_;
@@ -452,7 +462,9 @@ private:
 
 }  // namespace
 
-void readBinary(std::span<const std::uint8_t> bytes, PropertyListSink& sink) { BinaryReader(bytes, sink).read(); }
+void readBinary(std::span<const std::uint8_t> bytes, PropertyListSink& sink) {
+    BinaryReader(bytes, sink).read();
+}
 
 std::unique_ptr<PropertyListWriter> makeBinaryWriter(std::size_t sizeHint) {
     return std::make_unique<BinaryWriter>(sizeHint);

@@ -27,7 +27,10 @@ int hexValue(char c) {
 class TextReader {
 public:
     TextReader(std::span<const std::uint8_t> bytes, PropertyListSink& sink)
-        : sink_(sink), begin_(reinterpret_cast<const char*>(bytes.data())), p_(begin_), end_(begin_ + bytes.size()) {}
+        : sink_(sink),
+          begin_(reinterpret_cast<const char*>(bytes.data())),
+          p_(begin_),
+          end_(begin_ + bytes.size()) {}
 
     void read() {
         if (!unicode::isValidUtf8(std::string_view(p_, static_cast<std::size_t>(end_ - p_))))
@@ -182,13 +185,34 @@ private:
             if (p_ == end_) fail("an unterminated string");
             char c = *p_;
             switch (c) {
-                case 'a': text += '\a'; ++p_; break;
-                case 'b': text += '\b'; ++p_; break;
-                case 'f': text += '\f'; ++p_; break;
-                case 'n': text += '\n'; ++p_; break;
-                case 'r': text += '\r'; ++p_; break;
-                case 't': text += '\t'; ++p_; break;
-                case 'v': text += '\v'; ++p_; break;
+                case 'a':
+                    text += '\a';
+                    ++p_;
+                    break;
+                case 'b':
+                    text += '\b';
+                    ++p_;
+                    break;
+                case 'f':
+                    text += '\f';
+                    ++p_;
+                    break;
+                case 'n':
+                    text += '\n';
+                    ++p_;
+                    break;
+                case 'r':
+                    text += '\r';
+                    ++p_;
+                    break;
+                case 't':
+                    text += '\t';
+                    ++p_;
+                    break;
+                case 'v':
+                    text += '\v';
+                    ++p_;
+                    break;
                 case 'U':
                 case 'u': {
                     ++p_;
@@ -212,7 +236,8 @@ private:
                         // Any other escaped character stands for itself; it is
                         // a whole UTF-8 sequence, as the text is valid UTF-8.
                         const char* next = p_ + 1;
-                        while (next < end_ && (static_cast<unsigned char>(*next) & 0xC0) == 0x80) ++next;
+                        while (next < end_ && (static_cast<unsigned char>(*next) & 0xC0) == 0x80)
+                            ++next;
                         text.append(p_, next);
                         p_ = next;
                     }
@@ -230,6 +255,8 @@ private:
 
 }  // namespace
 
-void readText(std::span<const std::uint8_t> bytes, PropertyListSink& sink) { TextReader(bytes, sink).read(); }
+void readText(std::span<const std::uint8_t> bytes, PropertyListSink& sink) {
+    TextReader(bytes, sink).read();
+}
 
 }  // namespace base::plist

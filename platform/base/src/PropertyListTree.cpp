@@ -51,10 +51,13 @@ public:
                 numbers[i] = Number::initWithInteger(static_cast<std::int64_t>(i));
             return numbers;
         }();
-        add(value >= 0 && value < 256 ? small[static_cast<std::size_t>(value)] : Number::initWithInteger(value));
+        add(value >= 0 && value < 256 ? small[static_cast<std::size_t>(value)]
+                                      : Number::initWithInteger(value));
     }
 
-    void unsignedInteger(std::uint64_t value) override { add(Number::initWithUnsignedLongLong(value)); }
+    void unsignedInteger(std::uint64_t value) override {
+        add(Number::initWithUnsignedLongLong(value));
+    }
     void real(double value) override { add(Number::initWithDouble(value)); }
     void date(double seconds) override { add(Date::withTimeIntervalSinceReferenceDate(seconds)); }
     void data(std::span<const std::uint8_t> bytes) override { add(Data::make(bytes)); }
@@ -121,14 +124,16 @@ void report(const Object& object, PropertyListSink& sink, std::size_t& depth) {
         case Kind::array: {
             plist::DepthGuard guard(depth, true);
             sink.beginArray();
-            for (const auto& element : static_cast<const Array&>(object)) report(*element, sink, depth);
+            for (const auto& element : static_cast<const Array&>(object))
+                report(*element, sink, depth);
             return sink.endContainer();
         }
         case Kind::dictionary: {
             plist::DepthGuard guard(depth, true);
             sink.beginDictionary();
             for (const auto& [key, value] : static_cast<const Dictionary&>(object)) {
-                if (key->kind() != Kind::string) plist::unwritable("a dictionary key is not a string");
+                if (key->kind() != Kind::string)
+                    plist::unwritable("a dictionary key is not a string");
                 sink.key(static_cast<const String&>(*key).text());
                 report(*value, sink, depth);
             }

@@ -99,8 +99,8 @@ std::optional<std::string> formatDate(double seconds) {
     Civil c = civilFromDays(days + referenceDay);
     if (c.year < 1 || c.year > 9999) return std::nullopt;
     char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%04d-%02u-%02uT%02d:%02d:%02dZ",
-                  static_cast<int>(c.year), c.month, c.day, static_cast<int>(secondOfDay / 3600),
+    std::snprintf(buffer, sizeof buffer, "%04d-%02u-%02uT%02d:%02d:%02dZ", static_cast<int>(c.year),
+                  c.month, c.day, static_cast<int>(secondOfDay / 3600),
                   static_cast<int>(secondOfDay / 60 % 60), static_cast<int>(secondOfDay % 60));
     return std::string(buffer);
 }
@@ -113,7 +113,8 @@ constexpr char base64Alphabet[] =
 constexpr std::array<std::int8_t, 256> base64Values = [] {
     std::array<std::int8_t, 256> values{};
     values.fill(-1);
-    for (int i = 0; i < 64; ++i) values[static_cast<unsigned char>(base64Alphabet[i])] = static_cast<std::int8_t>(i);
+    for (int i = 0; i < 64; ++i)
+        values[static_cast<unsigned char>(base64Alphabet[i])] = static_cast<std::int8_t>(i);
     return values;
 }();
 
@@ -181,10 +182,11 @@ double parseReal(std::string_view text) {
     std::string_view s = trimmed(text);
     std::string lower;
     for (char c : s) lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (lower == "nan" || lower == "+nan" || lower == "-nan") return std::numeric_limits<double>::quiet_NaN();
+    if (lower == "nan" || lower == "+nan" || lower == "-nan")
+        return std::numeric_limits<double>::quiet_NaN();
     for (std::string_view word : {"inf", "infinity"}) {
-        if (lower == word || (!lower.empty() && (lower[0] == '-' || lower[0] == '+') &&
-                              lower.substr(1) == word)) {
+        if (lower == word ||
+            (!lower.empty() && (lower[0] == '-' || lower[0] == '+') && lower.substr(1) == word)) {
             double inf = std::numeric_limits<double>::infinity();
             return lower[0] == '-' ? -inf : inf;
         }
@@ -192,7 +194,8 @@ double parseReal(std::string_view text) {
     std::string_view digits = s.starts_with('+') ? s.substr(1) : s;
     double value = 0;
     auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
-    if (digits.empty() || error == std::errc::invalid_argument || end != digits.data() + digits.size())
+    if (digits.empty() || error == std::errc::invalid_argument ||
+        end != digits.data() + digits.size())
         invalid("\"" + std::string(text) + "\" is not a real number");
     if (error == std::errc::result_out_of_range) {
         // Too large or too small for a double: rounds to infinity or zero.
@@ -207,10 +210,10 @@ enum class Element { plist, dict, array, key, string, integer, real, date, data,
 
 std::optional<Element> elementNamed(const char* name) {
     static constexpr std::pair<const char*, Element> names[] = {
-        {"string", Element::string}, {"key", Element::key},       {"dict", Element::dict},
+        {"string", Element::string},   {"key", Element::key},     {"dict", Element::dict},
         {"integer", Element::integer}, {"array", Element::array}, {"true", Element::yes},
-        {"false", Element::no},       {"real", Element::real},    {"date", Element::date},
-        {"data", Element::data},      {"plist", Element::plist}};
+        {"false", Element::no},        {"real", Element::real},   {"date", Element::date},
+        {"data", Element::data},       {"plist", Element::plist}};
     for (const auto& [text, element] : names) {
         if (std::strcmp(name, text) == 0) return element;
     }
@@ -333,7 +336,10 @@ private:
             invalid("<key> outside a dictionary");
         } else if (*element == Element::dict || *element == Element::array) {
             enterLevel(containers_, false);
-            if (*element == Element::dict) sink_.beginDictionary(); else sink_.beginArray();
+            if (*element == Element::dict)
+                sink_.beginDictionary();
+            else
+                sink_.beginArray();
         }
         stack_.push_back({*element});
         text_.clear();
@@ -533,10 +539,18 @@ private:
             if (!needsAttention_[c]) continue;
             const char* replacement = nullptr;
             switch (c) {
-                case '&': replacement = "&amp;"; break;
-                case '<': replacement = "&lt;"; break;
-                case '>': replacement = "&gt;"; break;
-                case '\r': replacement = "&#13;"; break;
+                case '&':
+                    replacement = "&amp;";
+                    break;
+                case '<':
+                    replacement = "&lt;";
+                    break;
+                case '>':
+                    replacement = "&gt;";
+                    break;
+                case '\r':
+                    replacement = "&#13;";
+                    break;
                 case 0xEF:
                     // U+FFFE and U+FFFF are not characters XML can hold.
                     if (i + 2 < text.size() && static_cast<unsigned char>(text[i + 1]) == 0xBF &&
@@ -572,7 +586,9 @@ private:
 
 }  // namespace
 
-void readXml(std::span<const std::uint8_t> bytes, PropertyListSink& sink) { XmlReader(sink).read(bytes); }
+void readXml(std::span<const std::uint8_t> bytes, PropertyListSink& sink) {
+    XmlReader(sink).read(bytes);
+}
 
 std::unique_ptr<PropertyListWriter> makeXmlWriter(std::size_t sizeHint) {
     return std::make_unique<XmlWriter>(sizeHint);

@@ -76,9 +76,8 @@ bool RunLoop::runUntil(const std::function<bool()>& done, Clock::time_point dead
         if (done()) return true;
         std::unique_lock lock(state.mutex);
         std::uint64_t seen = state.wakeCount;
-        bool woken = state.changed.wait_until(lock, deadline, [&] {
-            return !state.queue.empty() || state.wakeCount != seen;
-        });
+        bool woken = state.changed.wait_until(
+            lock, deadline, [&] { return !state.queue.empty() || state.wakeCount != seen; });
         lock.unlock();
         if (!woken) return done();
     }

@@ -99,5 +99,8 @@ TEST(TildeExpansion, ExpandsOnlyALeadingTilde) {
     EXPECT_EQ(expandTildeInPath("a/~/b"), "a/~/b");
     EXPECT_EQ(expandTildeInPath("~no-such-user-here/x"), "~no-such-user-here/x");
     EXPECT_EQ(expandTildeInPath("~root/x"), "/root/x");
-    if (saved) setenv("HOME", previous.c_str(), 1); else unsetenv("HOME");
+    if (saved)
+        setenv("HOME", previous.c_str(), 1);
+    else
+        unsetenv("HOME");
 }

@@ -70,8 +70,7 @@ TEST_F(PrintTest, StandardOutputReachesTheHookOneCompletedLineAtATime) {
     EXPECT_TRUE(received.empty());
     std::cout << " line\nsecond line\nthird";
     std::cout << std::endl;
-    EXPECT_EQ(received,
-              (std::vector<std::string>{"partial line\n", "second line\n", "third\n"}));
+    EXPECT_EQ(received, (std::vector<std::string>{"partial line\n", "second line\n", "third\n"}));
 }
 
 TEST_F(PrintTest, AHookThatPrintsDoesNotLoopBackIntoItself) {

@@ -67,7 +67,8 @@ TEST(NotificationCenterTest, ScopedObserverRemovesItself) {
     NotificationCenter center;
     int calls = 0;
     {
-        ScopedObserver observer("N", nullptr, [&](const Notification&) { ++calls; }, center);
+        ScopedObserver observer(
+            "N", nullptr, [&](const Notification&) { ++calls; }, center);
         center.post("N", nullptr);
         ScopedObserver moved = std::move(observer);
         center.post("N", nullptr);

@@ -13,12 +13,18 @@ TEST(NumberTest, ConstructorsReportTheirTypeCodes) {
     EXPECT_EQ(Number::initWithInteger(5)->typeCode(), "q");
     EXPECT_EQ(Number::initWithDouble(1.5)->typeCode(), "d");
     const std::pair<Ref<Number>, const char*> others[] = {
-        {Number::initWithUnsignedChar(1), "C"}, {Number::initWithCBool(true), "B"},
-        {Number::initWithInt(1), "i"},          {Number::initWithShort(1), "s"},
-        {Number::initWithLong(1), "l"},         {Number::initWithUnsignedInt(1), "I"},
-        {Number::initWithUnsignedShort(1), "S"}, {Number::initWithUnsignedLong(1), "L"},
-        {Number::initWithUnsignedLongLong(1), "Q"}, {Number::initWithFloat(1), "f"},
-        {Number::initWithChar(1), "c"},         {Number::initWithLongLong(1), "q"}};
+        {Number::initWithUnsignedChar(1), "C"},
+        {Number::initWithCBool(true), "B"},
+        {Number::initWithInt(1), "i"},
+        {Number::initWithShort(1), "s"},
+        {Number::initWithLong(1), "l"},
+        {Number::initWithUnsignedInt(1), "I"},
+        {Number::initWithUnsignedShort(1), "S"},
+        {Number::initWithUnsignedLong(1), "L"},
+        {Number::initWithUnsignedLongLong(1), "Q"},
+        {Number::initWithFloat(1), "f"},
+        {Number::initWithChar(1), "c"},
+        {Number::initWithLongLong(1), "q"}};
     for (const auto& [number, code] : others) EXPECT_EQ(number->typeCode(), code);
     EXPECT_EQ(Number::withTypeCode("qq", std::int64_t{1})->typeCode(), "qq");
 }
@@ -32,9 +38,9 @@ TEST(NumberTest, ReadingsConvertBetweenRepresentations) {
     EXPECT_EQ(Number::initWithInteger(std::numeric_limits<std::int64_t>::min())->integerValue(),
               std::numeric_limits<std::int64_t>::min());
     // Unsigned values above the signed maximum read as their bit pattern.
-    EXPECT_EQ(Number::initWithUnsignedLongLong(std::numeric_limits<std::uint64_t>::max())
-                  ->integerValue(),
-              -1);
+    EXPECT_EQ(
+        Number::initWithUnsignedLongLong(std::numeric_limits<std::uint64_t>::max())->integerValue(),
+        -1);
     EXPECT_EQ(Number::initWithUnsignedLongLong(1ull << 63)->unsignedIntegerValue(), 1ull << 63);
     EXPECT_EQ(Number::initWithDouble(1e300)->integerValue(),
               std::numeric_limits<std::int64_t>::max());
@@ -160,17 +166,15 @@ TEST(ContainerTest, VeryDeepGraphsCompareAndDescribeWithoutExhaustingTheStack) {
     std::string text = a->description();
     EXPECT_EQ(text.substr(0, 12), "({k = ({k = ");
     EXPECT_NE(text.find("{k = x}, 1)"), std::string::npos);
-    EXPECT_EQ(Array::make({String::make("a"), Dictionary::withStringKeys(
-                                                  {{"b", Null::null()}, {"c", Array::make()}})})
+    EXPECT_EQ(Array::make({String::make("a"),
+                           Dictionary::withStringKeys({{"b", Null::null()}, {"c", Array::make()}})})
                   ->description(),
               "(a, {b = <null>; c = ()})");
 }
 
 TEST(ContainerTest, SharedChildrenSurviveTheirParent) {
     auto shared = Array::make({String::make("kept")});
-    {
-        auto parent = Array::make({shared, Array::make({shared})});
-    }
+    { auto parent = Array::make({shared, Array::make({shared})}); }
     ASSERT_EQ(shared->count(), 1u);
     EXPECT_EQ(cast<String>(shared->at(0))->text(), "kept");
 }

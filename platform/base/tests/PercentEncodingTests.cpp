@@ -18,9 +18,9 @@ TEST(PercentEncodingTest, HostAllowedCharactersStayAndOthersBecomeUppercaseEscap
 
 TEST(PercentEncodingTest, InvalidUtf8HasNoEncoding) {
     const auto& host = CharacterSet::urlHostAllowed();
-    EXPECT_EQ(addingPercentEncoding("\xC3", host), std::nullopt);          // truncated
-    EXPECT_EQ(addingPercentEncoding("\xC0\xAF", host), std::nullopt);      // overlong
-    EXPECT_EQ(addingPercentEncoding("\xED\xA0\x80", host), std::nullopt);  // surrogate
+    EXPECT_EQ(addingPercentEncoding("\xC3", host), std::nullopt);              // truncated
+    EXPECT_EQ(addingPercentEncoding("\xC0\xAF", host), std::nullopt);          // overlong
+    EXPECT_EQ(addingPercentEncoding("\xED\xA0\x80", host), std::nullopt);      // surrogate
     EXPECT_EQ(addingPercentEncoding("\xF4\x90\x80\x80", host), std::nullopt);  // too large
     EXPECT_EQ(addingPercentEncoding("\xFF", host), std::nullopt);
     EXPECT_TRUE(isValidUTF8("\xF4\x8F\xBF\xBF"));

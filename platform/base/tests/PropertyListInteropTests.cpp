@@ -20,7 +20,9 @@ class PropertyListInterop : public testing::TestWithParam<PropertyListFormat> {
 protected:
     void TearDown() override { std::remove(path().c_str()); }
 
-    std::string formatName() const { return GetParam() == PropertyListFormat::xml ? "xml" : "binary"; }
+    std::string formatName() const {
+        return GetParam() == PropertyListFormat::xml ? "xml" : "binary";
+    }
 
     std::string path() const {
         std::string name = testing::UnitTest::GetInstance()->current_test_info()->name();
@@ -29,7 +31,8 @@ protected:
     }
 
     static int python(const std::string& mode, const std::string& format, const std::string& file) {
-        std::string command = "python3 '" PLIST_INTEROP_SCRIPT "' " + mode + " " + format + " '" + file + "'";
+        std::string command =
+            "python3 '" PLIST_INTEROP_SCRIPT "' " + mode + " " + format + " '" + file + "'";
         return std::system(command.c_str());
     }
 };
@@ -38,15 +41,17 @@ protected:
 
 TEST_P(PropertyListInterop, PythonReadsWhatWeWrite) {
     auto bytes = writePropertyList(everyKind(), GetParam());
-    std::ofstream(path(), std::ofstream::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                  static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(path(), std::ofstream::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
     EXPECT_EQ(python("check", formatName(), path()), 0);
 }
 
 TEST_P(PropertyListInterop, WeReadWhatPythonWrites) {
     ASSERT_EQ(python("write", formatName(), path()), 0);
     std::ifstream in(path(), std::ifstream::binary);
-    std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)),
+                                    std::istreambuf_iterator<char>());
     auto result = readPropertyList(bytes);
     EXPECT_EQ(result.format, GetParam());
     auto expected = everyKind();

@@ -62,23 +62,26 @@ std::string nestedXml(std::size_t depth) {
 
 TEST(XmlReading, AcceptsTheUsualDocumentForms) {
     auto root = read(
-        "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-        "<!DOCTYPE plist PUBLIC \"-//Example//DTD PLIST 1.0//EN\" \"http://example.invalid/plist.dtd\">\n"
-        "<plist version=\"1.0\"><!-- comment --><dict>\n"
-        "  <key>a&amp;b</key><string>x&#x20AC;&#10;<![CDATA[<raw>]]></string>\n"
-        "  <key>hex</key><integer> 0x1F </integer>\n"
-        "  <key>plus</key><integer>+7</integer>\n"
-        "  <key>real</key><real>1e400</real>\n"
-        "  <key>spaced</key><data> AA EC\n =</data>\n"
-        "  <key>frac</key><date>2001-01-01T00:00:00.5Z</date>\n"
-        "</dict></plist>").root;
+                    "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                    "<!DOCTYPE plist PUBLIC \"-//Example//DTD PLIST 1.0//EN\" "
+                    "\"http://example.invalid/plist.dtd\">\n"
+                    "<plist version=\"1.0\"><!-- comment --><dict>\n"
+                    "  <key>a&amp;b</key><string>x&#x20AC;&#10;<![CDATA[<raw>]]></string>\n"
+                    "  <key>hex</key><integer> 0x1F </integer>\n"
+                    "  <key>plus</key><integer>+7</integer>\n"
+                    "  <key>real</key><real>1e400</real>\n"
+                    "  <key>spaced</key><data> AA EC\n =</data>\n"
+                    "  <key>frac</key><date>2001-01-01T00:00:00.5Z</date>\n"
+                    "</dict></plist>")
+                    .root;
     auto dictionary = cast<Dictionary>(root);
     ASSERT_TRUE(dictionary);
     EXPECT_EQ(dictionary->objectForKey("a&b")->description(), "x\xE2\x82\xAC\n<raw>");
     EXPECT_EQ(cast<Number>(dictionary->objectForKey("hex"))->integerValue(), 31);
     EXPECT_EQ(cast<Number>(dictionary->objectForKey("plus"))->integerValue(), 7);
     EXPECT_EQ(cast<Number>(dictionary->objectForKey("real"))->doubleValue(), INFINITY);
-    EXPECT_EQ(cast<Data>(dictionary->objectForKey("spaced"))->bytes(), (std::vector<std::uint8_t>{0, 1, 2}));
+    EXPECT_EQ(cast<Data>(dictionary->objectForKey("spaced"))->bytes(),
+              (std::vector<std::uint8_t>{0, 1, 2}));
     EXPECT_EQ(cast<Date>(dictionary->objectForKey("frac"))->timeIntervalSinceReferenceDate(), 0.5);
     // A bare value as the document element, and UTF-16 input.
     EXPECT_EQ(read("<string> kept </string>").root->description(), " kept ");
@@ -90,11 +93,14 @@ TEST(XmlReading, AcceptsTheUsualDocumentForms) {
 TEST(XmlReading, RefusesEntityDeclarationsAndUndefinedEntities) {
     const char* laughs =
         "<?xml version=\"1.0\"?><!DOCTYPE plist [<!ENTITY a \"aaaaaaaaaa\">"
-        "<!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;\"><!ENTITY c \"&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;\">]>"
+        "<!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;\"><!ENTITY c "
+        "\"&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;\">]>"
         "<plist><string>&c;</string></plist>";
-    EXPECT_EQ(readFailure(laughs), "not a valid property list: the document declares the entity \"a\"");
-    EXPECT_TRUE(isInvalid(readFailure(
-        "<!DOCTYPE plist [<!ENTITY x SYSTEM \"file:///etc/passwd\">]><plist><string>&x;</string></plist>")));
+    EXPECT_EQ(readFailure(laughs),
+              "not a valid property list: the document declares the entity \"a\"");
+    EXPECT_TRUE(
+        isInvalid(readFailure("<!DOCTYPE plist [<!ENTITY x SYSTEM "
+                              "\"file:///etc/passwd\">]><plist><string>&x;</string></plist>")));
     EXPECT_TRUE(isInvalid(readFailure(
         "<!DOCTYPE plist SYSTEM \"plist.dtd\"><plist><string>&unknown;</string></plist>")));
     EXPECT_TRUE(isInvalid(readFailure("<plist><string>&unknown;</string></plist>")));
@@ -102,38 +108,50 @@ TEST(XmlReading, RefusesEntityDeclarationsAndUndefinedEntities) {
 
 TEST(XmlReading, RefusesMalformedStructure) {
     const char* cases[] = {
-        "<plist></plist>",                                         // no value
-        "<plist><true/><false/></plist>",                          // two roots
-        "<plist><string>a</string></plist><string>b</string>",     // text after the root
-        "<plist><dict><key>a</key></dict></plist>",                // key without value
-        "<plist><dict><string>v</string></dict></plist>",          // value without key
-        "<plist><dict><key>a</key><key>b</key></dict></plist>",    // key where a value belongs
+        "<plist></plist>",                                       // no value
+        "<plist><true/><false/></plist>",                        // two roots
+        "<plist><string>a</string></plist><string>b</string>",   // text after the root
+        "<plist><dict><key>a</key></dict></plist>",              // key without value
+        "<plist><dict><string>v</string></dict></plist>",        // value without key
+        "<plist><dict><key>a</key><key>b</key></dict></plist>",  // key where a value belongs
         "<plist><array>loose text</array></plist>",
         "<plist><array><key>k</key></array></plist>",
         "<plist><string><true/></string></plist>",
         "<plist><array><plist/></array></plist>",
         "<plist><set/></plist>",
         "<plist><true>yes</true></plist>",
-        "<plist><array>",                                          // truncated
-        "<plist><string>\xC3</string></plist>",                     // invalid UTF-8
+        "<plist><array>",                        // truncated
+        "<plist><string>\xC3</string></plist>",  // invalid UTF-8
     };
     for (const char* text : cases) EXPECT_TRUE(isInvalid(readFailure(text))) << text;
 }
 
 TEST(XmlReading, RefusesMalformedScalars) {
     const char* cases[] = {
-        "<integer></integer>", "<integer>12a</integer>", "<integer>1.5</integer>",
-        "<integer>18446744073709551616</integer>", "<integer>-9223372036854775809</integer>",
-        "<real>one</real>", "<real></real>", "<real>1.5x</real>",
-        "<date>2001-02-30T00:00:00Z</date>", "<date>2001-01-01 00:00:00</date>",
-        "<date>2001-01-01T24:00:00Z</date>", "<data>!!!!</data>", "<data>AA=A</data>", "<data>A</data>",
+        "<integer></integer>",
+        "<integer>12a</integer>",
+        "<integer>1.5</integer>",
+        "<integer>18446744073709551616</integer>",
+        "<integer>-9223372036854775809</integer>",
+        "<real>one</real>",
+        "<real></real>",
+        "<real>1.5x</real>",
+        "<date>2001-02-30T00:00:00Z</date>",
+        "<date>2001-01-01 00:00:00</date>",
+        "<date>2001-01-01T24:00:00Z</date>",
+        "<data>!!!!</data>",
+        "<data>AA=A</data>",
+        "<data>A</data>",
     };
     for (const char* text : cases) EXPECT_TRUE(isInvalid(readFailure(text))) << text;
     // The range ends themselves are fine.
-    EXPECT_EQ(cast<Number>(read("<integer>-9223372036854775808</integer>").root)->integerValue(), INT64_MIN);
-    EXPECT_EQ(cast<Number>(read("<integer>18446744073709551615</integer>").root)->unsignedIntegerValue(),
-              UINT64_MAX);
-    EXPECT_EQ(cast<Date>(read("<date>2024-02-29T12:00:00Z</date>").root)->description(), "2024-02-29T12:00:00Z");
+    EXPECT_EQ(cast<Number>(read("<integer>-9223372036854775808</integer>").root)->integerValue(),
+              INT64_MIN);
+    EXPECT_EQ(
+        cast<Number>(read("<integer>18446744073709551615</integer>").root)->unsignedIntegerValue(),
+        UINT64_MAX);
+    EXPECT_EQ(cast<Date>(read("<date>2024-02-29T12:00:00Z</date>").root)->description(),
+              "2024-02-29T12:00:00Z");
 }
 
 TEST(XmlReading, NestingIsLimited) {
@@ -146,9 +164,13 @@ TEST(XmlReading, NestingIsLimited) {
 TEST(BinaryReading, ReadsHandMadeObjects) {
     BinaryFile file;
     // A dictionary {"k": [1-byte int 5, UTF-16 "é", -2 (8 bytes), true, 2^64-1 (16 bytes)]}.
-    file.objects = {"\xD1\x01\x02", std::string("\x51k"), std::string("\xA5\x03\x04\x05\x06\x07", 6),
-                    std::string("\x10\x05", 2), std::string("\x61\x00\xE9", 3),
-                    "\x13" + bigEndian(static_cast<std::uint64_t>(-2), 8), "\x09",
+    file.objects = {"\xD1\x01\x02",
+                    std::string("\x51k"),
+                    std::string("\xA5\x03\x04\x05\x06\x07", 6),
+                    std::string("\x10\x05", 2),
+                    std::string("\x61\x00\xE9", 3),
+                    "\x13" + bigEndian(static_cast<std::uint64_t>(-2), 8),
+                    "\x09",
                     "\x14" + bigEndian(0, 8) + bigEndian(UINT64_MAX, 8)};
     auto root = read(file.bytes());
     EXPECT_EQ(root.format, PropertyListFormat::binary);
@@ -161,9 +183,9 @@ TEST(BinaryReading, RefusesBrokenFramingAndTables) {
     ASSERT_EQ(binaryFailure(good), "");
     std::string bytes = good.bytes();
 
-    EXPECT_TRUE(isInvalid(readFailure(bytes.substr(0, 20))));                   // truncated
-    EXPECT_TRUE(isInvalid(readFailure(bytes.substr(0, bytes.size() - 1))));     // trailer cut
-    EXPECT_TRUE(isInvalid(readFailure("bplist01" + bytes.substr(8))));          // other version
+    EXPECT_TRUE(isInvalid(readFailure(bytes.substr(0, 20))));                // truncated
+    EXPECT_TRUE(isInvalid(readFailure(bytes.substr(0, bytes.size() - 1))));  // trailer cut
+    EXPECT_TRUE(isInvalid(readFailure("bplist01" + bytes.substr(8))));       // other version
     auto with = [&](auto change) {
         BinaryFile file = good;
         change(file);
@@ -173,14 +195,15 @@ TEST(BinaryReading, RefusesBrokenFramingAndTables) {
     EXPECT_TRUE(isInvalid(with([](BinaryFile& f) { f.referenceWidth = 0; })));
     EXPECT_TRUE(isInvalid(with([](BinaryFile& f) { f.offsetWidth = 9; })));
     EXPECT_TRUE(isInvalid(with([](BinaryFile& f) { f.objectCount = 0; })));
-    EXPECT_TRUE(isInvalid(with([](BinaryFile& f) { f.objectCount = 3; })));              // table too short
-    EXPECT_TRUE(isInvalid(with([](BinaryFile& f) { f.objectCount = UINT64_MAX; })));     // overflows
+    EXPECT_TRUE(isInvalid(with([](BinaryFile& f) { f.objectCount = 3; })));  // table too short
+    EXPECT_TRUE(isInvalid(with([](BinaryFile& f) { f.objectCount = UINT64_MAX; })));  // overflows
     EXPECT_TRUE(isInvalid(with([](BinaryFile& f) { f.root = 2; })));
     EXPECT_TRUE(isInvalid(with([](BinaryFile& f) { f.tableOffset = UINT64_MAX - 4; })));
     EXPECT_TRUE(isInvalid(with([](BinaryFile& f) { f.tableOffset = 2; })));
     EXPECT_TRUE(isInvalid(with([](BinaryFile& f) { f.offsetOverrides = {8, 200}; })));  // outside
-    EXPECT_TRUE(isInvalid(with([](BinaryFile& f) { f.offsetOverrides = {8, 3}; })));    // into header
-    EXPECT_TRUE(isInvalid(with([](BinaryFile& f) { f.objects[0] = "\xA2\x01\x07"; })));  // bad reference
+    EXPECT_TRUE(isInvalid(with([](BinaryFile& f) { f.offsetOverrides = {8, 3}; })));  // into header
+    EXPECT_TRUE(
+        isInvalid(with([](BinaryFile& f) { f.objects[0] = "\xA2\x01\x07"; })));  // bad reference
 }
 
 TEST(BinaryReading, RefusesWidthsTooSmallForTheObjectCount) {
@@ -202,21 +225,25 @@ TEST(BinaryReading, RefusesBadObjects) {
         file.objects = std::move(objects);
         return binaryFailure(file);
     };
-    EXPECT_TRUE(isInvalid(failure({"\x5Fx"})));                          // count marker is not an integer
+    EXPECT_TRUE(isInvalid(failure({"\x5Fx"})));  // count marker is not an integer
     EXPECT_TRUE(isInvalid(failure({"\x5F\x13" + bigEndian(UINT64_MAX, 8)})));  // count overflows
-    EXPECT_TRUE(isInvalid(failure({"\x4F\x10\xFF" + std::string(10, 'a')})));  // larger than the file
-    EXPECT_TRUE(isInvalid(failure({"\xAF\x13" + bigEndian(1ull << 61, 8)})));  // count × width overflows
+    EXPECT_TRUE(
+        isInvalid(failure({"\x4F\x10\xFF" + std::string(10, 'a')})));  // larger than the file
+    EXPECT_TRUE(
+        isInvalid(failure({"\xAF\x13" + bigEndian(1ull << 61, 8)})));  // count × width overflows
     EXPECT_TRUE(isInvalid(failure({"\xDF\x13" + bigEndian(1ull << 62, 8)})));
-    EXPECT_TRUE(isInvalid(failure({std::string("\x62\xD8\x00\x00\x41", 5)})));  // unpaired surrogate
+    EXPECT_TRUE(
+        isInvalid(failure({std::string("\x62\xD8\x00\x00\x41", 5)})));  // unpaired surrogate
     EXPECT_TRUE(isInvalid(failure({std::string("\x61\xDC\x00", 3)})));
-    EXPECT_TRUE(isInvalid(failure({"\x52\xC3\xA9"})));                    // non-ASCII in an ASCII string
-    EXPECT_TRUE(isInvalid(failure({"\xD1\x01\x01", "\x10\x01"})));         // integer key
-    EXPECT_TRUE(isInvalid(failure({std::string("\x00", 1)})));             // null
-    EXPECT_TRUE(isInvalid(failure({"\x80\x01"})));                        // UID
-    EXPECT_TRUE(isInvalid(failure({"\x15" + std::string(32, '\0')})));   // 32-byte integer
-    EXPECT_TRUE(isInvalid(failure({"\x14" + bigEndian(1, 8) + bigEndian(0, 8)})));  // beyond 64 bits
-    EXPECT_TRUE(isInvalid(failure({"\x32" + std::string(4, '\0')})));    // four-byte date
-    EXPECT_TRUE(isInvalid(failure({"\xA1\x00"})));                        // contains itself
+    EXPECT_TRUE(isInvalid(failure({"\x52\xC3\xA9"})));              // non-ASCII in an ASCII string
+    EXPECT_TRUE(isInvalid(failure({"\xD1\x01\x01", "\x10\x01"})));  // integer key
+    EXPECT_TRUE(isInvalid(failure({std::string("\x00", 1)})));      // null
+    EXPECT_TRUE(isInvalid(failure({"\x80\x01"})));                  // UID
+    EXPECT_TRUE(isInvalid(failure({"\x15" + std::string(32, '\0')})));  // 32-byte integer
+    EXPECT_TRUE(
+        isInvalid(failure({"\x14" + bigEndian(1, 8) + bigEndian(0, 8)})));  // beyond 64 bits
+    EXPECT_TRUE(isInvalid(failure({"\x32" + std::string(4, '\0')})));       // four-byte date
+    EXPECT_TRUE(isInvalid(failure({"\xA1\x00"})));                          // contains itself
     EXPECT_TRUE(isInvalid(failure({"\xA1\x01", "\xA1\x02", "\xA1\x00"})));  // longer cycle
 }
 
@@ -225,7 +252,8 @@ TEST(BinaryReading, SharedObjectsAreAllowedButCannotExplode) {
     auto chain = [](int levels) {
         BinaryFile file;
         for (int i = 0; i < levels; ++i) {
-            file.objects.push_back(std::string("\xA2") + static_cast<char>(i + 1) + static_cast<char>(i + 1));
+            file.objects.push_back(std::string("\xA2") + static_cast<char>(i + 1) +
+                                   static_cast<char>(i + 1));
         }
         file.objects.push_back("\x51x");
         return file;
@@ -239,7 +267,8 @@ TEST(BinaryReading, NestingIsLimited) {
         BinaryFile file;
         file.referenceWidth = 2;
         file.offsetWidth = 2;
-        for (std::size_t i = 0; i < depth; ++i) file.objects.push_back("\xA1" + bigEndian(i + 1, 2));
+        for (std::size_t i = 0; i < depth; ++i)
+            file.objects.push_back("\xA1" + bigEndian(i + 1, 2));
         file.objects.push_back("\x51x");
         return file;
     };
@@ -263,16 +292,31 @@ TEST(TextReading, ReadsEverySyntax) {
     EXPECT_EQ(dictionary->objectForKey("unquoted")->description(), "value-1.0/x:y$z_+");
     EXPECT_EQ(dictionary->objectForKey("quoted key")->description(),
               "tab\there \"q\" A\xE2\x82\xAC \xF0\x9F\x98\x80 back\\slash");
-    EXPECT_EQ(dictionary->objectForKey("list")->description(), "(one, two, (), {}, {length = 2, bytes = 0x00ff})");
+    EXPECT_EQ(dictionary->objectForKey("list")->description(),
+              "(one, two, (), {}, {length = 2, bytes = 0x00ff})");
     EXPECT_EQ(dictionary->objectForKey("empty")->description(), "");
 }
 
 TEST(TextReading, RefusesMalformedText) {
     const char* cases[] = {
-        "{ a = b }",          "{ a b; }",     "{ a = ; }",      "( a b )",     "( a, ",
-        "\"unterminated",     "<0f",          "<0fb>",          "<zz>",        "a b",
-        "/* open comment",    "{ (x) = y; }", "\"\\UDC00\"",   "\"\\UD800x\"", "\xC3\x28",
-        "{ a = b; } extra",   "=",            "  // only a comment\n",
+        "{ a = b }",
+        "{ a b; }",
+        "{ a = ; }",
+        "( a b )",
+        "( a, ",
+        "\"unterminated",
+        "<0f",
+        "<0fb>",
+        "<zz>",
+        "a b",
+        "/* open comment",
+        "{ (x) = y; }",
+        "\"\\UDC00\"",
+        "\"\\UD800x\"",
+        "\xC3\x28",
+        "{ a = b; } extra",
+        "=",
+        "  // only a comment\n",
     };
     for (const char* text : cases) EXPECT_TRUE(isInvalid(readFailure(text))) << text;
     std::string deep(propertyListMaxDepth + 1, '(');

@@ -11,7 +11,8 @@ namespace {
 
 std::vector<std::string> keysOf(const ObjectRef& dictionary) {
     std::vector<std::string> keys;
-    for (const auto& [key, value] : *cast<Dictionary>(dictionary)) keys.push_back(key->description());
+    for (const auto& [key, value] : *cast<Dictionary>(dictionary))
+        keys.push_back(key->description());
     return keys;
 }
 
@@ -72,8 +73,8 @@ TEST(PropertyListWriting, XmlHasTheConventionalLayout) {
 }
 
 TEST(PropertyListWriting, LongDataIsWrappedAtSeventySixCharacters) {
-    auto text = textOf(writePropertyList(Data::make(std::vector<std::uint8_t>(100, 0)),
-                                         PropertyListFormat::xml));
+    auto text = textOf(
+        writePropertyList(Data::make(std::vector<std::uint8_t>(100, 0)), PropertyListFormat::xml));
     std::string line(76, 'A');
     EXPECT_NE(text.find("<data>\n" + line + "\n" + std::string(58, 'A') + "==\n</data>"),
               std::string::npos)
@@ -82,7 +83,8 @@ TEST(PropertyListWriting, LongDataIsWrappedAtSeventySixCharacters) {
 }
 
 TEST(PropertyListWriting, BinaryUsesTheSmallestWidthsAndSharesEqualScalars) {
-    auto root = Array::make({str("same"), str("same"), Number::initWithInteger(1), Number::initWithInteger(1)});
+    auto root = Array::make(
+        {str("same"), str("same"), Number::initWithInteger(1), Number::initWithInteger(1)});
     auto bytes = writePropertyList(root, PropertyListFormat::binary);
     // Header, "same" (5), integer (2), array (1 + 4 refs), table (3), trailer:
     // children come before their container, and the root last.
@@ -139,10 +141,11 @@ TEST(PropertyListWriting, SpecialRealsAndOtherNumberCodes) {
                              Number::initWithDouble(-INFINITY), Number::initWithFloat(1.5f),
                              Number::initWithCBool(true), Number::initWithUnsignedChar(0),
                              Number::initWithShort(-7)});
-    EXPECT_NE(textOf(writePropertyList(root, PropertyListFormat::xml))
-                  .find("<real>nan</real>\n\t<real>inf</real>\n\t<real>-inf</real>\n\t<real>1.5</real>\n"
-                        "\t<true/>\n\t<false/>\n\t<integer>-7</integer>"),
-              std::string::npos);
+    EXPECT_NE(
+        textOf(writePropertyList(root, PropertyListFormat::xml))
+            .find("<real>nan</real>\n\t<real>inf</real>\n\t<real>-inf</real>\n\t<real>1.5</real>\n"
+                  "\t<true/>\n\t<false/>\n\t<integer>-7</integer>"),
+        std::string::npos);
     for (auto format : {PropertyListFormat::xml, PropertyListFormat::binary}) {
         auto copy = cast<Array>(roundTrip(root, format));
         EXPECT_TRUE(std::isnan(cast<Number>(copy->at(0))->doubleValue()));
@@ -158,27 +161,34 @@ TEST(PropertyListWriting, DatesKeepWholeSecondsInXml) {
                           PropertyListFormat::xml);
     EXPECT_EQ(copy->description(), "(2000-12-31T23:59:59Z, 2001-01-01T00:00:01Z)");
     // Binary keeps the exact value.
-    auto exact = roundTrip(Date::withTimeIntervalSinceReferenceDate(1.999), PropertyListFormat::binary);
+    auto exact =
+        roundTrip(Date::withTimeIntervalSinceReferenceDate(1.999), PropertyListFormat::binary);
     EXPECT_EQ(cast<Date>(exact)->timeIntervalSinceReferenceDate(), 1.999);
 }
 
 TEST(PropertyListWriting, RefusesWhatTheFormatCannotHold) {
-    auto cannot = [](const std::string& reason) { return reason.rfind("cannot write property list", 0) == 0; };
+    auto cannot = [](const std::string& reason) {
+        return reason.rfind("cannot write property list", 0) == 0;
+    };
     EXPECT_TRUE(cannot(writeFailure(str("x"), PropertyListFormat::openStep)));
     for (auto format : {PropertyListFormat::xml, PropertyListFormat::binary}) {
         EXPECT_TRUE(cannot(writeFailure(Array::make({Null::null()}), format)));
-        EXPECT_TRUE(cannot(writeFailure(Dictionary::make({{Number::initWithInteger(1), str("v")}}), format)));
+        EXPECT_TRUE(cannot(
+            writeFailure(Dictionary::make({{Number::initWithInteger(1), str("v")}}), format)));
         EXPECT_TRUE(cannot(writeFailure(str("bad \xC3 UTF-8"), format)));
         EXPECT_TRUE(cannot(writeFailure(nullptr, format)));
     }
     EXPECT_TRUE(cannot(writeFailure(str("bell \a"), PropertyListFormat::xml)));
     EXPECT_TRUE(cannot(writeFailure(str("\xEF\xBF\xBF"), PropertyListFormat::xml)));
-    EXPECT_TRUE(cannot(writeFailure(Date::withTimeIntervalSinceReferenceDate(1e15), PropertyListFormat::xml)));
-    EXPECT_TRUE(cannot(writeFailure(Date::withTimeIntervalSinceReferenceDate(NAN), PropertyListFormat::xml)));
+    EXPECT_TRUE(cannot(
+        writeFailure(Date::withTimeIntervalSinceReferenceDate(1e15), PropertyListFormat::xml)));
+    EXPECT_TRUE(cannot(
+        writeFailure(Date::withTimeIntervalSinceReferenceDate(NAN), PropertyListFormat::xml)));
     // Binary holds control characters and any date.
-    EXPECT_EQ(writeFailure(Array::make({str("bell \a"), Date::withTimeIntervalSinceReferenceDate(1e15)}),
-                           PropertyListFormat::binary),
-              "");
+    EXPECT_EQ(
+        writeFailure(Array::make({str("bell \a"), Date::withTimeIntervalSinceReferenceDate(1e15)}),
+                     PropertyListFormat::binary),
+        "");
 }
 
 TEST(PropertyListWriting, DepthIsLimitedAndSharedContainersAreWrittenWhereTheyOccur) {
@@ -205,7 +215,8 @@ TEST(PropertyListReading, DetectsTheFormat) {
     EXPECT_EQ(read("<plist><true/></plist>").format, PropertyListFormat::xml);
     EXPECT_EQ(read("<?xml version=\"1.0\"?><string>x</string>").format, PropertyListFormat::xml);
     EXPECT_EQ(read("<0fbd 77>").format, PropertyListFormat::openStep);
-    EXPECT_EQ(cast<Data>(read(" <0fbd 77> ").root)->bytes(), (std::vector<std::uint8_t>{0x0F, 0xBD, 0x77}));
+    EXPECT_EQ(cast<Data>(read(" <0fbd 77> ").root)->bytes(),
+              (std::vector<std::uint8_t>{0x0F, 0xBD, 0x77}));
     EXPECT_EQ(read("{ a = b; }").format, PropertyListFormat::openStep);
     EXPECT_EQ(read("<array/>").format, PropertyListFormat::xml);
     EXPECT_NE(readFailure("<abc/>"), "");
@@ -220,7 +231,8 @@ TEST(PropertyListReading, DictionariesKeepTheInputKeyOrder) {
     EXPECT_EQ(keysOf(root), (std::vector<std::string>{"z", "a", "m"}));
     // A repeated key keeps its first place and its last value.
     EXPECT_EQ(cast<Dictionary>(root)->objectForKey("a")->description(), "4");
-    EXPECT_EQ(keysOf(read("{ z = 1; a = 2; m = 3; }").root), (std::vector<std::string>{"z", "a", "m"}));
+    EXPECT_EQ(keysOf(read("{ z = 1; a = 2; m = 3; }").root),
+              (std::vector<std::string>{"z", "a", "m"}));
     auto binary = writePropertyList(root, PropertyListFormat::binary);
     EXPECT_EQ(keysOf(readPropertyList(binary).root), (std::vector<std::string>{"z", "a", "m"}));
 }

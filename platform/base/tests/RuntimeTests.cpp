@@ -64,5 +64,6 @@ TEST(RuntimeTest, UnknownSelectorsAndWrongArgumentCountsRaiseInvalidArgument) {
 TEST(FatalErrorDeathTest, ReportsSourceLineAndMessageThenAborts) {
     EXPECT_DEATH(fatalError("Corral/PaddockPage", 42, "boom"),
                  "^Corral/PaddockPage:42: Fatal error: boom\n$");
-    EXPECT_DEATH(fatalError("Stagehand/AppDelegate", 7), "^Stagehand/AppDelegate:7: Fatal error\n$");
+    EXPECT_DEATH(fatalError("Stagehand/AppDelegate", 7),
+                 "^Stagehand/AppDelegate:7: Fatal error\n$");
 }

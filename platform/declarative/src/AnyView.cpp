@@ -22,12 +22,13 @@ public:
 
 class PaddingNode final : public Node {
 public:
-    PaddingNode(AnyView content, ui::EdgeInsets insets) : content_(std::move(content)), insets_(insets) {}
+    PaddingNode(AnyView content, ui::EdgeInsets insets)
+        : content_(std::move(content)), insets_(insets) {}
     ui::Size sizeThatFits(ui::Size proposal) const override {
         double horizontal = insets_.left + insets_.right;
         double vertical = insets_.top + insets_.bottom;
-        ui::Size inner = content_.sizeThatFits(
-            {std::max(0.0, proposal.width - horizontal), std::max(0.0, proposal.height - vertical)});
+        ui::Size inner = content_.sizeThatFits({std::max(0.0, proposal.width - horizontal),
+                                                std::max(0.0, proposal.height - vertical)});
         return {inner.width + horizontal, inner.height + vertical};
     }
     void build(ui::View& container, ui::Rect frame) const override {
@@ -61,7 +62,9 @@ class BackgroundNode final : public Node {
 public:
     BackgroundNode(AnyView content, base::Ref<ui::Color> color)
         : content_(std::move(content)), color_(std::move(color)) {}
-    ui::Size sizeThatFits(ui::Size proposal) const override { return content_.sizeThatFits(proposal); }
+    ui::Size sizeThatFits(ui::Size proposal) const override {
+        return content_.sizeThatFits(proposal);
+    }
     void build(ui::View& container, ui::Rect frame) const override {
         auto backdrop = ui::View::make(frame);
         backdrop->setBackgroundColor(color_);
@@ -76,7 +79,8 @@ private:
 
 void requireLength(double length) {
     if (!std::isfinite(length) || length < 0) {
-        base::raiseInvalidArgument("lengths of declarative content must be finite and not negative");
+        base::raiseInvalidArgument(
+            "lengths of declarative content must be finite and not negative");
     }
 }
 
@@ -91,7 +95,8 @@ AnyView::AnyView(std::shared_ptr<const Node> node) : node_(std::move(node)) {
 AnyView AnyView::padding(double length) const { return padding({length, length, length, length}); }
 
 AnyView AnyView::padding(ui::EdgeInsets insets) const {
-    for (double length : {insets.top, insets.left, insets.bottom, insets.right}) requireLength(length);
+    for (double length : {insets.top, insets.left, insets.bottom, insets.right})
+        requireLength(length);
     return AnyView(std::make_shared<PaddingNode>(*this, insets));
 }
 

@@ -11,8 +11,8 @@ namespace declarative::detail {
 inline ui::Rect centredIn(ui::Size size, ui::Rect region) {
     double width = std::min(size.width, region.width());
     double height = std::min(size.height, region.height());
-    return {region.minX() + (region.width() - width) / 2, region.minY() + (region.height() - height) / 2,
-            width, height};
+    return {region.minX() + (region.width() - width) / 2,
+            region.minY() + (region.height() - height) / 2, width, height};
 }
 
 }  // namespace declarative::detail

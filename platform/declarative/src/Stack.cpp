@@ -14,8 +14,12 @@ namespace {
 
 enum class Axis { horizontal, vertical };
 
-double along(ui::Size size, Axis axis) { return axis == Axis::horizontal ? size.width : size.height; }
-double across(ui::Size size, Axis axis) { return axis == Axis::horizontal ? size.height : size.width; }
+double along(ui::Size size, Axis axis) {
+    return axis == Axis::horizontal ? size.width : size.height;
+}
+double across(ui::Size size, Axis axis) {
+    return axis == Axis::horizontal ? size.height : size.width;
+}
 ui::Size sizeOf(double alongLength, double acrossLength, Axis axis) {
     return axis == Axis::horizontal ? ui::Size{alongLength, acrossLength}
                                     : ui::Size{acrossLength, alongLength};
@@ -33,7 +37,9 @@ public:
         double widest = 0;
         for (std::size_t i = 0; i < children_.size(); ++i) {
             total += lengths[i];
-            widest = std::max(widest, across(children_[i].sizeThatFits(sizeOf(lengths[i], crossLength, axis_)), axis_));
+            widest = std::max(
+                widest,
+                across(children_[i].sizeThatFits(sizeOf(lengths[i], crossLength, axis_)), axis_));
         }
         return sizeOf(total, widest, axis_);
     }
@@ -46,12 +52,14 @@ public:
                                   ui::UserInterfaceLayoutDirection::rightToLeft;
         double position = 0;
         for (std::size_t i = 0; i < children_.size(); ++i) {
-            double wanted = across(children_[i].sizeThatFits(sizeOf(lengths[i], crossLength, axis_)), axis_);
+            double wanted =
+                across(children_[i].sizeThatFits(sizeOf(lengths[i], crossLength, axis_)), axis_);
             double crossSize = std::min(wanted, crossLength);
             double crossOffset = (crossLength - crossSize) / 2;
             ui::Rect slot;
             if (axis_ == Axis::horizontal) {
-                double x = mirrored ? frame.maxX() - position - lengths[i] : frame.minX() + position;
+                double x =
+                    mirrored ? frame.maxX() - position - lengths[i] : frame.minX() + position;
                 slot = {x, frame.minY() + crossOffset, lengths[i], crossSize};
             } else {
                 slot = {frame.minX() + crossOffset, frame.minY() + position, crossSize, lengths[i]};
@@ -75,7 +83,8 @@ private:
         std::size_t stretching = 0;
         for (std::size_t i = 0; i < children_.size(); ++i) {
             double least = along(children_[i].sizeThatFits(sizeOf(0, crossLength, axis_)), axis_);
-            double most = along(children_[i].sizeThatFits(sizeOf(length, crossLength, axis_)), axis_);
+            double most =
+                along(children_[i].sizeThatFits(sizeOf(length, crossLength, axis_)), axis_);
             stretches[i] = most > least + 1e-9;
             lengths[i] = stretches[i] ? least : most;
             used += lengths[i];

@@ -11,7 +11,8 @@ public:
     explicit TextNode(std::string text) : text_(std::move(text)) {}
     ui::Size sizeThatFits(ui::Size) const override { return TextView::sizeOfText(text_); }
     void build(ui::View& container, ui::Rect frame) const override {
-        container.addSubview(TextView::make(text_, detail::centredIn(sizeThatFits(frame.size), frame)));
+        container.addSubview(
+            TextView::make(text_, detail::centredIn(sizeThatFits(frame.size), frame)));
     }
 
 private:

@@ -59,9 +59,9 @@ TEST_F(DeclarativeTest, ColumnsStackTextAndShareTheRestWithFills) {
 }
 
 TEST_F(DeclarativeTest, RowsFollowTheLayoutDirectionAndFixedFramesKeepTheirSize) {
-    auto content = Row({Fill(Color::blackColor()), Fill(Color::whiteColor()).frame(50, std::nullopt),
-                        Text("ab")},
-                       0);
+    auto content = Row(
+        {Fill(Color::blackColor()), Fill(Color::whiteColor()).frame(50, std::nullopt), Text("ab")},
+        0);
     auto frames = [&] {
         auto view = laidOut(content, {300, 40});
         std::vector<Rect> list;
@@ -137,7 +137,8 @@ TEST_F(DeclarativeTest, AHostingControllerIsAViewControllerShowingItsContent) {
     ui::LayoutConstraint::activateConstraints({
         hosted->topAnchor()->constraintEqualToAnchor(root->view()->topAnchor()),
         hosted->trailingAnchor()->constraintEqualToAnchor(root->view()->trailingAnchor()),
-        hosted->widthAnchor()->constraintEqualToAnchor(root->view()->widthAnchor(), ui::Multiplier(0.5)),
+        hosted->widthAnchor()->constraintEqualToAnchor(root->view()->widthAnchor(),
+                                                       ui::Multiplier(0.5)),
         hosted->heightAnchor()->constraintEqualToAnchor(root->view()->heightAnchor()),
     });
     controller->didMoveToParentViewController(root);

@@ -6,7 +6,9 @@
 
 namespace ui {
 
-base::Ref<Bundle> Bundle::make(std::string path) { return std::make_shared<Bundle>(std::move(path)); }
+base::Ref<Bundle> Bundle::make(std::string path) {
+    return std::make_shared<Bundle>(std::move(path));
+}
 
 base::Ref<Bundle> Bundle::mainBundle() {
     static const base::Ref<Bundle> bundle = [] {

@@ -15,8 +15,9 @@ Rect insetRect(Rect rect, EdgeInsets insets) noexcept {
 }
 
 std::string describeRect(Rect rect) {
-    return "(" + detail::numberText(rect.origin.x) + ", " + detail::numberText(rect.origin.y) + ", " +
-           detail::numberText(rect.size.width) + ", " + detail::numberText(rect.size.height) + ")";
+    return "(" + detail::numberText(rect.origin.x) + ", " + detail::numberText(rect.origin.y) +
+           ", " + detail::numberText(rect.size.width) + ", " +
+           detail::numberText(rect.size.height) + ")";
 }
 
 }  // namespace ui

@@ -47,7 +47,9 @@ base::Ref<View> installationView(const LayoutConstraint& constraint) {
 
 LayoutConstraint::LayoutConstraint(base::Ref<LayoutAnchor> first, base::Ref<LayoutAnchor> second,
                                    double multiplier, double constant)
-    : first_(std::move(first)), second_(std::move(second)), multiplier_(multiplier),
+    : first_(std::move(first)),
+      second_(std::move(second)),
+      multiplier_(multiplier),
       constant_(constant) {
     if (!first_) base::raiseInvalidArgument("a constraint needs a first anchor");
     if (!std::isfinite(multiplier) || !std::isfinite(constant)) {

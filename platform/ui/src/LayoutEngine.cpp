@@ -59,7 +59,8 @@ struct Expression {
         constant += factor * span.constant;
     }
     void add(const Expression& other, double factor) {
-        for (const auto& term : other.terms) terms.push_back({term.variable, term.coefficient * factor});
+        for (const auto& term : other.terms)
+            terms.push_back({term.variable, term.coefficient * factor});
         constant += other.constant * factor;
     }
 };
@@ -134,7 +135,8 @@ public:
         std::vector<LinearEquation> equations;
         std::vector<const LayoutConstraint*> sources;
         for (View* view : views_) {
-            for (const auto& constraint : view->constraints_) addEquation(*constraint, equations, sources);
+            for (const auto& constraint : view->constraints_)
+                addEquation(*constraint, equations, sources);
         }
         LinearSolution solution = detail::solveLinearSystem(equations, current_);
         rejectNegativeSizes(solution);
@@ -164,7 +166,8 @@ private:
         viewIndex_[&view] = index;
         if (parent >= 0 && !view.translates_) addItem({&view, nullptr, index});
         for (const auto& guide : view.guides_) addItem({nullptr, guide.get(), index});
-        for (const auto& subview : view.subviews_) collect(*subview, static_cast<std::ptrdiff_t>(index));
+        for (const auto& subview : view.subviews_)
+            collect(*subview, static_cast<std::ptrdiff_t>(index));
     }
 
     void addItem(FreeItem item) {
@@ -187,8 +190,10 @@ private:
         boxes_.resize(views_.size());
         rects_[0] = root_.bounds();
         for (int axis : {horizontal, vertical}) {
-            boxes_[0].origin[axis].constant = axis == horizontal ? rects_[0].minX() : rects_[0].minY();
-            boxes_[0].size[axis].constant = axis == horizontal ? rects_[0].width() : rects_[0].height();
+            boxes_[0].origin[axis].constant =
+                axis == horizontal ? rects_[0].minX() : rects_[0].minY();
+            boxes_[0].size[axis].constant =
+                axis == horizontal ? rects_[0].width() : rects_[0].height();
         }
         for (std::size_t i = 1; i < views_.size(); ++i) {
             auto parent = static_cast<std::size_t>(parents_[i]);
@@ -307,16 +312,18 @@ private:
 
     std::string describeItem(std::size_t k) const {
         const FreeItem& item = items_[k];
-        base::ObjectRef object = item.view ? item.view->weak_from_this().lock()
-                                           : item.guide->weak_from_this().lock();
+        base::ObjectRef object =
+            item.view ? item.view->weak_from_this().lock() : item.guide->weak_from_this().lock();
         return detail::describeLayoutItem(object);
     }
 
-    void report(const LinearSolution& solution, const std::vector<const LayoutConstraint*>& sources) {
+    void report(const LinearSolution& solution,
+                const std::vector<const LayoutConstraint*>& sources) {
         static const char* const variableNames[] = {"x position", "width", "y position", "height"};
         for (const auto& conflict : solution.conflicts) {
             std::string message =
-                "Unable to satisfy the constraints (they contradict each other or give a negative size)";
+                "Unable to satisfy the constraints (they contradict each other or give a negative "
+                "size)";
             std::set<std::size_t> keeping;
             if (!conflict.empty()) {
                 std::size_t component = solution.equationComponent[conflict.front()];
@@ -342,8 +349,9 @@ private:
                      " of " + describeItem(v / 4);
         }
         if (!loose.empty()) {
-            diagnostics_.emplace_back(base::LogLevel::info, "Ambiguous layout: nothing fixes" + loose +
-                                                                "; they keep their current values");
+            diagnostics_.emplace_back(
+                base::LogLevel::info,
+                "Ambiguous layout: nothing fixes" + loose + "; they keep their current values");
         }
     }
 
@@ -407,8 +415,9 @@ void LayoutEngine::layout(View& root) {
         }
         for (const auto& [level, message] : diagnostics) layoutLog().write(level, message);
         if (!settled) {
-            layoutLog().write(base::LogLevel::error,
-                              "Safe-area insets kept changing; the layout stops with the last frames");
+            layoutLog().write(
+                base::LogLevel::error,
+                "Safe-area insets kept changing; the layout stops with the last frames");
         }
         // Views that were marked, or that the solve resized, lay out their
         // subviews, parents first. Marks made from now on start another pass.

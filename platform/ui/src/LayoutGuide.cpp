@@ -18,8 +18,9 @@ Rect LayoutGuide::layoutFrame() const {
 std::string LayoutGuide::className() const { return "ui::LayoutGuide"; }
 
 std::string LayoutGuide::description() const {
-    return detail::describeLayoutItem(std::const_pointer_cast<base::Object>(weak_from_this().lock())) + " " +
-           describeRect(layoutFrame());
+    return detail::describeLayoutItem(
+               std::const_pointer_cast<base::Object>(weak_from_this().lock())) +
+           " " + describeRect(layoutFrame());
 }
 
 base::WeakRef<base::Object> LayoutGuide::anchorItem() const {

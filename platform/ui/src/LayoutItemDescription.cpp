@@ -28,16 +28,26 @@ std::string describeLayoutItem(const base::ObjectRef& item) {
 
 const char* attributeName(LayoutAttribute attribute) noexcept {
     switch (attribute) {
-        case LayoutAttribute::left: return "left";
-        case LayoutAttribute::right: return "right";
-        case LayoutAttribute::top: return "top";
-        case LayoutAttribute::bottom: return "bottom";
-        case LayoutAttribute::leading: return "leading";
-        case LayoutAttribute::trailing: return "trailing";
-        case LayoutAttribute::width: return "width";
-        case LayoutAttribute::height: return "height";
-        case LayoutAttribute::centerX: return "centerX";
-        case LayoutAttribute::centerY: return "centerY";
+        case LayoutAttribute::left:
+            return "left";
+        case LayoutAttribute::right:
+            return "right";
+        case LayoutAttribute::top:
+            return "top";
+        case LayoutAttribute::bottom:
+            return "bottom";
+        case LayoutAttribute::leading:
+            return "leading";
+        case LayoutAttribute::trailing:
+            return "trailing";
+        case LayoutAttribute::width:
+            return "width";
+        case LayoutAttribute::height:
+            return "height";
+        case LayoutAttribute::centerX:
+            return "centerX";
+        case LayoutAttribute::centerY:
+            return "centerY";
     }
     return "?";
 }

@@ -20,7 +20,8 @@ LinearEquation normalised(const LinearEquation& equation) {
     for (const auto& term : equation.terms) sums[term.variable] += term.coefficient;
     LinearEquation result{{}, equation.constant};
     for (const auto& [variable, coefficient] : sums) {
-        if (std::fabs(coefficient) > coefficientEpsilon) result.terms.push_back({variable, coefficient});
+        if (std::fabs(coefficient) > coefficientEpsilon)
+            result.terms.push_back({variable, coefficient});
     }
     return result;
 }
@@ -64,7 +65,8 @@ private:
     void findComponents() {
         DisjointSets sets(current_.size());
         for (const auto& row : rows_) {
-            for (const auto& term : row.terms) sets.unite(row.terms.front().variable, term.variable);
+            for (const auto& term : row.terms)
+                sets.unite(row.terms.front().variable, term.variable);
         }
         std::map<std::size_t, std::size_t> ids;
         solution_.variableComponent.resize(current_.size());

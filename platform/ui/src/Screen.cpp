@@ -12,7 +12,8 @@ namespace ui {
 
 base::Ref<Screen> Screen::mainScreen() {
     // Never destroyed, so that windows released during exit can still detach.
-    static const auto* screen = new base::Ref<Screen>(std::make_shared<Screen>(Rect{0, 0, 1024, 768}));
+    static const auto* screen =
+        new base::Ref<Screen>(std::make_shared<Screen>(Rect{0, 0, 1024, 768}));
     return *screen;
 }
 
@@ -21,7 +22,8 @@ Screen::Screen(Rect bounds) : bounds_(bounds) {}
 Screen::~Screen() = default;
 
 void Screen::setBounds(Rect bounds) {
-    for (double number : {bounds.origin.x, bounds.origin.y, bounds.size.width, bounds.size.height}) {
+    for (double number :
+         {bounds.origin.x, bounds.origin.y, bounds.size.width, bounds.size.height}) {
         if (!std::isfinite(number)) base::raiseInvalidArgument("screen bounds must be finite");
     }
     if (bounds.size.width < 0 || bounds.size.height < 0) {

@@ -57,8 +57,7 @@ void ViewController::setView(base::Ref<View> view) {
     if (view_ && view_->viewController_.lock().get() == this) view_->viewController_.reset();
     view_ = std::move(view);
     if (view_) {
-        view_->viewController_ =
-            std::static_pointer_cast<ViewController>(weak_from_this().lock());
+        view_->viewController_ = std::static_pointer_cast<ViewController>(weak_from_this().lock());
     }
 }
 

@@ -25,11 +25,20 @@ std::string xmlEscaped(const std::string& text) {
     std::string out;
     for (char c : text) {
         switch (c) {
-            case '&': out += "&amp;"; break;
-            case '<': out += "&lt;"; break;
-            case '>': out += "&gt;"; break;
-            case '"': out += "&quot;"; break;
-            default: out += c;
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            default:
+                out += c;
         }
     }
     return out;
@@ -65,9 +74,9 @@ std::string dumpViewTree(const View& root) {
 std::string svgForViewTree(const View& root) {
     Rect box = root.convertRect(root.bounds(), nullptr);
     std::string out = "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + number(box.width()) +
-                      "\" height=\"" + number(box.height()) + "\" viewBox=\"" +
-                      number(box.minX()) + " " + number(box.minY()) + " " + number(box.width()) +
-                      " " + number(box.height()) + "\">\n";
+                      "\" height=\"" + number(box.height()) + "\" viewBox=\"" + number(box.minX()) +
+                      " " + number(box.minY()) + " " + number(box.width()) + " " +
+                      number(box.height()) + "\">\n";
     drawView(root, out);
     out += "</svg>\n";
     return out;

@@ -9,7 +9,8 @@ namespace {
 
 class Delegate : public Responder, public ApplicationDelegate {
 public:
-    bool application(Application& application, const base::Ref<base::Dictionary>& options) override {
+    bool application(Application& application,
+                     const base::Ref<base::Dictionary>& options) override {
         launchedWithOptions = options != nullptr;
         window = Window::make({0, 0, 320, 480});
         auto controller = ViewController::make();
@@ -44,7 +45,8 @@ TEST(ApplicationTest, ApplicationMainLaunchesRunsAndTerminatesWithTheStatus) {
         return delegate;
     });
     EXPECT_EQ(status, 7);
-    EXPECT_EQ(delegate->events, (std::vector<std::string>{"launched", "first", "second", "terminating"}));
+    EXPECT_EQ(delegate->events,
+              (std::vector<std::string>{"launched", "first", "second", "terminating"}));
     EXPECT_FALSE(delegate->launchedWithOptions);
     auto application = Application::shared();
     EXPECT_EQ(application->delegate(), delegate);

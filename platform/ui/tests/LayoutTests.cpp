@@ -35,8 +35,10 @@ protected:
         LayoutConstraint::activateConstraints({
             view->topAnchor()->constraintEqualToAnchor(root->topAnchor()),
             view->trailingAnchor()->constraintEqualToAnchor(root->trailingAnchor()),
-            view->widthAnchor()->constraintEqualToAnchor(root->widthAnchor(), Multiplier(widthFactor)),
-            view->heightAnchor()->constraintEqualToAnchor(root->heightAnchor(), Multiplier(heightFactor)),
+            view->widthAnchor()->constraintEqualToAnchor(root->widthAnchor(),
+                                                         Multiplier(widthFactor)),
+            view->heightAnchor()->constraintEqualToAnchor(root->heightAnchor(),
+                                                          Multiplier(heightFactor)),
         });
         return view;
     }
@@ -73,7 +75,8 @@ TEST_F(LayoutTest, HalfWidthPinnedToTheTrailingEdgeFollowsTheLayoutDirection) {
     window->layoutIfNeeded();
     EXPECT_EQ(live->frame(), (Rect{400, 0, 400, 600}));
 
-    Application::shared()->setUserInterfaceLayoutDirection(UserInterfaceLayoutDirection::rightToLeft);
+    Application::shared()->setUserInterfaceLayoutDirection(
+        UserInterfaceLayoutDirection::rightToLeft);
     EXPECT_TRUE(window->needsLayout());
     window->layoutIfNeeded();
     EXPECT_EQ(live->frame(), (Rect{0, 0, 400, 600}));
@@ -161,10 +164,10 @@ TEST_F(LayoutTest, ConflictingConstraintsKeepTheLastGoodFramesAndAreReported) {
     auto width100 = view->widthAnchor()->constraintEqualToConstant(100);
     auto other = constrainedView();
     root->addSubview(other);
-    LayoutConstraint::activateConstraints({width100,
-                                           view->heightAnchor()->constraintEqualToConstant(10),
-                                           view->leftAnchor()->constraintEqualToAnchor(root->leftAnchor()),
-                                           view->topAnchor()->constraintEqualToAnchor(root->topAnchor())});
+    LayoutConstraint::activateConstraints(
+        {width100, view->heightAnchor()->constraintEqualToConstant(10),
+         view->leftAnchor()->constraintEqualToAnchor(root->leftAnchor()),
+         view->topAnchor()->constraintEqualToAnchor(root->topAnchor())});
     LayoutConstraint::activateConstraints(edges(other, root, 1));
     window->layoutIfNeeded();
     ASSERT_EQ(view->frame(), (Rect{0, 0, 100, 10}));
@@ -226,7 +229,8 @@ TEST_F(LayoutTest, ActivationKeepsListOrderAndChecksTheWholeListFirst) {
     auto stranger = View::make();  // in no tree with a
     auto good = a->widthAnchor()->constraintEqualToConstant(5);
     auto bad = a->widthAnchor()->constraintEqualToAnchor(stranger->widthAnchor());
-    EXPECT_THROW(LayoutConstraint::activateConstraints({good, bad}), base::InvalidArgumentException);
+    EXPECT_THROW(LayoutConstraint::activateConstraints({good, bad}),
+                 base::InvalidArgumentException);
     EXPECT_FALSE(good->isActive());
     EXPECT_FALSE(bad->isActive());
 

@@ -10,11 +10,8 @@ TEST(LinearSystemTest, SolvesChainsAndCoupledEquations) {
     // a = 10; b = a + 5; c + d = 20 and c - d = 4 (needs elimination);
     // e = 2 × e' style duplicates merge: 2e - e = 3.
     std::vector<LinearEquation> equations = {
-        {{{0, 1}}, -10},
-        {{{1, 1}, {0, -1}}, -5},
-        {{{2, 1}, {3, 1}}, -20},
-        {{{2, 1}, {3, -1}}, -4},
-        {{{4, 2}, {4, -1}}, -3},
+        {{{0, 1}}, -10},         {{{1, 1}, {0, -1}}, -5}, {{{2, 1}, {3, 1}}, -20},
+        {{{2, 1}, {3, -1}}, -4}, {{{4, 2}, {4, -1}}, -3},
     };
     auto solution = solveLinearSystem(equations, {0, 0, 0, 0, 0});
     EXPECT_DOUBLE_EQ(solution.values[0], 10);
@@ -29,10 +26,8 @@ TEST(LinearSystemTest, SolvesChainsAndCoupledEquations) {
 TEST(LinearSystemTest, AContradictionRevertsOnlyItsOwnComponent) {
     // x = 100 and x = 200 contradict; y = 7 stands alone and is solved.
     std::vector<LinearEquation> equations = {
-        {{{0, 1}}, -100},
-        {{{0, 1}, {1, -1}}, 0},  // z = x, in the same component
-        {{{0, 1}}, -200},
-        {{{2, 1}}, -7},
+        {{{0, 1}}, -100}, {{{0, 1}, {1, -1}}, 0},  // z = x, in the same component
+        {{{0, 1}}, -200}, {{{2, 1}}, -7},
         {{}, 5},  // 5 = 0: a constraint between fixed items that does not hold
     };
     auto solution = solveLinearSystem(equations, {1, 2, 3});

@@ -56,7 +56,8 @@ using CallLog = std::shared_ptr<std::vector<std::string>>;
 // Records "<name>.<call>" for each lifecycle and containment call.
 class RecordingController : public ui::ViewController {
 public:
-    RecordingController(std::string name, CallLog log) : name_(std::move(name)), log_(std::move(log)) {}
+    RecordingController(std::string name, CallLog log)
+        : name_(std::move(name)), log_(std::move(log)) {}
 
     void loadView() override {
         record("loadView");
@@ -73,8 +74,8 @@ public:
     void didMoveToParentViewController(const base::Ref<ui::ViewController>& parent) override {
         record(std::string("didMoveTo(") + (parent ? "parent" : "none") + ")");
     }
-    void viewWillTransitionToSize(ui::Size size,
-                                  const base::Ref<ui::TransitionCoordinator>& coordinator) override {
+    void viewWillTransitionToSize(
+        ui::Size size, const base::Ref<ui::TransitionCoordinator>& coordinator) override {
         record("transition(" + std::to_string(static_cast<int>(size.width)) + "x" +
                std::to_string(static_cast<int>(size.height)) + ")");
         ViewController::viewWillTransitionToSize(size, coordinator);

@@ -22,7 +22,9 @@ class PlainOnlyController : public ViewController {
 public:
     void init() override { ViewController::initWithNibName(std::nullopt, nullptr); }
     void initWithNibName(std::optional<std::string>, base::Ref<Bundle>) override { init(); }
-    void initWithCoder(Coder&) override { base::raiseInvalidArgument("archives are not supported"); }
+    void initWithCoder(Coder&) override {
+        base::raiseInvalidArgument("archives are not supported");
+    }
 };
 
 }  // namespace
@@ -53,7 +55,8 @@ TEST_F(ViewControllerTest, ALoadViewThatSetsNoViewIsFatal) {
         void loadView() override {}
     };
     auto c = ViewController::create<Empty>();
-    EXPECT_DEATH(c->view(), "ui/ViewController:[0-9]+: Fatal error: loadView\\(\\) must set a view");
+    EXPECT_DEATH(c->view(),
+                 "ui/ViewController:[0-9]+: Fatal error: loadView\\(\\) must set a view");
 }
 
 TEST_F(ViewControllerTest, ContainmentSendsTheMoveCallsAroundTheChange) {
@@ -87,7 +90,8 @@ TEST_F(ViewControllerTest, ContainmentSendsTheMoveCallsAroundTheChange) {
     auto other = controller("other");
     calls->clear();
     other->addChildViewController(child);
-    EXPECT_TRUE(std::find(parent->childViewControllers().begin(), parent->childViewControllers().end(),
+    EXPECT_TRUE(std::find(parent->childViewControllers().begin(),
+                          parent->childViewControllers().end(),
                           child) == parent->childViewControllers().end());
     EXPECT_EQ(*calls, (Calls{"child.didMoveTo(none)", "child.willMoveTo(parent)"}));
 
@@ -124,10 +128,10 @@ TEST_F(ViewControllerTest, AppearanceCallsFollowTheViewIntoAndOutOfAVisibleWindo
     root->view()->addSubview(child->view());
     window->setHidden(true);
     window->setHidden(true);
-    EXPECT_EQ(*calls, (Calls{"child.viewWillDisappear", "child.viewDidDisappear",
-                             "child.viewWillAppear", "child.viewDidAppear",
-                             "root.viewWillDisappear", "child.viewWillDisappear",
-                             "root.viewDidDisappear", "child.viewDidDisappear"}));
+    EXPECT_EQ(*calls,
+              (Calls{"child.viewWillDisappear", "child.viewDidDisappear", "child.viewWillAppear",
+                     "child.viewDidAppear", "root.viewWillDisappear", "child.viewWillDisappear",
+                     "root.viewDidDisappear", "child.viewDidDisappear"}));
 
     // Replacing the root of a visible window swaps the appearance.
     window->makeKeyAndVisible();
@@ -151,7 +155,8 @@ TEST_F(ViewControllerTest, SubclassesChooseHowEachInitialiserBehaves) {
     EXPECT_THROW(named->view(), base::InvalidArgumentException);  // no nib loader
     EXPECT_FALSE(named->isViewLoaded());
 
-    auto mapped = ViewController::makeWithNibName<PlainOnlyController>("Main", Bundle::mainBundle());
+    auto mapped =
+        ViewController::makeWithNibName<PlainOnlyController>("Main", Bundle::mainBundle());
     EXPECT_FALSE(mapped->nibName().has_value());
     EXPECT_EQ(mapped->nibBundle(), nullptr);
 

@@ -26,8 +26,10 @@ public:
         root->addSubview(panel);
         fullWidth = panel->widthAnchor()->constraintEqualToAnchor(root->widthAnchor());
         fullHeight = panel->heightAnchor()->constraintEqualToAnchor(root->heightAnchor());
-        halfWidth = panel->widthAnchor()->constraintEqualToAnchor(root->widthAnchor(), Multiplier(0.5));
-        halfHeight = panel->heightAnchor()->constraintEqualToAnchor(root->heightAnchor(), Multiplier(0.5));
+        halfWidth =
+            panel->widthAnchor()->constraintEqualToAnchor(root->widthAnchor(), Multiplier(0.5));
+        halfHeight =
+            panel->heightAnchor()->constraintEqualToAnchor(root->heightAnchor(), Multiplier(0.5));
         LayoutConstraint::activateConstraints(
             {panel->topAnchor()->constraintEqualToAnchor(root->topAnchor()),
              panel->trailingAnchor()->constraintEqualToAnchor(root->trailingAnchor())});
@@ -40,7 +42,8 @@ public:
     void viewWillTransitionToSize(Size size,
                                   const base::Ref<TransitionCoordinator>& coordinator) override {
         RecordingController::viewWillTransitionToSize(size, coordinator);
-        record("panel width at transition " + std::to_string(static_cast<int>(panel->frame().width())));
+        record("panel width at transition " +
+               std::to_string(static_cast<int>(panel->frame().width())));
         choose(size.width);
         coordinator->animateAlongsideTransition(
             [this](const TransitionCoordinator&) {
@@ -112,8 +115,9 @@ TEST_F(WindowTest, ScreenChangesTellTheRootControllerAndLayTheWindowOutAgain) {
 
     calls->clear();
     Screen::mainScreen()->setBounds({0, 0, 600, 900});
-    EXPECT_EQ(*calls, (Calls{"split.transition(600x900)", "split.panel width at transition 512",
-                             "split.alongside, window width 600", "split.completed, panel width 600"}));
+    EXPECT_EQ(*calls,
+              (Calls{"split.transition(600x900)", "split.panel width at transition 512",
+                     "split.alongside, window width 600", "split.completed, panel width 600"}));
     EXPECT_EQ(window->frame(), (Rect{0, 0, 600, 900}));
     EXPECT_EQ(split->view()->frame(), (Rect{0, 0, 600, 900}));
     EXPECT_EQ(split->panel->frame(), (Rect{0, 0, 600, 450}));
@@ -121,7 +125,8 @@ TEST_F(WindowTest, ScreenChangesTellTheRootControllerAndLayTheWindowOutAgain) {
 
     Screen::mainScreen()->setBounds({0, 0, 601, 900});
     EXPECT_EQ(split->panel->frame(), (Rect{300.5, 0, 300.5, 900}));
-    Application::shared()->setUserInterfaceLayoutDirection(UserInterfaceLayoutDirection::rightToLeft);
+    Application::shared()->setUserInterfaceLayoutDirection(
+        UserInterfaceLayoutDirection::rightToLeft);
     window->layoutIfNeeded();
     EXPECT_EQ(split->panel->frame(), (Rect{0, 0, 300.5, 900}));
 }
@@ -147,7 +152,8 @@ TEST_F(WindowTest, TheTreeDumpShowsClassWindowFrameColourAndNesting) {
 
     window->setHidden(false);
     std::string svg = svgForViewTree(*window);
-    EXPECT_EQ(svg.rfind("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"200\" height=\"100\"", 0), 0u);
+    EXPECT_EQ(
+        svg.rfind("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"200\" height=\"100\"", 0), 0u);
     EXPECT_NE(svg.find("<rect x=\"10\" y=\"10\" width=\"100\" height=\"50\" fill=\"#FF8000\""),
               std::string::npos);
     EXPECT_NE(svg.find("text=&quot;&lt;hi&gt;&quot;"), std::string::npos);

@@ -20,23 +20,23 @@ public:
     enum class Storage { signedInteger, unsignedInteger, floatingPoint };
 
     // The constructors the libraries use; each fixes the reported type code.
-    static Ref<Number> initWithBool(bool value);              // "c"
-    static Ref<Number> initWithInteger(std::int64_t value);   // "q"
-    static Ref<Number> initWithDouble(double value);          // "d"
+    static Ref<Number> initWithBool(bool value);             // "c"
+    static Ref<Number> initWithInteger(std::int64_t value);  // "q"
+    static Ref<Number> initWithDouble(double value);         // "d"
 
     // The constructors for every other primitive type a host may send.
-    static Ref<Number> initWithChar(signed char value);                   // "c"
-    static Ref<Number> initWithUnsignedChar(unsigned char value);         // "C"
-    static Ref<Number> initWithCBool(bool value);                         // "B"
-    static Ref<Number> initWithShort(short value);                        // "s"
-    static Ref<Number> initWithUnsignedShort(unsigned short value);       // "S"
-    static Ref<Number> initWithInt(int value);                            // "i"
-    static Ref<Number> initWithUnsignedInt(unsigned int value);           // "I"
-    static Ref<Number> initWithLong(long value);                          // "l"
-    static Ref<Number> initWithUnsignedLong(unsigned long value);         // "L"
-    static Ref<Number> initWithLongLong(long long value);                 // "q"
-    static Ref<Number> initWithUnsignedLongLong(unsigned long long v);    // "Q"
-    static Ref<Number> initWithFloat(float value);                        // "f"
+    static Ref<Number> initWithChar(signed char value);                 // "c"
+    static Ref<Number> initWithUnsignedChar(unsigned char value);       // "C"
+    static Ref<Number> initWithCBool(bool value);                       // "B"
+    static Ref<Number> initWithShort(short value);                      // "s"
+    static Ref<Number> initWithUnsignedShort(unsigned short value);     // "S"
+    static Ref<Number> initWithInt(int value);                          // "i"
+    static Ref<Number> initWithUnsignedInt(unsigned int value);         // "I"
+    static Ref<Number> initWithLong(long value);                        // "l"
+    static Ref<Number> initWithUnsignedLong(unsigned long value);       // "L"
+    static Ref<Number> initWithLongLong(long long value);               // "q"
+    static Ref<Number> initWithUnsignedLongLong(unsigned long long v);  // "Q"
+    static Ref<Number> initWithFloat(float value);                      // "f"
 
     // A number reporting an arbitrary type code (for example a code of some
     // other primitive type, or one longer than one character).

@@ -51,8 +51,10 @@ BASE_EXPORT bool isEqual(const ObjectRef& a, const ObjectRef& b) noexcept;
 
 namespace detail {
 template <class T>
-concept HasKind = requires { T::staticKind; };
-}
+concept HasKind = requires {
+    T::staticKind;
+};
+}  // namespace detail
 
 // `o` as a T when it is one, else an empty reference.
 template <class T>

@@ -46,7 +46,7 @@ public:
     AnyView();
     explicit AnyView(std::shared_ptr<const Node> node);
     template <class Content>
-        requires requires(const Content& content) { content.body(); }
+    requires requires(const Content& content) { content.body(); }
     AnyView(const Content& content) : AnyView(AnyView(content.body())) {}
 
     // Modifiers return new content around this one.

@@ -26,7 +26,8 @@ using ApplicationDelegateFactory = std::function<base::Ref<ApplicationDelegate>(
 // applicationWillTerminate and returns the status given to terminate.
 // Raises InvalidArgumentException when an application is already running or
 // the factory gives no delegate.
-UI_EXPORT int applicationMain(int argc, char** argv, const ApplicationDelegateFactory& makeDelegate);
+UI_EXPORT int applicationMain(int argc, char** argv,
+                              const ApplicationDelegateFactory& makeDelegate);
 
 class UI_EXPORT Application final : public Responder {
 public:
@@ -42,7 +43,9 @@ public:
     std::vector<base::Ref<Window>> windows() const;
 
     // Left to right unless set otherwise. Changing it marks every window for layout.
-    UserInterfaceLayoutDirection userInterfaceLayoutDirection() const noexcept { return direction_; }
+    UserInterfaceLayoutDirection userInterfaceLayoutDirection() const noexcept {
+        return direction_;
+    }
     void setUserInterfaceLayoutDirection(UserInterfaceLayoutDirection direction);
 
     // What the key window's root view controller prefers.

@@ -13,7 +13,18 @@ namespace ui {
 
 class LayoutConstraint;
 
-enum class LayoutAttribute { left, right, top, bottom, leading, trailing, width, height, centerX, centerY };
+enum class LayoutAttribute {
+    left,
+    right,
+    top,
+    bottom,
+    leading,
+    trailing,
+    width,
+    height,
+    centerX,
+    centerY
+};
 
 // A factor applied to the second dimension of a constraint, spelled out at
 // the call site: width.constraintEqualToAnchor(other, Multiplier(0.5)).
