@@ -42,7 +42,8 @@ std::vector<std::uint8_t> encodeFrame(const base::ObjectRef& message);
 
 class MessageChannel {
 public:
-    // Each handler runs on the run loop's thread.
+    // The handlers run on the run loop's thread, except a problem with
+    // sending, which is reported on the sending thread.
     struct Handlers {
         std::function<void(const base::ObjectRef&)> message;
         // A frame was dropped, or a message could not be sent.
