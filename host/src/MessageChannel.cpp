@@ -155,22 +155,24 @@ struct MessageChannel::State {
         enqueue({Item::Kind::closed, nullptr, reason, 0});
     }
 
-    // Waits until the socket takes more; on the run loop's thread, hands on
-    // what the reader queued when that is full, so that two sides that flood
+    // Waits until the socket takes more; when `mayHandOn`, hands on what the
+    // reader queued whenever that is full, so that two sides that flood
     // each other do not wait for each other forever.
-    void waitForRoom(bool atFrameStart) {
-        bool onLoop = std::this_thread::get_id() == loopThread;
+    void waitForRoom(bool mayHandOn) {
         pollfd poller{socket, POLLOUT, 0};
-        while (::poll(&poller, 1, onLoop && atFrameStart ? 20 : -1) == 0) {
+        while (::poll(&poller, 1, mayHandOn ? 20 : -1) == 0) {
             if (queueIsFull()) drain();
         }
     }
 
-    // Writes the whole frame; false when the connection is gone.
+    // Writes the whole frame; false when the connection is gone. The run
+    // loop's thread may hand on queued messages only before the frame's
+    // first byte, with the write lock released, so that what they send in
+    // turn is never written into the middle of this frame.
     bool write(const std::vector<std::uint8_t>& frame) {
-        if (std::this_thread::get_id() == loopThread && queueIsFull()) drain();
-        waitForRoom(true);
-        std::lock_guard lock(writeMutex);
+        bool onLoop = std::this_thread::get_id() == loopThread;
+        if (onLoop && queueIsFull()) drain();
+        std::unique_lock lock(writeMutex);
         std::size_t done = 0;
         while (!writeFailed && done < frame.size()) {
             ssize_t n = ::send(socket, frame.data() + done, frame.size() - done,
@@ -178,7 +180,10 @@ struct MessageChannel::State {
             if (n > 0) {
                 done += static_cast<std::size_t>(n);
             } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-                waitForRoom(false);
+                bool atFrameStart = onLoop && done == 0;
+                if (atFrameStart) lock.unlock();
+                waitForRoom(atFrameStart);
+                if (atFrameStart) lock.lock();
             } else if (n < 0 && errno != EINTR) {
                 writeFailed = true;
             }
