@@ -16,7 +16,7 @@ namespace {
 class EchoingPeer {
 public:
     explicit EchoingPeer(int socket) {
-        thread_ = std::thread([this, socket] {
+        thread_ = std::thread([socket] {
             base::RunLoop loop;
             bool closed = false;
             std::unique_ptr<host::MessageChannel> channel;
