@@ -68,13 +68,17 @@ Host::Host(HostOptions options, PageDocument document, PageModule module, std::F
       document_(std::move(document)),
       module_(module),
       transcript_(out, options_.json ? Transcript::Format::json : Transcript::Format::text),
-      corral_(corralBridge()) {}
+      corral_(corralBridge()),
+      store_(document_.storePath(),
+             [this](const std::string& problem) { transcript_.event("store", problem); }) {}
 
 void Host::observeNotifications() {
     for (const char* name : observedNames) {
         observers_.emplace_back(name, nullptr, [this](const base::Notification& n) {
             transcript_.notification(n);
-            if (n.name == "PaddockPageNeedsIndefiniteExecutionDidChangeNotification") {
+            if (n.name == "PaddockKeyValueStoreDidChange") {
+                store_.apply(n.userInfo);
+            } else if (n.name == "PaddockPageNeedsIndefiniteExecutionDidChangeNotification") {
                 auto flag = n.userInfo ? base::cast<base::Number>(n.userInfo->objectForKey(
                                              "PaddockPageNeedsIndefiniteExecution"))
                                        : nullptr;
@@ -107,6 +111,7 @@ void Host::installBridge() {
                      auto text = document_.sourceText(textArgument(args, 0), textArgument(args, 1));
                      return text ? base::ObjectRef(base::String::make(*text)) : base::ObjectRef();
                  })});
+    corral_.send("setContentsOfCurrentKeyValueStore:", {store_.load()});
     corral_.send(options_.modeSelector);
 }
 
@@ -125,18 +130,30 @@ void Host::watchSignals() {
     }).detach();
 }
 
-void Host::endRun(int status) {
+int Host::finish(int status) {
+    store_.close();
+    if (liveView_) liveView_->shutDown();
     transcript_.flush();
     std::fflush(stdout);
     std::fflush(stderr);
-    _exit(status);
+    return status;
 }
 
-int Host::run() {
+void Host::endRun(int status) { _exit(finish(status)); }
+
+int Host::run() { return finish(runPage()); }
+
+int Host::runPage() {
+    // A live view that goes away must not end the host: writes to it fail instead.
+    ::signal(SIGPIPE, SIG_IGN);
     watchSignals();
     observeNotifications();
     installBridge();
     transcript_.event("started", document_.folder().string());
+    if (!options_.liveViewApplication.empty()) {
+        liveView_ = std::make_unique<LiveViewConnection>(corral_, transcript_);
+        if (!liveView_->start(options_.liveViewApplication)) return 69;
+    }
     try {
         module_.entryPoint()();
     } catch (const std::exception& e) {

@@ -4,15 +4,23 @@
 // mode, observes every notification and runs the page's entry point, then
 // keeps the main run loop going while the page asked to keep running.
 //
-// Exit statuses: 0 when the page returned or finished, 70 when the page's
-// entry point threw, 124 when --timeout ran out, 128+N on signal N.
+// The key-value store is seeded from the document and saved after every
+// change (see StorePersistence); with a live-view application the page
+// talks to a live view in a second process (see LiveViewConnection).
+//
+// Exit statuses: 0 when the page returned or finished, 69 when the live
+// view cannot be started, 70 when the page's entry point threw, 124 when
+// --timeout ran out, 128+N on signal N.
 
 #include <atomic>
+#include <memory>
 #include <vector>
 
 #include "HostOptions.h"
+#include "LiveViewConnection.h"
 #include "PageDocument.h"
 #include "PageModule.h"
+#include "StorePersistence.h"
 #include "Transcript.h"
 #include "base/NotificationCenter.h"
 #include "base/Runtime.h"
@@ -36,7 +44,11 @@ private:
     void observeNotifications();
     void installBridge();
     void watchSignals();
-    // Flushes the transcript and ends the process at once.
+    // Runs the page and keeps it running as long as it asks; the exit status.
+    int runPage();
+    // Closes the store and the live view and flushes the transcript; returns `status`.
+    int finish(int status);
+    // finish(), then ends the process at once.
     [[noreturn]] void endRun(int status);
 
     HostOptions options_;
@@ -44,6 +56,8 @@ private:
     PageModule module_;
     Transcript transcript_;
     const base::Class& corral_;
+    StorePersistence store_;
+    std::unique_ptr<LiveViewConnection> liveView_;
     std::vector<base::ScopedObserver> observers_;
     std::atomic<bool> wantsToKeepRunning_{false};
 };

@@ -1,35 +1,15 @@
 // Runs the built corral-host on test pages, as a learner's environment would.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <array>
 #include <chrono>
-#include <cstdio>
 #include <string>
 
+#include "HostProcess.h"
+
 namespace {
-
-struct Run {
-    int status = -1;
-    std::string out;
-};
-
-Run runHost(const std::string& arguments) {
-    std::string command = std::string(CORRAL_HOST) + " " + arguments + " 2>&1";
-    Run run;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return run;
-    std::array<char, 4096> buffer;
-    std::size_t n;
-    while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) run.out.append(buffer.data(), n);
-    int status = pclose(pipe);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
-}
-
-std::string page(const char* name) { return std::string(TEST_PAGES_DIR) + "/" + name + ".so"; }
+using Run = HostRun;
+std::string page(const char* name) { return testPage(name); }
 const std::string document = GREETING_DOCUMENT;
-
 }  // namespace
 
 TEST(HostRunTest, RunsAPageAndReportsWhatItPrints) {
@@ -37,6 +17,9 @@ TEST(HostRunTest, RunsAPageAndReportsWhatItPrints) {
     EXPECT_EQ(run.status, 0) << run.out;
     EXPECT_NE(run.out.find("page | The greeter says hello.\n"), std::string::npos) << run.out;
     EXPECT_NE(run.out.find("host | finished: the page returned"), std::string::npos);
+    EXPECT_NE(run.out.find("\"PaddockPageAssessmentPassed\":true"),
+              std::string::npos)
+        << run.out;
     // Page output appears once, through the transcript only.
     EXPECT_EQ(run.out.find("\nThe greeter says hello."), std::string::npos) << run.out;
 }
@@ -85,4 +68,15 @@ TEST(HostRunTest, BadInputGetsAClearErrorAndStatus) {
     auto throws = runHost(page("page-test-Throws") + " " + document);
     EXPECT_EQ(throws.status, 70);
     EXPECT_NE(throws.out.find("the page threw: learner's bug"), std::string::npos) << throws.out;
+}
+
+TEST(HostRunTest, GreetingFailsWithHintsWhenTheModuleDoesNotGreet) {
+    DocumentCopy copy(GREETING_DOCUMENT, "greeting");
+    std::ofstream(copy.path() / "Modules" / "Greeter" / "Greeter.cpp", std::ofstream::trunc)
+        << "std::string greeting() { return \"Bye\"; }\n";
+    auto run = runHost(std::string(GREETING_PAGE) + " " + copy.path().string());
+    EXPECT_EQ(run.status, 0) << run.out;
+    EXPECT_NE(run.out.find("page | The greeter does not say hello yet."), std::string::npos);
+    EXPECT_NE(run.out.find("\"PaddockPageAssessmentPassed\":false"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("A greeting starts with"), std::string::npos) << run.out;
 }

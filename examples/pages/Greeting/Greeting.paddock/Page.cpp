@@ -1,5 +1,6 @@
-// Greeting: the learner writes a greeting function in the Greeter module;
-// the page prints and reads the learner's sources.
+// Greeting: the learner writes a greeting function in the Greeter module.
+// The page prints what it finds in the learner's sources and assesses it:
+// the page is solved when the greeting says "Hello".
 #include <iostream>
 
 #include "Corral/Corral.h"
@@ -16,6 +17,13 @@ PADDOCK_PAGE_MAIN() {
         }
     }
     auto source = page.getText("Greeter.cpp", "Greeter").value_or("");
-    bool greets = source.find("Hello") != std::string::npos;
-    base::print(greets ? "The greeter says hello." : "The greeter does not say hello yet.");
+    if (source.find("Hello") != std::string::npos) {
+        base::print("The greeter says hello.");
+        page.setAssessmentStatus(PaddockPage::AssessmentStatus::pass("Well greeted!"));
+    } else {
+        base::print("The greeter does not say hello yet.");
+        page.setAssessmentStatus(PaddockPage::AssessmentStatus::fail(
+            {"Look at what greeting() returns.", "A greeting starts with \"Hello\"."},
+            "return \"Hello, \" + name + \"!\";"));
+    }
 }

@@ -1,0 +1,56 @@
+#pragma once
+// The page's side of a live view that runs in a process of its own.
+//
+// start() runs the live-view application with one end of a socket pair as
+// its descriptor 3 (named in the environment variable
+// CORRAL_LIVE_VIEW_SOCKET, where the live-view agent looks for it) and its
+// standard output on the host's standard error, so the transcript stays
+// the host's own. Then, in this order, it installs the page's message
+// sender, reports "liveViewMessageConnectionOpened" and announces the
+// remote live view with "setRemoteLiveViewIsAvailable:" true: the
+// connection is open before the page's proxy exists.
+//
+// Messages from the live view reach "deliverLiveViewMessage:" on the main
+// run loop, the page's thread. When the connection ends (the live view
+// closed it, died, or broke the framing) the page hears
+// "liveViewMessageConnectionClosed" and "setRemoteLiveViewIsAvailable:"
+// false, and the transcript says why and how the process ended.
+
+#include <sys/types.h>
+
+#include <memory>
+#include <string>
+
+#include "MessageChannel.h"
+#include "Transcript.h"
+#include "base/Runtime.h"
+
+namespace host {
+
+class LiveViewConnection {
+public:
+    LiveViewConnection(const base::Class& corral, Transcript& transcript);
+    ~LiveViewConnection();
+    LiveViewConnection(const LiveViewConnection&) = delete;
+    LiveViewConnection& operator=(const LiveViewConnection&) = delete;
+
+    // Starts `application` and connects the page to it; false, with the
+    // reason in the transcript, when it cannot be started.
+    bool start(const std::string& application);
+    // Closes the connection and waits a little for the live-view process to
+    // end, then stops it. Safe from any thread, once.
+    void shutDown();
+
+private:
+    void connectionClosed(const std::string& reason);
+    // How the process ended, waiting up to `patience` for it; empty if it runs on.
+    std::string reapProcess(std::chrono::milliseconds patience);
+
+    const base::Class& corral_;
+    Transcript& transcript_;
+    std::unique_ptr<MessageChannel> channel_;
+    pid_t process_ = -1;
+    bool open_ = false;
+};
+
+}  // namespace host

@@ -1,0 +1,127 @@
+#include "StorePersistence.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+
+#include "base/FileSystem.h"
+#include "base/Objects.h"
+#include "base/PropertyList.h"
+
+namespace host {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Flushes a folder's entries (a rename in it) to disk.
+bool syncFolder(const fs::path& folder) {
+    int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return false;
+    bool synced = ::fsync(fd) == 0;
+    ::close(fd);
+    return synced;
+}
+
+// The temporary files base::writeFileAtomically makes beside `file`:
+// ".<name>.<number>.tmp".
+bool isLeftoverTemporary(const fs::path& candidate, const fs::path& file) {
+    std::string name = candidate.filename().string();
+    std::string prefix = "." + file.filename().string() + ".";
+    return name.size() > prefix.size() + 4 && name.compare(0, prefix.size(), prefix) == 0 &&
+           name.compare(name.size() - 4, 4, ".tmp") == 0;
+}
+
+}  // namespace
+
+StorePersistence::StorePersistence(fs::path file, std::function<void(const std::string&)> report)
+    : file_(std::move(file)), report_(std::move(report)) {}
+
+base::Ref<base::Dictionary> StorePersistence::load() {
+    std::lock_guard lock(mutex_);
+    std::error_code ec;
+    for (fs::directory_iterator it(file_.parent_path(), ec), end; !ec && it != end;
+         it.increment(ec)) {
+        if (isLeftoverTemporary(it->path(), file_)) fs::remove(it->path(), ec);
+    }
+    contents_.clear();
+    if (!fs::exists(file_, ec)) return base::Dictionary::make();
+
+    std::string problem;
+    if (auto bytes = base::readFile(file_.string())) {
+        try {
+            auto root = base::cast<base::Dictionary>(base::readPropertyList(*bytes).root);
+            if (root && root->hasOnlyStringKeys()) {
+                for (const auto& [key, value] : *root) contents_[key->description()] = value;
+                return root;
+            }
+            problem = "it does not hold a dictionary";
+        } catch (const base::PropertyListError& e) {
+            problem = e.what();
+        }
+    } else {
+        problem = "it cannot be read";
+    }
+    // Keep the damaged file for whoever wants to look at it; the run starts
+    // empty and its first save writes a fresh file.
+    auto stamp = std::chrono::duration_cast<std::chrono::seconds>(
+                     std::chrono::system_clock::now().time_since_epoch())
+                     .count();
+    fs::path aside = file_;
+    aside.replace_filename(file_.stem().string() + ".corrupt-" + std::to_string(stamp) +
+                           file_.extension().string());
+    fs::rename(file_, aside, ec);
+    if (ec) {
+        closed_ = true;  // never overwrite a file that could not be kept aside
+        report_("the key-value store file " + file_.string() + " is damaged (" + problem +
+                ") and cannot be moved aside (" + ec.message() +
+                "): the store starts empty and will not be saved");
+    } else {
+        report_("the key-value store file " + file_.string() + " is damaged (" + problem +
+                "): kept as " + aside.string() + "; the store starts empty");
+    }
+    return base::Dictionary::make();
+}
+
+bool StorePersistence::apply(const base::ObjectRef& userInfo) {
+    auto info = base::cast<base::Dictionary>(userInfo);
+    auto change = info ? base::cast<base::Dictionary>(info->objectForKey("PaddockKeyValueStoreChange"))
+                       : nullptr;
+    auto key = change ? base::cast<base::String>(change->objectForKey("Key")) : nullptr;
+    if (!key) return false;
+    auto value = change->objectForKey("Value");
+    std::lock_guard lock(mutex_);
+    if (!value || value->kind() == base::Kind::null) {
+        contents_.erase(key->text());
+    } else {
+        contents_[key->text()] = value;
+    }
+    return save();
+}
+
+bool StorePersistence::save() {
+    if (closed_) return false;
+    base::Dictionary::Builder builder(contents_.size());
+    for (const auto& [key, value] : contents_) builder.set(key, value);
+    try {
+        auto bytes = base::writePropertyList(builder.build(), base::PropertyListFormat::binary);
+        if (base::writeFileAtomically(file_.string(), bytes) && syncFolder(file_.parent_path())) {
+            return true;
+        }
+        report_("cannot save the key-value store to " + file_.string() + ": " +
+                std::strerror(errno));
+    } catch (const base::PropertyListError& e) {
+        report_(std::string("cannot save the key-value store: ") + e.what());
+    }
+    return false;
+}
+
+void StorePersistence::close() {
+    std::lock_guard lock(mutex_);
+    closed_ = true;
+}
+
+}  // namespace host

@@ -1,0 +1,108 @@
+// The host keeps the key-value store in the page document from run to run.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <random>
+#include <thread>
+
+#include "HostProcess.h"
+#include "base/FileSystem.h"
+#include "base/Objects.h"
+#include "base/PropertyList.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+base::Ref<base::Dictionary> readStore(const fs::path& file) {
+    auto bytes = base::readFile(file.string());
+    if (!bytes) return nullptr;
+    return base::cast<base::Dictionary>(base::readPropertyList(*bytes).root);
+}
+
+std::string counterRun(const DocumentCopy& document) {
+    return runHost(std::string(COUNTER_PAGE) + " " + document.path().string()).out;
+}
+
+}  // namespace
+
+TEST(HostStoreTest, CounterSurvivesRunsAndADamagedFileIsKeptAside) {
+    DocumentCopy document(COUNTER_DOCUMENT, "counter");
+    EXPECT_TRUE(contains(counterRun(document), "page | This page has been run 1 time."));
+    auto second = counterRun(document);
+    EXPECT_TRUE(contains(second, "page | This page has been run 2 times.")) << second;
+    auto saved = readStore(document.store());
+    ASSERT_TRUE(saved);
+    auto runs = base::cast<base::Number>(saved->objectForKey("runs"));
+    ASSERT_TRUE(runs);
+    EXPECT_EQ(runs->integerValue(), 2);
+
+    // A damaged file is reported, kept with its bytes, and not overwritten.
+    const std::string damage = "bplist00 this is not a store";
+    std::ofstream(document.store(), std::ofstream::binary | std::ofstream::trunc) << damage;
+    auto third = counterRun(document);
+    EXPECT_TRUE(contains(third, "host | store: the key-value store file")) << third;
+    EXPECT_TRUE(contains(third, "is damaged")) << third;
+    EXPECT_TRUE(contains(third, "page | This page has been run 1 time.")) << third;
+    int keptAside = 0;
+    for (const auto& entry : fs::directory_iterator(document.path())) {
+        std::string name = entry.path().filename().string();
+        if (name.rfind("KeyValueStore.corrupt-", 0) != 0) continue;
+        ++keptAside;
+        std::ifstream in(entry.path(), std::ifstream::binary);
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), damage);
+    }
+    EXPECT_EQ(keptAside, 1);
+    EXPECT_TRUE(readStore(document.store()));
+}
+
+TEST(HostStoreTest, StoreFileSurvivesAKillAtAnyMomentOfSaving) {
+    DocumentCopy document(COUNTER_DOCUMENT, "kill");
+    std::mt19937 random(std::random_device{}());
+    std::uniform_int_distribution<int> delayMs(20, 200);
+    const auto budget = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+    int rounds = 0, sawSaves = 0;
+    while (rounds < 3 || (std::chrono::steady_clock::now() < budget && rounds < 30)) {
+        ++rounds;
+        pid_t child = ::fork();
+        if (child == 0) {
+            int null = ::open("/dev/null", O_WRONLY);
+            ::dup2(null, STDOUT_FILENO);
+            ::execl(CORRAL_HOST, CORRAL_HOST, testPage("page-test-CountsFast").c_str(),
+                    document.path().c_str(), static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        ASSERT_GT(child, 0);
+        std::this_thread::sleep_for(std::chrono::milliseconds(delayMs(random)));
+        ::kill(child, SIGKILL);
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+
+        if (!fs::exists(document.store())) continue;  // killed before the first save
+        base::Ref<base::Dictionary> store;
+        try {
+            store = readStore(document.store());
+        } catch (const base::PropertyListError& e) {
+            FAIL() << "round " << rounds << ": torn store file: " << e.what();
+        }
+        ASSERT_TRUE(store) << "round " << rounds;
+        auto payload = base::cast<base::String>(store->objectForKey("payload"));
+        ASSERT_TRUE(payload);
+        EXPECT_EQ(payload->text(), std::string(20000, 'x'));
+        if (auto count = base::cast<base::Number>(store->objectForKey("count"))) {
+            // Every run starts counting again at 1, so only sanity is checked.
+            EXPECT_GE(count->integerValue(), 1);
+            ++sawSaves;
+        }
+    }
+    EXPECT_GT(sawSaves, 0) << "no round got as far as saving";
+    // Temporary files of killed saves are cleared by the next run.
+    counterRun(document);
+    for (const auto& entry : fs::directory_iterator(document.path())) {
+        EXPECT_NE(entry.path().extension(), ".tmp") << "left behind: " << entry.path();
+    }
+}
