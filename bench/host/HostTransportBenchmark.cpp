@@ -17,8 +17,8 @@
 namespace {
 
 base::ObjectRef smallMessage() {
-    return base::Dictionary::withStringKeys({{"x", base::Number::initWithInteger(42)},
-                                             {"label", base::String::make("ping")}});
+    return base::Dictionary::withStringKeys(
+        {{"x", base::Number::initWithInteger(42)}, {"label", base::String::make("ping")}});
 }
 
 bool readExactly(int fd, std::uint8_t* into, std::size_t size) {
@@ -37,7 +37,8 @@ void RawSocketPairPingPong(benchmark::State& state) {
     const auto frame = host::encodeFrame(smallMessage());
     std::thread echo([&] {
         std::vector<std::uint8_t> buffer(frame.size());
-        while (readExactly(sockets[1], buffer.data(), buffer.size())) base::writeAll(sockets[1], buffer);
+        while (readExactly(sockets[1], buffer.data(), buffer.size()))
+            base::writeAll(sockets[1], buffer);
     });
     std::vector<std::uint8_t> back(frame.size());
     for (auto _ : state) {
@@ -63,18 +64,18 @@ public:
             std::unique_ptr<host::MessageChannel> channel;
             channel = std::make_unique<host::MessageChannel>(
                 socket,
-                host::MessageChannel::Handlers{
-                    [&](const base::ObjectRef& message) {
-                        if (echo) {
-                            channel->send(message);
-                        } else {
-                            auto n = base::cast<base::Number>(message);
-                            if (!n || n->integerValue() != received_) outOfOrder_ = true;
-                            ++received_;
-                        }
-                    },
-                    {},
-                    [&](const std::string&) { closed = true; }},
+                host::MessageChannel::Handlers{[&](const base::ObjectRef& message) {
+                                                   if (echo) {
+                                                       channel->send(message);
+                                                   } else {
+                                                       auto n = base::cast<base::Number>(message);
+                                                       if (!n || n->integerValue() != received_)
+                                                           outOfOrder_ = true;
+                                                       ++received_;
+                                                   }
+                                               },
+                                               {},
+                                               [&](const std::string&) { closed = true; }},
                 loop);
             channel->start();
             loop.runUntil([&] { return closed.load(); }, std::chrono::minutes(5));
@@ -131,7 +132,8 @@ void HostTransportOneWay100k(benchmark::State& state) {
             lost = peer.received() != kMessages;
             outOfOrder = peer.outOfOrder();
         }
-        if (lost || outOfOrder) state.SkipWithError(lost ? "messages were lost" : "messages were reordered");
+        if (lost || outOfOrder)
+            state.SkipWithError(lost ? "messages were lost" : "messages were reordered");
     }
     state.SetItemsProcessed(state.iterations() * kMessages);
 }

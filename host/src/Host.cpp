@@ -101,9 +101,9 @@ void Host::installBridge() {
     corral_.send("setPaddockPageTextProvider:", {base::Block::make([this](Args) {
                      return base::ObjectRef(base::String::make(document_.pageText()));
                  })});
-    corral_.send("setUserModuleNamesProvider:", {base::Block::make([this](Args) {
-                     return stringArray(document_.moduleNames());
-                 })});
+    corral_.send(
+        "setUserModuleNamesProvider:",
+        {base::Block::make([this](Args) { return stringArray(document_.moduleNames()); })});
     corral_.send("setUserModuleSourceFileListProvider:", {base::Block::make([this](Args args) {
                      return stringArray(document_.sourceFiles(textArgument(args, 0)));
                  })});

@@ -71,8 +71,8 @@ void write(const base::ObjectRef& object, std::string& out, int depth) {
         case base::Kind::value: {
             auto r = static_cast<const base::Value&>(*object).rectValue();
             char buffer[160];
-            std::snprintf(buffer, sizeof buffer, "{\"rect\":[%.17g,%.17g,%.17g,%.17g]}",
-                          r.origin.x, r.origin.y, r.size.width, r.size.height);
+            std::snprintf(buffer, sizeof buffer, "{\"rect\":[%.17g,%.17g,%.17g,%.17g]}", r.origin.x,
+                          r.origin.y, r.size.width, r.size.height);
             out += buffer;
             return;
         }

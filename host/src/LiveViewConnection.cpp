@@ -42,7 +42,8 @@ pid_t spawnLiveView(const std::string& application, int socket, std::string& err
     std::vector<std::string> environment = {"CORRAL_LIVE_VIEW_SOCKET=" +
                                             std::to_string(kChildSocket)};
     for (char** entry = environ; *entry; ++entry) {
-        if (std::strncmp(*entry, "CORRAL_LIVE_VIEW_SOCKET=", 24) != 0) environment.push_back(*entry);
+        if (std::strncmp(*entry, "CORRAL_LIVE_VIEW_SOCKET=", 24) != 0)
+            environment.push_back(*entry);
     }
     std::vector<char*> envp;
     for (auto& entry : environment) envp.push_back(entry.data());
@@ -80,7 +81,8 @@ LiveViewConnection::~LiveViewConnection() { shutDown(); }
 bool LiveViewConnection::start(const std::string& application) {
     int sockets[2];
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, sockets) != 0) {
-        transcript_.event("error", std::string("cannot make a socket pair: ") + std::strerror(errno));
+        transcript_.event("error",
+                          std::string("cannot make a socket pair: ") + std::strerror(errno));
         return false;
     }
     std::string error;
@@ -91,8 +93,8 @@ bool LiveViewConnection::start(const std::string& application) {
         transcript_.event("error", error);
         return false;
     }
-    transcript_.event("live view", "started " + application + " as process " +
-                                       std::to_string(process_));
+    transcript_.event("live view",
+                      "started " + application + " as process " + std::to_string(process_));
     channel_ = std::make_unique<MessageChannel>(
         sockets[0],
         MessageChannel::Handlers{

@@ -28,9 +28,7 @@ struct Item {
     std::size_t bytes = 0;
 };
 
-std::string describeSize(std::uint64_t bytes) {
-    return std::to_string(bytes) + " bytes";
-}
+std::string describeSize(std::uint64_t bytes) { return std::to_string(bytes) + " bytes"; }
 
 }  // namespace
 
@@ -47,11 +45,23 @@ struct MessageChannel::State {
     bool drainPosted = false;
     bool detached = false;  // the channel is gone: hand nothing on
 
-    std::mutex writeMutex;  // one frame at a time
+    // Frames go out strictly in the order they were sent: each is queued
+    // here and written by whichever sender is the writer at the time.
+    std::mutex writeMutex;
+    std::condition_variable written;
+    std::deque<std::pair<std::uint64_t, std::vector<std::uint8_t>>> outgoing;
+    std::uint64_t lastQueued = 0;
+    std::uint64_t lastWritten = 0;
+    bool writerActive = false;
+    // The writer is on the run loop's thread handing on received messages;
+    // what their handlers send is queued behind the frame it is writing.
+    bool writerHandingOn = false;
     bool writeFailed = false;
     bool reportedUnsent = false;
 
-    bool isFull() const { return queue.size() >= kMaxQueuedMessages || queuedBytes >= kMaxQueuedBytes; }
+    bool isFull() const {
+        return queue.size() >= kMaxQueuedMessages || queuedBytes >= kMaxQueuedBytes;
+    }
 
     void enqueue(Item item) {
         std::unique_lock lock(mutex);
@@ -165,29 +175,58 @@ struct MessageChannel::State {
         }
     }
 
-    // Writes the whole frame; false when the connection is gone. The run
-    // loop's thread may hand on queued messages only before the frame's
-    // first byte, with the write lock released, so that what they send in
-    // turn is never written into the middle of this frame.
-    bool write(const std::vector<std::uint8_t>& frame) {
+    // Queues the frame and writes the queue in order; false when the
+    // connection is gone. A sender on the run loop's thread may hand on
+    // queued messages only before a frame's first byte, with the write lock
+    // released; a frame sent meanwhile by a handler joins the queue behind
+    // the one being written, so neither is cut into nor overtaken. While
+    // many frames wait, handing on stops, which bounds the queue.
+    bool write(std::vector<std::uint8_t> frame) {
         bool onLoop = std::this_thread::get_id() == loopThread;
-        if (onLoop && queueIsFull()) drain();
         std::unique_lock lock(writeMutex);
-        std::size_t done = 0;
-        while (!writeFailed && done < frame.size()) {
-            ssize_t n = ::send(socket, frame.data() + done, frame.size() - done,
-                               MSG_NOSIGNAL | MSG_DONTWAIT);
-            if (n > 0) {
-                done += static_cast<std::size_t>(n);
-            } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-                bool atFrameStart = onLoop && done == 0;
-                if (atFrameStart) lock.unlock();
-                waitForRoom(atFrameStart);
-                if (atFrameStart) lock.lock();
-            } else if (n < 0 && errno != EINTR) {
-                writeFailed = true;
-            }
+        std::uint64_t mine = ++lastQueued;
+        outgoing.emplace_back(mine, std::move(frame));
+        if (onLoop && !writerActive && queueIsFull()) {
+            // Hand on first, with this frame already queued: what the
+            // handlers send goes out after it (one of them may even write it).
+            lock.unlock();
+            drain();
+            lock.lock();
+            if (lastWritten >= mine || writeFailed) return !writeFailed;
         }
+        if (writerActive) {
+            if (onLoop && writerHandingOn) return !writeFailed;  // written after the current one
+            written.wait(lock, [&] { return lastWritten >= mine || writeFailed || !writerActive; });
+            if (lastWritten >= mine || writeFailed) return !writeFailed;
+        }
+        writerActive = true;
+        while (!writeFailed && !outgoing.empty()) {
+            const auto& [sequence, bytes] = outgoing.front();
+            std::size_t done = 0;
+            while (!writeFailed && done < bytes.size()) {
+                ssize_t n = ::send(socket, bytes.data() + done, bytes.size() - done,
+                                   MSG_NOSIGNAL | MSG_DONTWAIT);
+                if (n > 0) {
+                    done += static_cast<std::size_t>(n);
+                } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+                    bool handOn = onLoop && done == 0 && outgoing.size() < kMaxQueuedMessages;
+                    writerHandingOn = handOn;
+                    lock.unlock();
+                    waitForRoom(handOn);
+                    lock.lock();
+                    writerHandingOn = false;
+                } else if (n < 0 && errno != EINTR) {
+                    writeFailed = true;
+                }
+            }
+            if (writeFailed) break;
+            lastWritten = sequence;
+            outgoing.pop_front();
+            written.notify_all();
+        }
+        if (writeFailed) outgoing.clear();
+        writerActive = false;
+        written.notify_all();
         return !writeFailed;
     }
 
@@ -203,7 +242,8 @@ std::vector<std::uint8_t> encodeFrame(const base::ObjectRef& message) {
     }
     auto size = static_cast<std::uint32_t>(body.size());
     std::vector<std::uint8_t> frame(4 + body.size());
-    for (int i = 0; i < 4; ++i) frame[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(size >> (24 - 8 * i));
+    for (int i = 0; i < 4; ++i)
+        frame[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(size >> (24 - 8 * i));
     std::copy(body.begin(), body.end(), frame.begin() + 4);
     return frame;
 }

@@ -88,8 +88,9 @@ base::Ref<base::Dictionary> StorePersistence::load() {
 
 bool StorePersistence::apply(const base::ObjectRef& userInfo) {
     auto info = base::cast<base::Dictionary>(userInfo);
-    auto change = info ? base::cast<base::Dictionary>(info->objectForKey("PaddockKeyValueStoreChange"))
-                       : nullptr;
+    auto change =
+        info ? base::cast<base::Dictionary>(info->objectForKey("PaddockKeyValueStoreChange"))
+             : nullptr;
     auto key = change ? base::cast<base::String>(change->objectForKey("Key")) : nullptr;
     if (!key) return false;
     auto value = change->objectForKey("Value");

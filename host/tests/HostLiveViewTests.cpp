@@ -20,13 +20,15 @@ TEST(HostLiveViewTest, EchoPageGetsBackEveryValueInOrderAndJsonParses) {
                        ECHO_PAGE + " " + ECHO_DOCUMENT +
                        " | python3 -c 'import json,sys\n"
                        "lines=[json.loads(l) for l in sys.stdin]\n"
-                       "print(\"\\n\".join(l.get(\"text\",\"\").strip() for l in lines if l[\"event\"]==\"console\"))\n"
+                       "print(\"\\n\".join(l.get(\"text\",\"\").strip() for l in lines if "
+                       "l[\"event\"]==\"console\"))\n"
                        "print(\"events:\", \" \".join(l[\"event\"] for l in lines))'");
     EXPECT_EQ(run.status, 0) << run.out;
     EXPECT_TRUE(contains(run.out, "All 15 echoes came back unchanged and in order.")) << run.out;
     EXPECT_FALSE(contains(run.out, "DIFFERS")) << run.out;
-    EXPECT_TRUE(contains(run.out, "echo 15 matches: {name: \"Ada\", nested: {when: date(86400)}, "
-                                  "scores: [3, 4.5]}"))
+    EXPECT_TRUE(contains(run.out,
+                         "echo 15 matches: {name: \"Ada\", nested: {when: date(86400)}, "
+                         "scores: [3, 4.5]}"))
         << run.out;
     EXPECT_TRUE(contains(run.out, "events: started live view")) << run.out;
 }
@@ -45,7 +47,8 @@ TEST(HostLiveViewTest, CrashingLiveViewClosesTheConnectionAndTheDelegateHearsIt)
 TEST(HostLiveViewTest, MalformedFramesAreDroppedAndAnOversizedOneCloses) {
     auto run = runHost(liveViewRun(GARBAGE_LIVE_VIEW, testPage("page-test-Listens")));
     EXPECT_EQ(run.status, 0) << run.out;
-    auto dropped = run.out.find("host | live view: dropped a frame of 5 bytes: not a binary property list");
+    auto dropped =
+        run.out.find("host | live view: dropped a frame of 5 bytes: not a binary property list");
     auto after = run.out.find("page | received: after the dropped frame");
     auto oversized = run.out.find("more than the limit of 67108864 bytes");
     EXPECT_NE(dropped, std::string::npos) << run.out;

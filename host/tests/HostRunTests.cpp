@@ -17,9 +17,7 @@ TEST(HostRunTest, RunsAPageAndReportsWhatItPrints) {
     EXPECT_EQ(run.status, 0) << run.out;
     EXPECT_NE(run.out.find("page | The greeter says hello.\n"), std::string::npos) << run.out;
     EXPECT_NE(run.out.find("host | finished: the page returned"), std::string::npos);
-    EXPECT_NE(run.out.find("\"PaddockPageAssessmentPassed\":true"),
-              std::string::npos)
-        << run.out;
+    EXPECT_NE(run.out.find("\"PaddockPageAssessmentPassed\":true"), std::string::npos) << run.out;
     // Page output appears once, through the transcript only.
     EXPECT_EQ(run.out.find("\nThe greeter says hello."), std::string::npos) << run.out;
 }

@@ -23,7 +23,8 @@ public:
             channel = std::make_unique<host::MessageChannel>(
                 socket,
                 host::MessageChannel::Handlers{
-                    [&](const base::ObjectRef& message) { channel->send(message); }, {},
+                    [&](const base::ObjectRef& message) { channel->send(message); },
+                    {},
                     [&](const std::string&) { closed = true; }},
                 loop);
             channel->start();
@@ -49,14 +50,13 @@ TEST(MessageChannelTest, MutualFloodNeitherDeadlocksNorLosesOrReorders) {
     std::vector<std::string> problems;
     bool closed = false;
     {
-        host::MessageChannel page(
-            sockets[0],
-            {[&](const base::ObjectRef& message) {
-                 auto n = base::cast<base::Number>(message);
-                 replies.push_back(n ? n->integerValue() : -1);
-             },
-             [&](const std::string& problem) { problems.push_back(problem); },
-             [&](const std::string&) { closed = true; }});
+        host::MessageChannel page(sockets[0],
+                                  {[&](const base::ObjectRef& message) {
+                                       auto n = base::cast<base::Number>(message);
+                                       replies.push_back(n ? n->integerValue() : -1);
+                                   },
+                                   [&](const std::string& problem) { problems.push_back(problem); },
+                                   [&](const std::string&) { closed = true; }});
         page.start();
         for (std::int64_t i = 0; i < kMessages; ++i) {
             ASSERT_TRUE(page.send(base::Number::initWithInteger(i)));
@@ -65,7 +65,8 @@ TEST(MessageChannelTest, MutualFloodNeitherDeadlocksNorLosesOrReorders) {
             [&] { return static_cast<std::int64_t>(replies.size()) == kMessages; },
             std::chrono::seconds(60)));
         page.close();
-        EXPECT_TRUE(base::RunLoop::main().runUntil([&] { return closed; }, std::chrono::seconds(10)));
+        EXPECT_TRUE(
+            base::RunLoop::main().runUntil([&] { return closed; }, std::chrono::seconds(10)));
     }
     ASSERT_EQ(static_cast<std::int64_t>(replies.size()), kMessages);
     for (std::int64_t i = 0; i < kMessages; ++i) ASSERT_EQ(replies[i], i);
@@ -75,7 +76,8 @@ TEST(MessageChannelTest, MutualFloodNeitherDeadlocksNorLosesOrReorders) {
 TEST(MessageChannelTest, FramesAreBigEndianLengthAndABinaryPropertyList) {
     auto frame = host::encodeFrame(base::String::make("hi"));
     ASSERT_GT(frame.size(), 4u);
-    std::uint32_t length = std::uint32_t(frame[0]) << 24 | frame[1] << 16 | frame[2] << 8 | frame[3];
+    std::uint32_t length =
+        std::uint32_t(frame[0]) << 24 | frame[1] << 16 | frame[2] << 8 | frame[3];
     EXPECT_EQ(length, frame.size() - 4);
     EXPECT_EQ(std::string(frame.begin() + 4, frame.begin() + 10), "bplist");
     EXPECT_THROW(host::encodeFrame(base::Null::null()), base::PropertyListError);

@@ -11,9 +11,10 @@ namespace {
 class PageDocumentTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        root = fs::temp_directory_path() /
-               ("page-document-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-                "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        root =
+            fs::temp_directory_path() /
+            ("page-document-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+             "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(root);
         fs::create_directories(root / "Doc.paddock" / "Modules" / "Shapes");
         fs::create_directories(root / "Doc.paddock" / "Modules" / "Alpha");

@@ -46,7 +46,8 @@ std::string describe(const PaddockValue& value) {
         } else if constexpr (std::is_same_v<P, PaddockValue::Integer>) {
             out << payload.value;
         } else if constexpr (std::is_same_v<P, PaddockValue::FloatingPoint>) {
-            out << payload.value << (std::signbit(payload.value) && payload.value == 0 ? " (negative)" : "");
+            out << payload.value
+                << (std::signbit(payload.value) && payload.value == 0 ? " (negative)" : "");
         } else {
             out << (payload.value ? "true" : "false");
         }
@@ -78,7 +79,8 @@ bool same(const PaddockValue& a, const PaddockValue& b) {
     if (auto x = a.asString()) return *x == *b.asString();
     if (auto x = a.asData()) return *x == *b.asData();
     if (auto x = a.asDate())
-        return sameBits(x->timeIntervalSinceReferenceDate, b.asDate()->timeIntervalSinceReferenceDate);
+        return sameBits(x->timeIntervalSinceReferenceDate,
+                        b.asDate()->timeIntervalSinceReferenceDate);
     if (auto x = a.asInteger()) return *x == *b.asInteger();
     if (auto x = a.asFloatingPoint()) return sameBits(*x, *b.asFloatingPoint());
     return *a.asBoolean() == *b.asBoolean();
@@ -104,7 +106,8 @@ PADDOCK_PAGE_MAIN() {
     auto remote = live ? live->as<PaddockRemoteLiveViewProxy>() : nullptr;
     if (!remote) {
         base::print("No live view runs in another process: start the host with --live-view.");
-        page.setAssessmentStatus(PaddockPage::AssessmentStatus::fail({"Run the page with its live view."}));
+        page.setAssessmentStatus(
+            PaddockPage::AssessmentStatus::fail({"Run the page with its live view."}));
         return;
     }
     auto listener = std::make_shared<Listener>();
@@ -146,6 +149,7 @@ PADDOCK_PAGE_MAIN() {
         page.setAssessmentStatus(PaddockPage::AssessmentStatus::pass("The live view answered."));
     } else {
         base::print("Only", matching, "of", questions.size(), "echoes came back unchanged.");
-        page.setAssessmentStatus(PaddockPage::AssessmentStatus::fail({"Is the live view running?"}));
+        page.setAssessmentStatus(
+            PaddockPage::AssessmentStatus::fail({"Is the live view running?"}));
     }
 }
