@@ -28,6 +28,12 @@ function(corral_add_library name)
                         "SOURCES;PUBLIC_LINK;PRIVATE_LINK" ${ARGN})
   add_library(${name}_objects OBJECT ${ARG_SOURCES})
   add_library(${name} SHARED $<TARGET_OBJECTS:${name}_objects>)
+  # Library-internal headers live beside the sources; whatever links the
+  # object library (the tests) sees them too, the shared library's users do not.
+  if(IS_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}/src)
+    target_include_directories(${name}_objects PUBLIC
+                               $<BUILD_INTERFACE:${CMAKE_CURRENT_SOURCE_DIR}/src>)
+  endif()
   generate_export_header(${name}
     BASE_NAME ${ARG_EXPORT_MACRO_BASE}
     EXPORT_FILE_NAME ${CMAKE_CURRENT_BINARY_DIR}/generated/${ARG_EXPORT_HEADER})
