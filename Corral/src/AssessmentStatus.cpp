@@ -1,7 +1,7 @@
 // The page's assessment status: the property page code sets (announced to
 // the host) and the decoding of the dictionary form a host pushes in.
 #include "AssessmentStatusSerializationError.h"
-#include "base/Objects.h"
+#include "Corral/base/Objects.h"
 
 namespace {
 

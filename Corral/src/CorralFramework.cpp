@@ -10,10 +10,10 @@
 #include "PaddockPageAccess.h"
 #include "PaddockValueObjectRepresentation.h"
 #include "PrintForwarder.h"
-#include "base/Exception.h"
-#include "base/Number.h"
-#include "base/Runtime.h"
-#include "base/String.h"
+#include "Corral/base/Exception.h"
+#include "Corral/base/Number.h"
+#include "Corral/base/Runtime.h"
+#include "Corral/base/String.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 // variable CORRAL_HOST_IDENTIFIER, as subsystem; each is created once, at
 // first use, and lives until the process ends.
 
-#include "base/Log.h"
+#include "Corral/base/Log.h"
 
 // Printed text of page code: category "ExecutionExtension.print".
 const base::Log& printLogger();

@@ -3,8 +3,8 @@
 #include "Corral/PaddockPage.h"
 #include "PaddockKeyValueStoreAccess.h"
 #include "PaddockValueObjectRepresentation.h"
-#include "base/NotificationCenter.h"
-#include "base/Objects.h"
+#include "Corral/base/NotificationCenter.h"
+#include "Corral/base/Objects.h"
 
 namespace {
 const base::NotificationName& paddockKeyValueStoreDidChange() {

@@ -3,7 +3,7 @@
 // contents for tests.
 
 #include "Corral/PaddockKeyValueStore.h"
-#include "base/Dictionary.h"
+#include "Corral/base/Dictionary.h"
 
 class PaddockKeyValueStoreAccess {
 public:

@@ -5,10 +5,10 @@
 #include <cstdlib>
 
 #include "PaddockPageAccess.h"
-#include "base/Dictionary.h"
-#include "base/Exception.h"
-#include "base/Number.h"
-#include "base/RunLoop.h"
+#include "Corral/base/Dictionary.h"
+#include "Corral/base/Exception.h"
+#include "Corral/base/Number.h"
+#include "Corral/base/RunLoop.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "Corral/PaddockPage.h"
-#include "base/Block.h"
+#include "Corral/base/Block.h"
 
 // How finishExecution() waits and ends the process. Tests replace it so the
 // ten minutes need not pass.

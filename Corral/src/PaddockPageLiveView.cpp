@@ -4,9 +4,9 @@
 
 #include "Corral/PaddockPage.h"
 #include "Corral/PaddockRemoteView.h"
-#include "base/Dictionary.h"
-#include "base/Number.h"
-#include "declarative/HostingController.h"
+#include "Corral/base/Dictionary.h"
+#include "Corral/base/Number.h"
+#include "Corral/declarative/HostingController.h"
 
 namespace {
 

@@ -4,10 +4,10 @@
 #include <string>
 
 #include "Corral/PaddockPage.h"
-#include "base/CharacterSet.h"
-#include "base/Format.h"
-#include "base/String.h"
-#include "base/Value.h"
+#include "Corral/base/CharacterSet.h"
+#include "Corral/base/Format.h"
+#include "Corral/base/String.h"
+#include "Corral/base/Value.h"
 
 namespace {
 

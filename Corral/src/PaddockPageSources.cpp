@@ -2,8 +2,8 @@
 // the host's blocks as providers.
 #include "Corral/PaddockPage.h"
 #include "PaddockPageAccess.h"
-#include "base/Array.h"
-#include "base/String.h"
+#include "Corral/base/Array.h"
+#include "Corral/base/String.h"
 
 std::string PaddockPage::text() const {
     auto provider = paddockTextProvider_;

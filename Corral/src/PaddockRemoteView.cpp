@@ -5,7 +5,7 @@
 #include "CorralLog.h"
 #include "PaddockPageAccess.h"
 #include "PaddockValueObjectRepresentation.h"
-#include "base/Exception.h"
+#include "Corral/base/Exception.h"
 
 namespace {
 // The source name that fatal-error reports of this unit carry.

@@ -5,7 +5,7 @@
 #include <utility>
 #include <vector>
 
-#include "base/Objects.h"
+#include "Corral/base/Objects.h"
 
 namespace {
 

@@ -20,7 +20,7 @@
 #include <optional>
 
 #include "Corral/PaddockValue.h"
-#include "base/Object.h"
+#include "Corral/base/Object.h"
 
 // The object representation of `value`, built afresh on every call.
 base::ObjectRef objectRepresentation(const PaddockValue& value);

@@ -2,8 +2,8 @@
 
 #include "Corral/PaddockPage.h"
 #include "PaddockPageAccess.h"
-#include "base/Format.h"
-#include "base/String.h"
+#include "Corral/base/Format.h"
+#include "Corral/base/String.h"
 
 base::PrintHook makePrintForwarder(std::shared_ptr<const base::PrintHook> previous) {
     return [previous = std::move(previous)](const std::string& text) {

@@ -2,7 +2,7 @@
 // The print forwarder that initializeCorralFramework installs.
 
 #include "CorralLog.h"
-#include "base/Print.h"
+#include "Corral/base/Print.h"
 
 // A runtime print hook that logs each text, then passes it to `previous`
 // (when present) and to the page's console hook (when present).

@@ -8,8 +8,8 @@
 #include "PaddockPageAccess.h"
 #include "PaddockValueObjectRepresentation.h"
 #include "TestSupport.h"
-#include "base/Log.h"
-#include "base/Objects.h"
+#include "Corral/base/Log.h"
+#include "Corral/base/Objects.h"
 
 using Status = PaddockPage::AssessmentStatus;
 

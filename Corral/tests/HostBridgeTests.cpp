@@ -5,8 +5,8 @@
 
 #include "Corral/CorralFramework.h"
 #include "TestSupport.h"
-#include "base/Exception.h"
-#include "base/String.h"
+#include "Corral/base/Exception.h"
+#include "Corral/base/String.h"
 
 TEST(HostBridgeTest, IsRegisteredUnderItsExactName) {
     EXPECT_NE(base::Runtime::shared().lookUpClass("_CorralFramework"), nullptr);

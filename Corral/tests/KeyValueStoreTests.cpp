@@ -10,8 +10,8 @@
 #include "PaddockValueObjectRepresentation.h"
 #include "TestSupport.h"
 #include "ValueTestSupport.h"
-#include "base/Exception.h"
-#include "base/Objects.h"
+#include "Corral/base/Exception.h"
+#include "Corral/base/Objects.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include "Corral/PaddockRemoteView.h"
 #include "TestSupport.h"
 #include "ValueTestSupport.h"
-#include "base/Objects.h"
+#include "Corral/base/Objects.h"
 #include "exchange/MessageChannel.h"
 
 namespace {

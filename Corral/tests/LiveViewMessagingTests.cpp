@@ -8,10 +8,10 @@
 #include "PaddockPageAccess.h"
 #include "TestSupport.h"
 #include "ValueTestSupport.h"
-#include "base/Exception.h"
-#include "base/Log.h"
-#include "base/Objects.h"
-#include "ui/View.h"
+#include "Corral/base/Exception.h"
+#include "Corral/base/Log.h"
+#include "Corral/base/Objects.h"
+#include "Corral/ui/View.h"
 
 namespace {
 

@@ -3,9 +3,9 @@
 #include "Corral/PaddockLiveViewSafeArea.h"
 #include "Corral/PaddockPage.h"
 #include "TestSupport.h"
-#include "base/Objects.h"
-#include "declarative/Declarative.h"
-#include "ui/UI.h"
+#include "Corral/base/Objects.h"
+#include "Corral/declarative/Declarative.h"
+#include "Corral/ui/UI.h"
 
 namespace {
 

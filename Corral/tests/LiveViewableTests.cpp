@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "Corral/PaddockLiveViewable.h"
-#include "declarative/Declarative.h"
+#include "Corral/declarative/Declarative.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 
 #include "Corral/PaddockPage.h"
 #include "TestSupport.h"
-#include "base/Objects.h"
-#include "ui/UI.h"
+#include "Corral/base/Objects.h"
+#include "Corral/ui/UI.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 
 #include "PaddockValueObjectRepresentation.h"
 #include "ValueTestSupport.h"
-#include "base/Objects.h"
+#include "Corral/base/Objects.h"
 
 using Case = PaddockValue::Case;
 

@@ -6,8 +6,8 @@
 #include "Corral/PaddockPage.h"
 #include "PaddockPageAccess.h"
 #include "TestSupport.h"
-#include "base/Number.h"
-#include "base/RunLoop.h"
+#include "Corral/base/Number.h"
+#include "Corral/base/RunLoop.h"
 
 using Mode = PaddockPage::ExecutionMode;
 

@@ -7,10 +7,10 @@
 #include "Corral/PaddockPage.h"
 #include "PaddockPageAccess.h"
 #include "TestSupport.h"
-#include "base/Block.h"
-#include "base/Log.h"
-#include "base/Print.h"
-#include "base/String.h"
+#include "Corral/base/Block.h"
+#include "Corral/base/Log.h"
+#include "Corral/base/Print.h"
+#include "Corral/base/String.h"
 
 namespace {
 

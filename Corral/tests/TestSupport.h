@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "Corral/PaddockRemoteView.h"
-#include "base/NotificationCenter.h"
-#include "base/Runtime.h"
+#include "Corral/base/NotificationCenter.h"
+#include "Corral/base/Runtime.h"
 
 // Records every notification posted while it exists (optionally only one name).
 class NotificationRecorder {

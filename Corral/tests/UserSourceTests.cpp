@@ -2,7 +2,7 @@
 
 #include "Corral/PaddockPage.h"
 #include "TestSupport.h"
-#include "base/Objects.h"
+#include "Corral/base/Objects.h"
 
 namespace {
 using Args = std::span<const base::ObjectRef>;

@@ -1,9 +1,9 @@
-#include "Stagehand/AppDelegate.h"
+#include "Corral/Stagehand/AppDelegate.h"
 
 #include "RootViewController.h"
-#include "Stagehand/SGHInitialize.h"
+#include "Corral/Stagehand/SGHInitialize.h"
 #include "TintColor.h"
-#include "base/Exception.h"
+#include "Corral/base/Exception.h"
 
 namespace stagehand {
 

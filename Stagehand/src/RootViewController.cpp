@@ -1,9 +1,9 @@
 #include "RootViewController.h"
 
-#include "base/Exception.h"
-#include "ui/Color.h"
-#include "ui/LayoutAnchor.h"
-#include "ui/View.h"
+#include "Corral/base/Exception.h"
+#include "Corral/ui/Color.h"
+#include "Corral/ui/LayoutAnchor.h"
+#include "Corral/ui/View.h"
 
 namespace stagehand {
 

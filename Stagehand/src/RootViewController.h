@@ -15,10 +15,10 @@
 #include <string>
 
 #include "Corral/PaddockLiveViewable.h"
-#include "Stagehand/LiveViewConfiguration.h"
-#include "Stagehand/SGHHostViewController.h"
-#include "ui/LayoutConstraint.h"
-#include "ui/ViewController.h"
+#include "Corral/Stagehand/LiveViewConfiguration.h"
+#include "Corral/Stagehand/SGHHostViewController.h"
+#include "Corral/ui/LayoutConstraint.h"
+#include "Corral/ui/ViewController.h"
 
 namespace stagehand {
 

@@ -1,13 +1,13 @@
-#include "Stagehand/SGHHostViewController.h"
+#include "Corral/Stagehand/SGHHostViewController.h"
 
 #include <utility>
 
-#include "Stagehand/SGHostingView.h"
-#include "base/Exception.h"
-#include "base/Runtime.h"
-#include "ui/LayoutAnchor.h"
-#include "ui/LayoutConstraint.h"
-#include "ui/View.h"
+#include "Corral/Stagehand/SGHostingView.h"
+#include "Corral/base/Exception.h"
+#include "Corral/base/Runtime.h"
+#include "Corral/ui/LayoutAnchor.h"
+#include "Corral/ui/LayoutConstraint.h"
+#include "Corral/ui/View.h"
 
 namespace {
 

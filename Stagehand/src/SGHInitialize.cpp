@@ -1,7 +1,7 @@
-#include "Stagehand/SGHInitialize.h"
+#include "Corral/Stagehand/SGHInitialize.h"
 
 #include "Corral/CorralFramework.h"
-#include "base/Block.h"
+#include "Corral/base/Block.h"
 
 extern "C" void SGHInitialize(void) {
     CorralFramework::initializeCorralFramework();

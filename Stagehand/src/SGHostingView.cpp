@@ -1,4 +1,4 @@
-#include "Stagehand/SGHostingView.h"
+#include "Corral/Stagehand/SGHostingView.h"
 
 SGHostingView::SGHostingView() = default;
 

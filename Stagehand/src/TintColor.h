@@ -1,8 +1,8 @@
 #pragma once
 // The tint colour of the application shell's window.
 
-#include "base/Object.h"
-#include "ui/Color.h"
+#include "Corral/base/Object.h"
+#include "Corral/ui/Color.h"
 
 namespace stagehand {
 

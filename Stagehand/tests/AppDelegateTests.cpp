@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 
 #include "RootViewController.h"
-#include "Stagehand/AppDelegate.h"
+#include "Corral/Stagehand/AppDelegate.h"
 #include "StagehandTestSupport.h"
 #include "TintColor.h"
-#include "base/Log.h"
-#include "base/Print.h"
+#include "Corral/base/Log.h"
+#include "Corral/base/Print.h"
 
 using namespace stagehandtest;
 using stagehand::LiveViewConfiguration;

@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
-#include "Stagehand/SGHHostViewController.h"
-#include "Stagehand/SGHostingView.h"
+#include "Corral/Stagehand/SGHHostViewController.h"
+#include "Corral/Stagehand/SGHostingView.h"
 #include "StagehandTestSupport.h"
-#include "base/Exception.h"
-#include "base/Runtime.h"
+#include "Corral/base/Exception.h"
+#include "Corral/base/Runtime.h"
 
 using namespace stagehandtest;
 using Calls = std::vector<std::string>;

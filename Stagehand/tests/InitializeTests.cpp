@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
 #include "Corral/PaddockLiveViewMessageHandler.h"
-#include "Stagehand/SGHInitialize.h"
-#include "base/Log.h"
-#include "base/Print.h"
+#include "Corral/Stagehand/SGHInitialize.h"
+#include "Corral/base/Log.h"
+#include "Corral/base/Print.h"
 
 namespace {
 struct Handler : PaddockLiveViewMessageHandler {};

@@ -2,8 +2,8 @@
 
 #include "RootViewController.h"
 #include "StagehandTestSupport.h"
-#include "declarative/Declarative.h"
-#include "ui/Coder.h"
+#include "Corral/declarative/Declarative.h"
+#include "Corral/ui/Coder.h"
 
 using namespace stagehandtest;
 using stagehand::LiveViewConfiguration;

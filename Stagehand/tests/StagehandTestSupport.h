@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "ui/UI.h"
+#include "Corral/ui/UI.h"
 
 namespace base {
 inline void PrintTo(const Rect& rect, std::ostream* os) { *os << ui::describeRect(rect); }

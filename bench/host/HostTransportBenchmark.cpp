@@ -10,9 +10,9 @@
 #include <thread>
 
 #include "MessageChannel.h"
-#include "base/FileSystem.h"
-#include "base/Objects.h"
-#include "base/RunLoop.h"
+#include "Corral/base/FileSystem.h"
+#include "Corral/base/Objects.h"
+#include "Corral/base/RunLoop.h"
 
 namespace {
 

@@ -15,9 +15,9 @@
 #include <random>
 #include <string>
 
-#include "base/FileSystem.h"
-#include "base/Objects.h"
-#include "base/PropertyList.h"
+#include "Corral/base/FileSystem.h"
+#include "Corral/base/Objects.h"
+#include "Corral/base/PropertyList.h"
 
 using namespace base;
 

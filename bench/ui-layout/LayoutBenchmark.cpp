@@ -4,7 +4,7 @@
 // elimination solves them together).
 #include <benchmark/benchmark.h>
 
-#include "ui/UI.h"
+#include "Corral/ui/UI.h"
 
 namespace {
 

@@ -13,10 +13,10 @@
 #include <string>
 
 #include "HelloPage.h"
-#include "base/NotificationCenter.h"
-#include "base/Objects.h"
-#include "base/Runtime.h"
-#include "ui/UI.h"
+#include "Corral/base/NotificationCenter.h"
+#include "Corral/base/Objects.h"
+#include "Corral/base/Runtime.h"
+#include "Corral/ui/UI.h"
 
 namespace {
 const char* const kStoreDidChange = "PaddockKeyValueStoreDidChange";

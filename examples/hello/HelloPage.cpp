@@ -9,8 +9,8 @@
 #include <iostream>
 
 #include "Corral/Corral.h"
-#include "declarative/Declarative.h"
-#include "ui/UI.h"
+#include "Corral/declarative/Declarative.h"
+#include "Corral/ui/UI.h"
 
 namespace {
 const char* modeName(PaddockPage::ExecutionMode mode) {

@@ -10,10 +10,10 @@
 #include <cstring>
 #include <string>
 
-#include "Stagehand/Stagehand.h"
+#include "Corral/Stagehand/Stagehand.h"
 #include "WriteFileAtomically.h"
-#include "declarative/Declarative.h"
-#include "ui/UI.h"
+#include "Corral/declarative/Declarative.h"
+#include "Corral/ui/UI.h"
 
 namespace {
 

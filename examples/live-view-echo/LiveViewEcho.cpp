@@ -5,10 +5,10 @@
 #include <cstdio>
 
 #include "Corral/Corral.h"
-#include "CorralLiveViewAgent/LiveViewAgent.h"
-#include "Stagehand/Stagehand.h"
-#include "declarative/Declarative.h"
-#include "ui/UI.h"
+#include "Corral/LiveViewAgent/LiveViewAgent.h"
+#include "Corral/Stagehand/Stagehand.h"
+#include "Corral/declarative/Declarative.h"
+#include "Corral/ui/UI.h"
 
 namespace {
 

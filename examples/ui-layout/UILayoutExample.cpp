@@ -9,8 +9,8 @@
 #include <string>
 
 #include "WriteFileAtomically.h"
-#include "declarative/Declarative.h"
-#include "ui/UI.h"
+#include "Corral/declarative/Declarative.h"
+#include "Corral/ui/UI.h"
 
 namespace {
 

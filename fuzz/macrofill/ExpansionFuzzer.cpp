@@ -12,7 +12,7 @@
 #include <string_view>
 
 #include "MacroExpansionOracle.h"
-#include "base/Objects.h"
+#include "Corral/base/Objects.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size > 1024) return 0;

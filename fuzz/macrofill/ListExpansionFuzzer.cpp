@@ -5,7 +5,7 @@
 #include <cstdlib>
 
 #include "PropertyListExpansion.h"
-#include "base/Objects.h"
+#include "Corral/base/Objects.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static const auto definitions = base::Dictionary::withStringKeys({

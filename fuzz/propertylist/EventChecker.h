@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "base/PropertyListStream.h"
+#include "Corral/base/PropertyListStream.h"
 
 class EventChecker final : public base::PropertyListSink {
 public:

@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "base/Objects.h"
-#include "base/PropertyList.h"
+#include "Corral/base/Objects.h"
+#include "Corral/base/PropertyList.h"
 
 namespace {
 

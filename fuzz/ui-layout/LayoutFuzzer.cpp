@@ -8,8 +8,8 @@
 #include <cstdlib>
 #include <vector>
 
-#include "base/Exception.h"
-#include "ui/UI.h"
+#include "Corral/base/Exception.h"
+#include "Corral/ui/UI.h"
 
 namespace {
 

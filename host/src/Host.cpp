@@ -9,8 +9,8 @@
 #include <iostream>
 #include <thread>
 
-#include "base/Objects.h"
-#include "base/RunLoop.h"
+#include "Corral/base/Objects.h"
+#include "Corral/base/RunLoop.h"
 
 namespace host {
 

@@ -22,8 +22,8 @@
 #include "PageModule.h"
 #include "StorePersistence.h"
 #include "Transcript.h"
-#include "base/NotificationCenter.h"
-#include "base/Runtime.h"
+#include "Corral/base/NotificationCenter.h"
+#include "Corral/base/Runtime.h"
 
 namespace host {
 

@@ -3,8 +3,8 @@
 #include <cmath>
 #include <cstdio>
 
-#include "base/CharacterSet.h"
-#include "base/Objects.h"
+#include "Corral/base/CharacterSet.h"
+#include "Corral/base/Objects.h"
 
 namespace host {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "base/Object.h"
+#include "Corral/base/Object.h"
 
 namespace host {
 

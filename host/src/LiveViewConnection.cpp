@@ -12,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-#include "base/Objects.h"
+#include "Corral/base/Objects.h"
 
 extern char** environ;
 

@@ -23,7 +23,7 @@
 
 #include "MessageChannel.h"
 #include "Transcript.h"
-#include "base/Runtime.h"
+#include "Corral/base/Runtime.h"
 
 namespace host {
 

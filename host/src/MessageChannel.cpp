@@ -11,7 +11,7 @@
 #include <deque>
 #include <mutex>
 
-#include "base/PropertyList.h"
+#include "Corral/base/PropertyList.h"
 
 namespace host {
 

@@ -29,8 +29,8 @@
 #include <thread>
 #include <vector>
 
-#include "base/Object.h"
-#include "base/RunLoop.h"
+#include "Corral/base/Object.h"
+#include "Corral/base/RunLoop.h"
 
 namespace host {
 

@@ -7,9 +7,9 @@
 #include <chrono>
 #include <cstring>
 
-#include "base/FileSystem.h"
-#include "base/Objects.h"
-#include "base/PropertyList.h"
+#include "Corral/base/FileSystem.h"
+#include "Corral/base/Objects.h"
+#include "Corral/base/PropertyList.h"
 
 namespace host {
 

@@ -24,8 +24,8 @@
 #include <mutex>
 #include <string>
 
-#include "base/Dictionary.h"
-#include "base/Object.h"
+#include "Corral/base/Dictionary.h"
+#include "Corral/base/Object.h"
 
 namespace host {
 

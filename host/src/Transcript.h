@@ -8,7 +8,7 @@
 #include <mutex>
 #include <string>
 
-#include "base/NotificationCenter.h"
+#include "Corral/base/NotificationCenter.h"
 
 namespace host {
 

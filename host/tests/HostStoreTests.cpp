@@ -10,9 +10,9 @@
 #include <thread>
 
 #include "HostProcess.h"
-#include "base/FileSystem.h"
-#include "base/Objects.h"
-#include "base/PropertyList.h"
+#include "Corral/base/FileSystem.h"
+#include "Corral/base/Objects.h"
+#include "Corral/base/PropertyList.h"
 
 namespace fs = std::filesystem;
 

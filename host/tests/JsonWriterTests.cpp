@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "JsonWriter.h"
-#include "base/Objects.h"
+#include "Corral/base/Objects.h"
 
 using host::toJson;
 

@@ -4,7 +4,7 @@
 #include <functional>
 
 #include "MacroExpansionError.h"
-#include "base/Exception.h"
+#include "Corral/base/Exception.h"
 
 namespace macrofill {
 

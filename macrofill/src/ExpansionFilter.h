@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "MacroExpander.h"
-#include "base/PropertyListStream.h"
+#include "Corral/base/PropertyListStream.h"
 
 namespace macrofill {
 

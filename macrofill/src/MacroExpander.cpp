@@ -3,8 +3,8 @@
 #include <cstring>
 
 #include "MacroExpansionError.h"
-#include "base/Format.h"
-#include "base/PropertyList.h"
+#include "Corral/base/Format.h"
+#include "Corral/base/PropertyList.h"
 
 namespace macrofill {
 

@@ -24,7 +24,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "base/Objects.h"
+#include "Corral/base/Objects.h"
 
 namespace macrofill {
 

@@ -11,7 +11,7 @@
 // raise MacroExpansionError. Either way no partial result is returned.
 
 #include "MacroExpansionError.h"
-#include "base/Objects.h"
+#include "Corral/base/Objects.h"
 
 namespace macrofill {
 

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "base/Exception.h"
+#include "Corral/base/Exception.h"
 
 namespace macrofill {
 

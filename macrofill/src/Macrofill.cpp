@@ -11,8 +11,8 @@
 #include <unordered_set>
 
 #include "PropertyListExpansion.h"
-#include "base/FileSystem.h"
-#include "base/PropertyList.h"
+#include "Corral/base/FileSystem.h"
+#include "Corral/base/PropertyList.h"
 
 namespace macrofill {
 

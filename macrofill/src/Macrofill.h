@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "base/Object.h"
+#include "Corral/base/Object.h"
 
 namespace macrofill {
 

@@ -2,8 +2,8 @@
 
 #include "ExpansionFilter.h"
 #include "MacroExpansionError.h"
-#include "base/PropertyList.h"
-#include "base/PropertyListStream.h"
+#include "Corral/base/PropertyList.h"
+#include "Corral/base/PropertyListStream.h"
 
 namespace macrofill {
 

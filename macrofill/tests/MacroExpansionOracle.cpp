@@ -2,8 +2,8 @@
 
 #include "MacroExpander.h"
 #include "MacroExpansionError.h"
-#include "base/Exception.h"
-#include "base/String.h"
+#include "Corral/base/Exception.h"
+#include "Corral/base/String.h"
 
 namespace oracle {
 

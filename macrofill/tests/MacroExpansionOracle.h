@@ -9,7 +9,7 @@
 #include <optional>
 #include <string>
 
-#include "base/Dictionary.h"
+#include "Corral/base/Dictionary.h"
 
 namespace oracle {
 

@@ -14,9 +14,9 @@
 #include <fstream>
 #include <sstream>
 
-#include "base/FileSystem.h"
-#include "base/Objects.h"
-#include "base/PropertyList.h"
+#include "Corral/base/FileSystem.h"
+#include "Corral/base/Objects.h"
+#include "Corral/base/PropertyList.h"
 
 namespace {
 

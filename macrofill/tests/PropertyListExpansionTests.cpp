@@ -6,8 +6,8 @@
 #include <random>
 
 #include "PropertyListExpansion.h"
-#include "base/Objects.h"
-#include "base/PropertyList.h"
+#include "Corral/base/Objects.h"
+#include "Corral/base/PropertyList.h"
 
 using namespace base;
 using namespace macrofill;

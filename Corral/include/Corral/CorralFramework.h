@@ -18,10 +18,10 @@
 #include <string>
 
 #include "Corral/CorralExport.h"
-#include "base/Block.h"
-#include "base/Dictionary.h"
-#include "base/Object.h"
-#include "base/String.h"
+#include "Corral/base/Block.h"
+#include "Corral/base/Dictionary.h"
+#include "Corral/base/Object.h"
+#include "Corral/base/String.h"
 
 class CORRAL_EXPORT CorralFramework final : public base::Object {
 public:

@@ -27,7 +27,7 @@
 
 #include "Corral/CorralExport.h"
 #include "Corral/PaddockValue.h"
-#include "base/Object.h"
+#include "Corral/base/Object.h"
 
 class PaddockKeyValueStoreAccess;
 

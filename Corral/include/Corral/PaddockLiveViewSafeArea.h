@@ -14,9 +14,9 @@
 #include <concepts>
 
 #include "Corral/CorralExport.h"
-#include "ui/LayoutGuide.h"
-#include "ui/View.h"
-#include "ui/ViewController.h"
+#include "Corral/ui/LayoutGuide.h"
+#include "Corral/ui/View.h"
+#include "Corral/ui/ViewController.h"
 
 class CORRAL_EXPORT PaddockLiveViewSafeAreaContainer {
 public:

@@ -22,9 +22,9 @@
 #include <utility>
 
 #include "Corral/CorralExport.h"
-#include "base/Object.h"
-#include "ui/View.h"
-#include "ui/ViewController.h"
+#include "Corral/base/Object.h"
+#include "Corral/ui/View.h"
+#include "Corral/ui/ViewController.h"
 
 class CORRAL_EXPORT PaddockLiveViewRepresentation {
 public:

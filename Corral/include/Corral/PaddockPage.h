@@ -18,12 +18,12 @@
 #include "Corral/CorralExport.h"
 #include "Corral/PaddockLiveViewable.h"
 #include "Corral/PaddockValue.h"
-#include "base/Geometry.h"
-#include "base/NotificationCenter.h"
-#include "base/Object.h"
-#include "base/URL.h"
-#include "declarative/AnyView.h"
-#include "ui/View.h"
+#include "Corral/base/Geometry.h"
+#include "Corral/base/NotificationCenter.h"
+#include "Corral/base/Object.h"
+#include "Corral/base/URL.h"
+#include "Corral/declarative/AnyView.h"
+#include "Corral/ui/View.h"
 
 class PaddockKeyValueStore;
 class PaddockPageAccess;

@@ -16,7 +16,7 @@
 #include "Corral/PaddockLiveViewMessageHandler.h"
 #include "Corral/PaddockLiveViewable.h"
 #include "Corral/PaddockValue.h"
-#include "base/Object.h"
+#include "Corral/base/Object.h"
 
 class CorralFramework;
 class PaddockRemoteLiveViewProxy;

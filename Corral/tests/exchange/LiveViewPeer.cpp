@@ -18,8 +18,8 @@
 
 #include "Corral/Corral.h"
 #include "MessageChannel.h"
-#include "base/RunLoop.h"
-#include "ui/View.h"
+#include "Corral/base/RunLoop.h"
+#include "Corral/ui/View.h"
 
 namespace {
 

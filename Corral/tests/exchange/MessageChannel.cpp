@@ -6,9 +6,9 @@
 #include <mutex>
 
 #include "ObjectWire.h"
-#include "base/Objects.h"
-#include "base/RunLoop.h"
-#include "base/Runtime.h"
+#include "Corral/base/Objects.h"
+#include "Corral/base/RunLoop.h"
+#include "Corral/base/Runtime.h"
 
 namespace wire {
 

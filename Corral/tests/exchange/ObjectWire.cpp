@@ -8,7 +8,7 @@
 #include <cstring>
 #include <string>
 
-#include "base/Objects.h"
+#include "Corral/base/Objects.h"
 
 namespace wire {
 namespace {

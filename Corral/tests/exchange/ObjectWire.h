@@ -18,7 +18,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "base/Object.h"
+#include "Corral/base/Object.h"
 
 namespace wire {
 

@@ -1,4 +1,4 @@
-#include "CorralLiveViewAgent/LiveViewAgent.h"
+#include "Corral/LiveViewAgent/LiveViewAgent.h"
 
 #include <signal.h>
 #include <sys/socket.h>
@@ -10,10 +10,10 @@
 
 #include "Corral/CorralFramework.h"
 #include "MessageChannel.h"
-#include "base/Log.h"
-#include "base/Objects.h"
-#include "base/RunLoop.h"
-#include "ui/Application.h"
+#include "Corral/base/Log.h"
+#include "Corral/base/Objects.h"
+#include "Corral/base/RunLoop.h"
+#include "Corral/ui/Application.h"
 
 namespace liveviewagent {
 

@@ -2,7 +2,7 @@
 #include <cstdlib>
 
 #include "Corral/Corral.h"
-#include "CorralLiveViewAgent/LiveViewAgent.h"
+#include "Corral/LiveViewAgent/LiveViewAgent.h"
 
 namespace {
 class LastWords : public ui::View, public PaddockLiveViewMessageHandler {};

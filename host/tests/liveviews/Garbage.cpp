@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "MessageChannel.h"
-#include "base/FileSystem.h"
-#include "base/Objects.h"
+#include "Corral/base/FileSystem.h"
+#include "Corral/base/Objects.h"
 
 int main() {
     const char* socket = std::getenv("CORRAL_LIVE_VIEW_SOCKET");

@@ -2,7 +2,7 @@
 // run at once instead of waiting out the library's ten minutes.
 #include "Corral/Corral.h"
 #include "Corral/PaddockPageModule.h"
-#include "base/RunLoop.h"
+#include "Corral/base/RunLoop.h"
 
 PADDOCK_PAGE_MAIN() {
     PaddockPage::current().setNeedsIndefiniteExecution(true);

@@ -1,4 +1,4 @@
-#include "base/CharacterSet.h"
+#include "Corral/base/CharacterSet.h"
 
 namespace base {
 

@@ -1,9 +1,9 @@
 #include <algorithm>
 
-#include "base/Array.h"
-#include "base/Block.h"
-#include "base/Dictionary.h"
-#include "base/String.h"
+#include "Corral/base/Array.h"
+#include "Corral/base/Block.h"
+#include "Corral/base/Dictionary.h"
+#include "Corral/base/String.h"
 
 namespace base {
 

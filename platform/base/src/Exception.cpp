@@ -1,4 +1,4 @@
-#include "base/Exception.h"
+#include "Corral/base/Exception.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,4 +1,4 @@
-#include "base/FileSystem.h"
+#include "Corral/base/FileSystem.h"
 
 #include <fcntl.h>
 #include <pwd.h>

@@ -1,4 +1,4 @@
-#include "base/Format.h"
+#include "Corral/base/Format.h"
 
 namespace base {
 

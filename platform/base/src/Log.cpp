@@ -1,4 +1,4 @@
-#include "base/Log.h"
+#include "Corral/base/Log.h"
 
 #include <syslog.h>
 

@@ -1,10 +1,10 @@
-#include "base/NotificationCenter.h"
+#include "Corral/base/NotificationCenter.h"
 
 #include <atomic>
 #include <mutex>
 #include <vector>
 
-#include "base/String.h"
+#include "Corral/base/String.h"
 
 namespace base {
 

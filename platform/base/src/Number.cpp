@@ -1,4 +1,4 @@
-#include "base/Number.h"
+#include "Corral/base/Number.h"
 
 #include <bit>
 #include <cmath>

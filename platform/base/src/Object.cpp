@@ -1,15 +1,15 @@
-#include "base/Object.h"
+#include "Corral/base/Object.h"
 
 #include <cmath>
 #include <cstdio>
 #include <ctime>
 #include <functional>
 
-#include "base/Data.h"
-#include "base/Date.h"
-#include "base/Null.h"
-#include "base/String.h"
-#include "base/Value.h"
+#include "Corral/base/Data.h"
+#include "Corral/base/Date.h"
+#include "Corral/base/Null.h"
+#include "Corral/base/String.h"
+#include "Corral/base/Value.h"
 
 namespace base {
 

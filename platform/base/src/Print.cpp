@@ -1,4 +1,4 @@
-#include "base/Print.h"
+#include "Corral/base/Print.h"
 
 #include <iostream>
 #include <mutex>

@@ -1,4 +1,4 @@
-#include "base/PropertyList.h"
+#include "Corral/base/PropertyList.h"
 
 #include <algorithm>
 #include <cctype>

@@ -10,9 +10,9 @@
 #include <string_view>
 #include <vector>
 
-#include "base/Number.h"
-#include "base/PropertyList.h"
-#include "base/PropertyListStream.h"
+#include "Corral/base/Number.h"
+#include "Corral/base/PropertyList.h"
+#include "Corral/base/PropertyListStream.h"
 
 namespace base::plist {
 

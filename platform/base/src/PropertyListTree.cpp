@@ -5,7 +5,7 @@
 #include <unordered_map>
 
 #include "PropertyListCodec.h"
-#include "base/Objects.h"
+#include "Corral/base/Objects.h"
 
 namespace base {
 

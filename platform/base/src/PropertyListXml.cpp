@@ -13,7 +13,7 @@
 
 #include "PropertyListCodec.h"
 #include "Unicode.h"
-#include "base/Objects.h"
+#include "Corral/base/Objects.h"
 
 namespace base::plist {
 

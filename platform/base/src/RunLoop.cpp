@@ -1,4 +1,4 @@
-#include "base/RunLoop.h"
+#include "Corral/base/RunLoop.h"
 
 #include <condition_variable>
 #include <cstdint>

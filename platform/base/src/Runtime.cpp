@@ -1,10 +1,10 @@
-#include "base/Runtime.h"
+#include "Corral/base/Runtime.h"
 
 #include <algorithm>
 #include <mutex>
 #include <shared_mutex>
 
-#include "base/Exception.h"
+#include "Corral/base/Exception.h"
 
 namespace base {
 

@@ -1,4 +1,4 @@
-#include "base/URL.h"
+#include "Corral/base/URL.h"
 
 namespace base {
 

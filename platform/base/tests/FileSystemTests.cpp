@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <fstream>
 
-#include "base/FileSystem.h"
+#include "Corral/base/FileSystem.h"
 
 using namespace base;
 

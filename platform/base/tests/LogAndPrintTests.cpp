@@ -3,8 +3,8 @@
 #include <iostream>
 #include <vector>
 
-#include "base/Log.h"
-#include "base/Print.h"
+#include "Corral/base/Log.h"
+#include "Corral/base/Print.h"
 
 using namespace base;
 

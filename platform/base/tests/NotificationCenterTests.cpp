@@ -4,8 +4,8 @@
 #include <thread>
 #include <vector>
 
-#include "base/NotificationCenter.h"
-#include "base/String.h"
+#include "Corral/base/NotificationCenter.h"
+#include "Corral/base/String.h"
 
 using namespace base;
 

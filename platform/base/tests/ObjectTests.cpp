@@ -3,8 +3,8 @@
 #include <cmath>
 #include <limits>
 
-#include "base/Format.h"
-#include "base/Objects.h"
+#include "Corral/base/Format.h"
+#include "Corral/base/Objects.h"
 
 using namespace base;
 

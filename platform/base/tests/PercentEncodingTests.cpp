@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "base/CharacterSet.h"
-#include "base/URL.h"
+#include "Corral/base/CharacterSet.h"
+#include "Corral/base/URL.h"
 
 using namespace base;
 

@@ -7,8 +7,8 @@
 #include <string_view>
 #include <vector>
 
-#include "base/Objects.h"
-#include "base/PropertyList.h"
+#include "Corral/base/Objects.h"
+#include "Corral/base/PropertyList.h"
 
 namespace plisttest {
 

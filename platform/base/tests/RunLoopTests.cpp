@@ -4,7 +4,7 @@
 #include <thread>
 #include <vector>
 
-#include "base/RunLoop.h"
+#include "Corral/base/RunLoop.h"
 
 using namespace base;
 using namespace std::chrono_literals;

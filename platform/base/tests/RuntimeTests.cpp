@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "base/Exception.h"
-#include "base/Number.h"
-#include "base/Runtime.h"
-#include "base/String.h"
+#include "Corral/base/Exception.h"
+#include "Corral/base/Number.h"
+#include "Corral/base/Runtime.h"
+#include "Corral/base/String.h"
 
 using namespace base;
 

@@ -1,12 +1,12 @@
-#include "declarative/AnyView.h"
+#include "Corral/declarative/AnyView.h"
 
 #include <algorithm>
 #include <cmath>
 
 #include "Placement.h"
-#include "base/Exception.h"
-#include "ui/Color.h"
-#include "ui/View.h"
+#include "Corral/base/Exception.h"
+#include "Corral/ui/Color.h"
+#include "Corral/ui/View.h"
 
 namespace declarative {
 

@@ -1,8 +1,8 @@
-#include "declarative/Fill.h"
+#include "Corral/declarative/Fill.h"
 
-#include "base/Exception.h"
-#include "ui/Color.h"
-#include "ui/View.h"
+#include "Corral/base/Exception.h"
+#include "Corral/ui/Color.h"
+#include "Corral/ui/View.h"
 
 namespace declarative {
 

@@ -1,7 +1,7 @@
-#include "declarative/HostingController.h"
+#include "Corral/declarative/HostingController.h"
 
-#include "declarative/HostingView.h"
-#include "ui/Screen.h"
+#include "Corral/declarative/HostingView.h"
+#include "Corral/ui/Screen.h"
 
 namespace declarative {
 

@@ -1,4 +1,4 @@
-#include "declarative/HostingView.h"
+#include "Corral/declarative/HostingView.h"
 
 namespace declarative {
 

@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "ui/Geometry.h"
+#include "Corral/ui/Geometry.h"
 
 namespace declarative::detail {
 

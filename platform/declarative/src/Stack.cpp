@@ -1,12 +1,12 @@
-#include "declarative/Stack.h"
+#include "Corral/declarative/Stack.h"
 
 #include <algorithm>
 #include <cmath>
 
 #include "Placement.h"
-#include "base/Exception.h"
-#include "ui/Application.h"
-#include "ui/View.h"
+#include "Corral/base/Exception.h"
+#include "Corral/ui/Application.h"
+#include "Corral/ui/View.h"
 
 namespace declarative {
 

@@ -1,7 +1,7 @@
-#include "declarative/Text.h"
+#include "Corral/declarative/Text.h"
 
 #include "Placement.h"
-#include "declarative/TextView.h"
+#include "Corral/declarative/TextView.h"
 
 namespace declarative {
 

@@ -1,4 +1,4 @@
-#include "declarative/TextView.h"
+#include "Corral/declarative/TextView.h"
 
 #include <algorithm>
 

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "base/Exception.h"
-#include "declarative/Declarative.h"
-#include "ui/UI.h"
+#include "Corral/base/Exception.h"
+#include "Corral/declarative/Declarative.h"
+#include "Corral/ui/UI.h"
 
 using namespace declarative;
 using ui::Color;

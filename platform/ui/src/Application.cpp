@@ -1,11 +1,11 @@
-#include "ui/Application.h"
+#include "Corral/ui/Application.h"
 
-#include "base/Exception.h"
-#include "ui/ApplicationDelegate.h"
-#include "ui/RunLoop.h"
-#include "ui/Screen.h"
-#include "ui/ViewController.h"
-#include "ui/Window.h"
+#include "Corral/base/Exception.h"
+#include "Corral/ui/ApplicationDelegate.h"
+#include "Corral/ui/RunLoop.h"
+#include "Corral/ui/Screen.h"
+#include "Corral/ui/ViewController.h"
+#include "Corral/ui/Window.h"
 
 namespace ui {
 

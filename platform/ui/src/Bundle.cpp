@@ -1,4 +1,4 @@
-#include "ui/Bundle.h"
+#include "Corral/ui/Bundle.h"
 
 #include <filesystem>
 #include <functional>

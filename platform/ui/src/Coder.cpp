@@ -1,9 +1,9 @@
-#include "ui/Coder.h"
+#include "Corral/ui/Coder.h"
 
 #include <algorithm>
 
-#include "base/Exception.h"
-#include "base/String.h"
+#include "Corral/base/Exception.h"
+#include "Corral/base/String.h"
 
 namespace ui {
 

@@ -1,11 +1,11 @@
-#include "ui/Color.h"
+#include "Corral/ui/Color.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <functional>
 
-#include "base/Exception.h"
+#include "Corral/base/Exception.h"
 
 namespace ui {
 

@@ -1,4 +1,4 @@
-#include "ui/Geometry.h"
+#include "Corral/ui/Geometry.h"
 
 #include <algorithm>
 

@@ -1,8 +1,8 @@
-#include "ui/LayoutAnchor.h"
+#include "Corral/ui/LayoutAnchor.h"
 
 #include "LayoutItemDescription.h"
-#include "base/Exception.h"
-#include "ui/LayoutConstraint.h"
+#include "Corral/base/Exception.h"
+#include "Corral/ui/LayoutConstraint.h"
 
 namespace ui {
 

@@ -1,13 +1,13 @@
-#include "ui/LayoutConstraint.h"
+#include "Corral/ui/LayoutConstraint.h"
 
 #include <algorithm>
 #include <cmath>
 
 #include "LayoutItemDescription.h"
 #include "NumberText.h"
-#include "base/Exception.h"
-#include "ui/LayoutAnchor.h"
-#include "ui/View.h"
+#include "Corral/base/Exception.h"
+#include "Corral/ui/LayoutAnchor.h"
+#include "Corral/ui/View.h"
 
 namespace ui {
 

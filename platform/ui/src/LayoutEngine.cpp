@@ -11,12 +11,12 @@
 
 #include "LayoutItemDescription.h"
 #include "LinearSystem.h"
-#include "base/Log.h"
-#include "ui/Application.h"
-#include "ui/LayoutAnchor.h"
-#include "ui/LayoutConstraint.h"
-#include "ui/LayoutGuide.h"
-#include "ui/View.h"
+#include "Corral/base/Log.h"
+#include "Corral/ui/Application.h"
+#include "Corral/ui/LayoutAnchor.h"
+#include "Corral/ui/LayoutConstraint.h"
+#include "Corral/ui/LayoutGuide.h"
+#include "Corral/ui/View.h"
 
 namespace ui {
 

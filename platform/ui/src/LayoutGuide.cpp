@@ -1,7 +1,7 @@
-#include "ui/LayoutGuide.h"
+#include "Corral/ui/LayoutGuide.h"
 
 #include "LayoutItemDescription.h"
-#include "ui/View.h"
+#include "Corral/ui/View.h"
 
 namespace ui {
 

@@ -1,6 +1,6 @@
-#include "ui/LayoutItem.h"
+#include "Corral/ui/LayoutItem.h"
 
-#include "ui/LayoutAnchor.h"
+#include "Corral/ui/LayoutAnchor.h"
 
 namespace ui {
 

@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "ui/LayoutGuide.h"
-#include "ui/View.h"
+#include "Corral/ui/LayoutGuide.h"
+#include "Corral/ui/View.h"
 
 namespace ui::detail {
 

@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "base/Object.h"
-#include "ui/LayoutAnchor.h"
+#include "Corral/base/Object.h"
+#include "Corral/ui/LayoutAnchor.h"
 
 namespace ui {
 

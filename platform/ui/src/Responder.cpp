@@ -1,4 +1,4 @@
-#include "ui/Responder.h"
+#include "Corral/ui/Responder.h"
 
 #include <cxxabi.h>
 

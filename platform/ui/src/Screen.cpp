@@ -1,12 +1,12 @@
-#include "ui/Screen.h"
+#include "Corral/ui/Screen.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include "base/Exception.h"
-#include "ui/TransitionCoordinator.h"
-#include "ui/ViewController.h"
-#include "ui/Window.h"
+#include "Corral/base/Exception.h"
+#include "Corral/ui/TransitionCoordinator.h"
+#include "Corral/ui/ViewController.h"
+#include "Corral/ui/Window.h"
 
 namespace ui {
 

@@ -1,4 +1,4 @@
-#include "ui/ToolkitVersion.h"
+#include "Corral/ui/ToolkitVersion.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,4 +1,4 @@
-#include "ui/TransitionCoordinator.h"
+#include "Corral/ui/TransitionCoordinator.h"
 
 namespace ui {
 

@@ -1,4 +1,4 @@
-#include "ui/View.h"
+#include "Corral/ui/View.h"
 
 #include <algorithm>
 #include <cmath>
@@ -7,13 +7,13 @@
 #include "LayoutEngine.h"
 #include "LayoutItemDescription.h"
 #include "ViewAppearance.h"
-#include "base/Exception.h"
-#include "ui/Color.h"
-#include "ui/LayoutAnchor.h"
-#include "ui/LayoutConstraint.h"
-#include "ui/LayoutGuide.h"
-#include "ui/ViewController.h"
-#include "ui/Window.h"
+#include "Corral/base/Exception.h"
+#include "Corral/ui/Color.h"
+#include "Corral/ui/LayoutAnchor.h"
+#include "Corral/ui/LayoutConstraint.h"
+#include "Corral/ui/LayoutGuide.h"
+#include "Corral/ui/ViewController.h"
+#include "Corral/ui/Window.h"
 
 namespace ui {
 

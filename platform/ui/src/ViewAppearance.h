@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "base/Object.h"
+#include "Corral/base/Object.h"
 
 namespace ui {
 

@@ -1,14 +1,14 @@
-#include "ui/ViewController.h"
+#include "Corral/ui/ViewController.h"
 
 #include <algorithm>
 
-#include "base/Exception.h"
-#include "base/String.h"
-#include "ui/Bundle.h"
-#include "ui/Coder.h"
-#include "ui/Screen.h"
-#include "ui/TransitionCoordinator.h"
-#include "ui/View.h"
+#include "Corral/base/Exception.h"
+#include "Corral/base/String.h"
+#include "Corral/ui/Bundle.h"
+#include "Corral/ui/Coder.h"
+#include "Corral/ui/Screen.h"
+#include "Corral/ui/TransitionCoordinator.h"
+#include "Corral/ui/View.h"
 
 namespace ui {
 

@@ -1,11 +1,11 @@
-#include "ui/ViewTreeDump.h"
+#include "Corral/ui/ViewTreeDump.h"
 
 #include <algorithm>
 
 #include "NumberText.h"
 
-#include "ui/Color.h"
-#include "ui/View.h"
+#include "Corral/ui/Color.h"
+#include "Corral/ui/View.h"
 
 namespace ui {
 

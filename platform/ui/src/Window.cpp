@@ -1,9 +1,9 @@
-#include "ui/Window.h"
+#include "Corral/ui/Window.h"
 
 #include "ViewAppearance.h"
-#include "ui/Application.h"
-#include "ui/Screen.h"
-#include "ui/ViewController.h"
+#include "Corral/ui/Application.h"
+#include "Corral/ui/Screen.h"
+#include "Corral/ui/ViewController.h"
 
 namespace ui {
 

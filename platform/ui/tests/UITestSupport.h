@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "base/Exception.h"
-#include "base/Log.h"
-#include "ui/UI.h"
+#include "Corral/base/Exception.h"
+#include "Corral/base/Log.h"
+#include "Corral/ui/UI.h"
 
 namespace base {
 // Readable rects in test failures.

@@ -1,6 +1,6 @@
 #include "UITestSupport.h"
 
-#include "base/String.h"
+#include "Corral/base/String.h"
 
 using namespace ui;
 using uitest::RecordingController;

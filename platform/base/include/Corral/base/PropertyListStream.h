@@ -1,0 +1,68 @@
+#pragma once
+// Property lists as a stream of values, for programs that transform large
+// lists without holding them as objects. A reader reports each value to a
+// sink in document order; a writer is a sink that serialises what it is
+// given. readPropertyList and writePropertyList in base/PropertyList.h are
+// built on these.
+//
+// The order of calls: a dictionary is beginDictionary, then key and one
+// value for each entry, then endContainer; an array is beginArray, its
+// elements, then endContainer. A reader checks the structure before it
+// reports it, so a sink sees only well-formed sequences; a reader that
+// fails part way has reported a prefix of the document.
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string_view>
+#include <vector>
+
+#include "Corral/base/PropertyList.h"
+
+namespace base {
+
+class BASE_EXPORT PropertyListSink {
+public:
+    virtual ~PropertyListSink();
+
+    virtual void beginDictionary() = 0;
+    virtual void key(std::string_view text) = 0;
+    virtual void beginArray() = 0;
+    virtual void endContainer() = 0;
+
+    virtual void string(std::string_view text) = 0;
+    virtual void boolean(bool value) = 0;
+    virtual void integer(std::int64_t value) = 0;
+    // Integers above the signed 64-bit maximum.
+    virtual void unsignedInteger(std::uint64_t value) = 0;
+    virtual void real(double value) = 0;
+    // Seconds since 2001-01-01 00:00:00 UTC.
+    virtual void date(double seconds) = 0;
+    virtual void data(std::span<const std::uint8_t> bytes) = 0;
+};
+
+// A sink that serialises into a buffer. Failures (what the format cannot
+// hold, as for writePropertyList) are PropertyListErrors thrown by the call
+// that meets them.
+class BASE_EXPORT PropertyListWriter : public PropertyListSink {
+public:
+    // Completes the document after the root value; returns the bytes.
+    virtual std::vector<std::uint8_t> finish() = 0;
+};
+
+// Detects the format of `bytes`, reports its root value to `sink` and
+// returns the format. Throws PropertyListError as readPropertyList does;
+// exceptions thrown by the sink pass through.
+BASE_EXPORT PropertyListFormat readPropertyList(std::span<const std::uint8_t> bytes,
+                                                PropertyListSink& sink);
+
+// A writer for the XML or binary format; fails for the old text format.
+// `sizeHint` is the expected size of the result.
+BASE_EXPORT std::unique_ptr<PropertyListWriter> makePropertyListWriter(PropertyListFormat format,
+                                                                       std::size_t sizeHint = 0);
+
+// Reports the values of `root` to `sink`. Fails as writePropertyList does
+// for objects that have no property-list form.
+BASE_EXPORT void reportPropertyList(const ObjectRef& root, PropertyListSink& sink);
+
+}  // namespace base

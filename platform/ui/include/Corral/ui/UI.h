@@ -1,0 +1,20 @@
+#pragma once
+// The whole UI toolkit.
+
+#include "Corral/ui/Application.h"
+#include "Corral/ui/ApplicationDelegate.h"
+#include "Corral/ui/Bundle.h"
+#include "Corral/ui/Coder.h"
+#include "Corral/ui/Color.h"
+#include "Corral/ui/Geometry.h"
+#include "Corral/ui/LayoutAnchor.h"
+#include "Corral/ui/LayoutConstraint.h"
+#include "Corral/ui/LayoutGuide.h"
+#include "Corral/ui/RunLoop.h"
+#include "Corral/ui/Screen.h"
+#include "Corral/ui/ToolkitVersion.h"
+#include "Corral/ui/TransitionCoordinator.h"
+#include "Corral/ui/View.h"
+#include "Corral/ui/ViewController.h"
+#include "Corral/ui/ViewTreeDump.h"
+#include "Corral/ui/Window.h"
