@@ -11,7 +11,7 @@
 #include <deque>
 #include <mutex>
 
-#include "Corral/base/PropertyList.h"
+#include "Corral/plist/PropertyList.h"
 
 namespace host {
 

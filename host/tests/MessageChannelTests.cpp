@@ -8,7 +8,7 @@
 
 #include "MessageChannel.h"
 #include "Corral/base/Objects.h"
-#include "Corral/base/PropertyList.h"
+#include "Corral/plist/PropertyList.h"
 
 namespace {
 

@@ -17,7 +17,7 @@
 #include <string_view>
 #include <vector>
 
-#include "Corral/base/PropertyList.h"
+#include "Corral/plist/PropertyList.h"
 
 namespace base {
 
