@@ -31,16 +31,17 @@
 
 #include "Corral/base/Object.h"
 #include "Corral/base/RunLoop.h"
+#include "Corral/transport/TransportExport.h"
 
-namespace host {
+namespace transport {
 
 inline constexpr std::uint32_t maxFrameSize = 64u << 20;
 
 // One frame holding `message`; throws base::PropertyListError when the
 // message has no property-list form.
-std::vector<std::uint8_t> encodeFrame(const base::ObjectRef& message);
+TRANSPORT_EXPORT std::vector<std::uint8_t> encodeFrame(const base::ObjectRef& message);
 
-class MessageChannel {
+class TRANSPORT_EXPORT MessageChannel {
 public:
     // The handlers run on the run loop's thread, except a problem with
     // sending, which is reported on the sending thread.
@@ -73,4 +74,4 @@ private:
     std::thread reader_;
 };
 
-}  // namespace host
+}  // namespace transport

@@ -1,4 +1,4 @@
-#include "MessageChannel.h"
+#include "Corral/transport/MessageChannel.h"
 
 #include <poll.h>
 #include <sys/socket.h>
@@ -13,7 +13,7 @@
 
 #include "Corral/plist/PropertyList.h"
 
-namespace host {
+namespace transport {
 
 namespace {
 
@@ -290,4 +290,4 @@ bool MessageChannel::send(const base::ObjectRef& message) {
 
 void MessageChannel::close() { ::shutdown(state_->socket, SHUT_RDWR); }
 
-}  // namespace host
+}  // namespace transport

@@ -6,7 +6,7 @@
 #include <atomic>
 #include <thread>
 
-#include "MessageChannel.h"
+#include "Corral/transport/MessageChannel.h"
 #include "Corral/base/Objects.h"
 #include "Corral/plist/PropertyList.h"
 
@@ -19,10 +19,10 @@ public:
         thread_ = std::thread([socket] {
             base::RunLoop loop;
             bool closed = false;
-            std::unique_ptr<host::MessageChannel> channel;
-            channel = std::make_unique<host::MessageChannel>(
+            std::unique_ptr<transport::MessageChannel> channel;
+            channel = std::make_unique<transport::MessageChannel>(
                 socket,
-                host::MessageChannel::Handlers{
+                transport::MessageChannel::Handlers{
                     [&](const base::ObjectRef& message) { channel->send(message); },
                     {},
                     [&](const std::string&) { closed = true; }},
@@ -50,7 +50,7 @@ TEST(MessageChannelTest, MutualFloodNeitherDeadlocksNorLosesOrReorders) {
     std::vector<std::string> problems;
     bool closed = false;
     {
-        host::MessageChannel page(sockets[0],
+        transport::MessageChannel page(sockets[0],
                                   {[&](const base::ObjectRef& message) {
                                        auto n = base::cast<base::Number>(message);
                                        replies.push_back(n ? n->integerValue() : -1);
@@ -74,11 +74,11 @@ TEST(MessageChannelTest, MutualFloodNeitherDeadlocksNorLosesOrReorders) {
 }
 
 TEST(MessageChannelTest, FramesAreBigEndianLengthAndABinaryPropertyList) {
-    auto frame = host::encodeFrame(base::String::make("hi"));
+    auto frame = transport::encodeFrame(base::String::make("hi"));
     ASSERT_GT(frame.size(), 4u);
     std::uint32_t length =
         std::uint32_t(frame[0]) << 24 | frame[1] << 16 | frame[2] << 8 | frame[3];
     EXPECT_EQ(length, frame.size() - 4);
     EXPECT_EQ(std::string(frame.begin() + 4, frame.begin() + 10), "bplist");
-    EXPECT_THROW(host::encodeFrame(base::Null::null()), base::PropertyListError);
+    EXPECT_THROW(transport::encodeFrame(base::Null::null()), base::PropertyListError);
 }
