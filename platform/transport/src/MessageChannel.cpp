@@ -17,13 +17,20 @@ namespace transport {
 
 namespace {
 
-// The reader stops reading while this much is waiting for the run loop.
+// The reader stops reading while this much waits for the run loop...
 constexpr std::size_t kMaxQueuedMessages = 1024;
 constexpr std::size_t kMaxQueuedBytes = 8u << 20;
+// ...unless a sender of this side is blocked; then it reads on up to this,
+// and closes the connection past it.
+constexpr std::size_t kHardMaxQueuedBytes = 256u << 20;
+// What a queued frame costs beyond its bytes, counted against the limits.
+constexpr std::size_t kItemOverhead = 64;
+// How often a blocked sender looks whether the channel was closed meanwhile.
+constexpr int kSendPollMilliseconds = 200;
 
 struct Item {
-    enum class Kind { message, problem, closed } kind;
-    base::ObjectRef message;
+    enum class Kind { message, closed } kind;
+    std::vector<std::uint8_t> frame;  // a message's body, decoded when delivered
     std::string text;
     std::size_t bytes = 0;
 };
@@ -36,26 +43,18 @@ struct MessageChannel::State {
     int socket = -1;
     Handlers handlers;
     base::RunLoop* loop = nullptr;
-    std::thread::id loopThread;
 
     std::mutex mutex;  // guards the queue and the flags below it
     std::condition_variable room;
     std::deque<Item> queue;
     std::size_t queuedBytes = 0;
-    bool drainPosted = false;
+    bool deliveryPosted = false;
     bool detached = false;  // the channel is gone: hand nothing on
+    bool closing = false;   // close() was called: blocked senders give up
+    int blockedSenders = 0;
 
-    // Frames go out strictly in the order they were sent: each is queued
-    // here and written by whichever sender is the writer at the time.
+    // One frame at a time goes out; frames of one thread keep their order.
     std::mutex writeMutex;
-    std::condition_variable written;
-    std::deque<std::pair<std::uint64_t, std::vector<std::uint8_t>>> outgoing;
-    std::uint64_t lastQueued = 0;
-    std::uint64_t lastWritten = 0;
-    bool writerActive = false;
-    // The writer is on the run loop's thread handing on received messages;
-    // what their handlers send is queued behind the frame it is writing.
-    bool writerHandingOn = false;
     bool writeFailed = false;
     bool reportedUnsent = false;
 
@@ -63,50 +62,87 @@ struct MessageChannel::State {
         return queue.size() >= kMaxQueuedMessages || queuedBytes >= kMaxQueuedBytes;
     }
 
-    void enqueue(Item item) {
-        std::unique_lock lock(mutex);
-        room.wait(lock, [&] { return detached || queue.empty() || !isFull(); });
-        if (detached) return;
+    void push(Item item) {
         queuedBytes += item.bytes;
         queue.push_back(std::move(item));
-        if (!drainPosted) {
-            drainPosted = true;
-            loop->post([self = shared()] { self->drain(); });
+        if (!deliveryPosted) {
+            deliveryPosted = true;
+            loop->post([self = shared()] { self->deliverOne(); });
         }
     }
 
-    // Hands queued items to the handlers, in order, on the run loop's thread.
-    void drain() {
-        for (;;) {
-            Item item;
-            {
-                std::lock_guard lock(mutex);
-                if (queue.empty() || detached) {
-                    drainPosted = false;
-                    return;
-                }
-                item = std::move(queue.front());
-                queue.pop_front();
-                queuedBytes -= item.bytes;
-                room.notify_all();
-            }
-            switch (item.kind) {
-                case Item::Kind::message:
-                    if (handlers.message) handlers.message(item.message);
-                    break;
-                case Item::Kind::problem:
-                    if (handlers.problem) handlers.problem(item.text);
-                    break;
-                case Item::Kind::closed:
-                    if (handlers.closed) handlers.closed(item.text);
-                    break;
-            }
+    // Queues a received item, waiting while the queue is full and no sender
+    // of this side is blocked. False, with the reason, when the peer went
+    // past the hard limit (or the channel is gone).
+    bool enqueue(Item item, std::string& reason) {
+        std::unique_lock lock(mutex);
+        room.wait(lock, [&] { return detached || !isFull() || blockedSenders > 0; });
+        if (detached) return false;
+        if (queuedBytes + item.bytes > kHardMaxQueuedBytes) {
+            reason = "more than " + describeSize(kHardMaxQueuedBytes) +
+                     " of messages arrived while this side was blocked sending: the connection "
+                     "is closed so that neither side waits for the other forever";
+            return false;
         }
+        push(std::move(item));
+        return true;
     }
 
-    bool queueIsFull() {
+    // The end of the connection is always queued, behind every message.
+    void enqueueClosed(std::string reason) {
         std::lock_guard lock(mutex);
-        return isFull();
+        if (!detached) push({Item::Kind::closed, {}, std::move(reason), 0});
+    }
+
+    // Hands the oldest item to its handler, on the run loop's thread. The
+    // next one gets a turn of its own, posted before this handler runs so
+    // that a handler that runs the loop itself (to wait for an answer)
+    // still receives what follows, in order.
+    void deliverOne() {
+        Item item;
+        {
+            std::lock_guard lock(mutex);
+            if (queue.empty() || detached) {
+                deliveryPosted = false;
+                return;
+            }
+            item = std::move(queue.front());
+            queue.pop_front();
+            queuedBytes -= item.bytes;
+            room.notify_all();
+            if (queue.empty()) {
+                deliveryPosted = false;
+            } else {
+                loop->post([self = shared()] { self->deliverOne(); });
+            }
+        }
+        switch (item.kind) {
+            case Item::Kind::message: {
+                base::ObjectRef message;
+                std::string problem;
+                try {
+                    // Only the binary format is the wire's: text that happens
+                    // to read as an old-style property list is not a message.
+                    if (base::propertyListFormatOf(item.frame) != base::PropertyListFormat::binary) {
+                        throw base::PropertyListError("not a binary property list");
+                    }
+                    message = base::readPropertyList(item.frame).root;
+                } catch (const base::PropertyListError& e) {
+                    problem = "dropped a frame of " + describeSize(item.frame.size()) + ": " +
+                              e.what();
+                }
+                item.frame = {};
+                if (!problem.empty()) {
+                    if (handlers.problem) handlers.problem(problem);
+                } else if (handlers.message) {
+                    handlers.message(message);
+                }
+                break;
+            }
+            case Item::Kind::closed:
+                if (handlers.closed) handlers.closed(item.text);
+                break;
+        }
     }
 
     // Reads exactly `size` bytes: 1 when read, 0 at the end of the input
@@ -132,7 +168,6 @@ struct MessageChannel::State {
 
     void read() {
         std::string reason;
-        std::vector<std::uint8_t> body;
         for (;;) {
             std::uint8_t header[4];
             int got = readExactly(header, sizeof header, reason);
@@ -145,88 +180,56 @@ struct MessageChannel::State {
                 ::shutdown(socket, SHUT_RDWR);
                 break;
             }
-            body.resize(size);
+            std::vector<std::uint8_t> body(size);
             if (size > 0 && readExactly(body.data(), size, reason) <= 0) {
                 if (reason.empty()) reason = "the connection ended inside a frame";
                 break;
             }
-            try {
-                // Only the binary format is the wire's: text that happens to
-                // read as an old-style property list is not a message.
-                if (base::propertyListFormatOf(body) != base::PropertyListFormat::binary) {
-                    throw base::PropertyListError("not a binary property list");
-                }
-                enqueue({Item::Kind::message, base::readPropertyList(body).root, {}, size});
-            } catch (const base::PropertyListError& e) {
-                enqueue({Item::Kind::problem, nullptr,
-                         "dropped a frame of " + describeSize(size) + ": " + e.what(), size});
+            if (!enqueue({Item::Kind::message, std::move(body), {}, size + kItemOverhead},
+                         reason)) {
+                ::shutdown(socket, SHUT_RDWR);
+                break;
             }
         }
-        enqueue({Item::Kind::closed, nullptr, reason, 0});
+        enqueueClosed(reason);
     }
 
-    // Waits until the socket takes more; when `mayHandOn`, hands on what the
-    // reader queued whenever that is full, so that two sides that flood
-    // each other do not wait for each other forever.
-    void waitForRoom(bool mayHandOn) {
+    // Waits until the socket takes more or the channel is closed; the
+    // reader reads on meanwhile (see enqueue).
+    void waitForRoom() {
+        {
+            std::lock_guard lock(mutex);
+            ++blockedSenders;
+            room.notify_all();
+        }
         pollfd poller{socket, POLLOUT, 0};
-        while (::poll(&poller, 1, mayHandOn ? 20 : -1) == 0) {
-            if (queueIsFull()) drain();
+        for (;;) {
+            int ready = ::poll(&poller, 1, kSendPollMilliseconds);
+            if (ready != 0 && !(ready < 0 && errno == EINTR)) break;
+            std::lock_guard lock(mutex);
+            if (closing || detached) break;
         }
+        std::lock_guard lock(mutex);
+        --blockedSenders;
     }
 
-    // Queues the frame and writes the queue in order; false when the
-    // connection is gone. A sender on the run loop's thread may hand on
-    // queued messages only before a frame's first byte, with the write lock
-    // released; a frame sent meanwhile by a handler joins the queue behind
-    // the one being written, so neither is cut into nor overtaken. While
-    // many frames wait, handing on stops, which bounds the queue.
-    bool write(std::vector<std::uint8_t> frame) {
-        bool onLoop = std::this_thread::get_id() == loopThread;
-        std::unique_lock lock(writeMutex);
-        std::uint64_t mine = ++lastQueued;
-        outgoing.emplace_back(mine, std::move(frame));
-        if (onLoop && !writerActive && queueIsFull()) {
-            // Hand on first, with this frame already queued: what the
-            // handlers send goes out after it (one of them may even write it).
-            lock.unlock();
-            drain();
-            lock.lock();
-            if (lastWritten >= mine || writeFailed) return !writeFailed;
-        }
-        if (writerActive) {
-            if (onLoop && writerHandingOn) return !writeFailed;  // written after the current one
-            written.wait(lock, [&] { return lastWritten >= mine || writeFailed || !writerActive; });
-            if (lastWritten >= mine || writeFailed) return !writeFailed;
-        }
-        writerActive = true;
-        while (!writeFailed && !outgoing.empty()) {
-            const auto& [sequence, bytes] = outgoing.front();
-            std::size_t done = 0;
-            while (!writeFailed && done < bytes.size()) {
-                ssize_t n = ::send(socket, bytes.data() + done, bytes.size() - done,
-                                   MSG_NOSIGNAL | MSG_DONTWAIT);
-                if (n > 0) {
-                    done += static_cast<std::size_t>(n);
-                } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-                    bool handOn = onLoop && done == 0 && outgoing.size() < kMaxQueuedMessages;
-                    writerHandingOn = handOn;
-                    lock.unlock();
-                    waitForRoom(handOn);
-                    lock.lock();
-                    writerHandingOn = false;
-                } else if (n < 0 && errno != EINTR) {
-                    writeFailed = true;
-                }
+    // Writes one frame whole; false when the connection is gone.
+    bool write(const std::vector<std::uint8_t>& frame) {
+        std::lock_guard lock(writeMutex);
+        std::size_t done = 0;
+        while (!writeFailed && done < frame.size()) {
+            ssize_t n = ::send(socket, frame.data() + done, frame.size() - done,
+                               MSG_NOSIGNAL | MSG_DONTWAIT);
+            if (n > 0) {
+                done += static_cast<std::size_t>(n);
+            } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+                waitForRoom();
+                std::lock_guard stateLock(mutex);
+                if (closing || detached) writeFailed = true;
+            } else if (n < 0 && errno != EINTR) {
+                writeFailed = true;
             }
-            if (writeFailed) break;
-            lastWritten = sequence;
-            outgoing.pop_front();
-            written.notify_all();
         }
-        if (writeFailed) outgoing.clear();
-        writerActive = false;
-        written.notify_all();
         return !writeFailed;
     }
 
@@ -254,7 +257,6 @@ MessageChannel::MessageChannel(int socket, Handlers handlers, base::RunLoop& loo
     state_->socket = socket;
     state_->handlers = std::move(handlers);
     state_->loop = &loop;
-    state_->loopThread = std::this_thread::get_id();
 }
 
 MessageChannel::~MessageChannel() {
@@ -288,6 +290,14 @@ bool MessageChannel::send(const base::ObjectRef& message) {
     return false;
 }
 
-void MessageChannel::close() { ::shutdown(state_->socket, SHUT_RDWR); }
+void MessageChannel::close() {
+    {
+        std::lock_guard lock(state_->mutex);
+        state_->closing = true;
+    }
+    ::shutdown(state_->socket, SHUT_RDWR);
+}
+
+void MessageChannel::closeWriting() { ::shutdown(state_->socket, SHUT_WR); }
 
 }  // namespace transport
