@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstring>
 
+#include "Corral/PaddockNotifications.h"
 #include "Corral/base/FileSystem.h"
 #include "Corral/base/Objects.h"
 #include "Corral/plist/PropertyList.h"
@@ -88,12 +89,15 @@ base::Ref<base::Dictionary> StorePersistence::load() {
 
 bool StorePersistence::apply(const base::ObjectRef& userInfo) {
     auto info = base::cast<base::Dictionary>(userInfo);
-    auto change =
-        info ? base::cast<base::Dictionary>(info->objectForKey("PaddockKeyValueStoreChange"))
-             : nullptr;
-    auto key = change ? base::cast<base::String>(change->objectForKey("Key")) : nullptr;
+    auto change = info ? base::cast<base::Dictionary>(
+                             info->objectForKey(PaddockNotifications::Key::keyValueStoreChange))
+                       : nullptr;
+    auto key =
+        change
+            ? base::cast<base::String>(change->objectForKey(PaddockNotifications::Key::changeKey))
+            : nullptr;
     if (!key) return false;
-    auto value = change->objectForKey("Value");
+    auto value = change->objectForKey(PaddockNotifications::Key::changeValue);
     std::lock_guard lock(mutex_);
     if (!value || value->kind() == base::Kind::null) {
         contents_.erase(key->text());
