@@ -120,6 +120,11 @@ void Host::watchSignals() {
 }
 
 int Host::finish(int status) {
+    // The signal watcher and the main thread may both end the run: the
+    // first does the work, the other waits for it.
+    std::lock_guard lock(finishMutex_);
+    if (finished_) return status;
+    finished_ = true;
     store_.close();
     if (liveView_) liveView_->shutDown();
     transcript_.flush();
