@@ -39,17 +39,16 @@ TEST(LiveViewExchangeTest, PageAndRemoteLiveViewTalkBothWaysAndSeeTheClose) {
         // The host: the connection is open, so it installs the sender and
         // announces the remote live view.
         auto channel = std::make_shared<transport::MessageChannel>(
-            sockets[0],
-            transport::MessageChannel::Handlers{
-                [&](const base::ObjectRef& message) {
-                    corral.send("deliverLiveViewMessage:", {message});
-                },
-                [&](const std::string& problem) { problems.push_back(problem); },
-                [&](const std::string& reason) {
-                    if (!reason.empty()) problems.push_back(reason);
-                    corral.send("liveViewMessageConnectionClosed");
-                    closed = true;
-                }});
+            sockets[0], transport::MessageChannel::Handlers{
+                            [&](const base::ObjectRef& message) {
+                                corral.send("deliverLiveViewMessage:", {message});
+                            },
+                            [&](const std::string& problem) { problems.push_back(problem); },
+                            [&](const std::string& reason) {
+                                if (!reason.empty()) problems.push_back(reason);
+                                corral.send("liveViewMessageConnectionClosed");
+                                closed = true;
+                            }});
         std::weak_ptr<transport::MessageChannel> sender = channel;
         corral.send("setLiveViewMessageSender:",
                     {base::Block::make([sender](std::span<const base::ObjectRef> args) {

@@ -4,24 +4,17 @@
 // Counts the writes the page made and the saves the file took.
 #include <benchmark/benchmark.h>
 
+#include <unistd.h>
 #include <filesystem>
 #include <string>
-#include <unistd.h>
 
-#include "Corral/PaddockNotifications.h"
 #include "Corral/base/Objects.h"
+#include "Corral/testing/StoreChange.h"
 #include "StorePersistence.h"
 
 namespace {
 
-namespace N = PaddockNotifications;
-
-base::ObjectRef change(const std::string& key, base::ObjectRef value) {
-    return base::Dictionary::withStringKeys(
-        {{N::Key::keyValueStoreChange,
-          base::Dictionary::withStringKeys(
-              {{N::Key::changeKey, base::String::make(key)}, {N::Key::changeValue, value}})}});
-}
+using testing_support::storeChange;
 
 void BM_StoreWritesWithALargeEntry(benchmark::State& state) {
     auto folder = std::filesystem::temp_directory_path() /
@@ -29,7 +22,7 @@ void BM_StoreWritesWithALargeEntry(benchmark::State& state) {
     std::filesystem::create_directories(folder);
     std::vector<base::ObjectRef> elements;
     for (int i = 0; i < 100000; ++i) elements.push_back(base::Number::initWithInteger(i));
-    auto large = change("scores", base::Array::make(std::move(elements)));
+    auto large = storeChange("scores", base::Array::make(std::move(elements)));
     std::int64_t writes = 0;
     std::size_t saves = 0;
     for (auto _ : state) {
@@ -37,15 +30,15 @@ void BM_StoreWritesWithALargeEntry(benchmark::State& state) {
         store.load();
         store.apply(large);
         for (int i = 0; i < 1000; ++i) {
-            store.apply(change("counter", base::Number::initWithInteger(i)));
+            store.apply(storeChange("counter", base::Number::initWithInteger(i)));
             ++writes;
         }
         store.close();  // everything written is in the file
         saves += store.saves();
     }
     std::filesystem::remove_all(folder);
-    state.counters["writes/s"] = benchmark::Counter(static_cast<double>(writes),
-                                                    benchmark::Counter::kIsRate);
+    state.counters["writes/s"] =
+        benchmark::Counter(static_cast<double>(writes), benchmark::Counter::kIsRate);
     state.counters["saves/write"] = static_cast<double>(saves) / static_cast<double>(writes);
 }
 BENCHMARK(BM_StoreWritesWithALargeEntry)->Unit(benchmark::kMillisecond)->UseRealTime();

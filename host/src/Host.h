@@ -17,14 +17,14 @@
 #include <mutex>
 #include <vector>
 
+#include "Corral/base/NotificationCenter.h"
+#include "Corral/base/Runtime.h"
 #include "HostOptions.h"
 #include "LiveViewConnection.h"
 #include "PageDocument.h"
 #include "PageModule.h"
 #include "StorePersistence.h"
 #include "Transcript.h"
-#include "Corral/base/NotificationCenter.h"
-#include "Corral/base/Runtime.h"
 
 namespace host {
 

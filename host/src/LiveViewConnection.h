@@ -24,9 +24,9 @@
 #include <mutex>
 #include <string>
 
+#include "Corral/base/Runtime.h"
 #include "Corral/transport/MessageChannel.h"
 #include "Transcript.h"
-#include "Corral/base/Runtime.h"
 
 namespace host {
 

@@ -22,9 +22,9 @@
 // changes, so a run can end from any thread without losing or cutting a
 // save short.
 
+#include <condition_variable>
 #include <filesystem>
 #include <functional>
-#include <condition_variable>
 #include <map>
 #include <mutex>
 #include <string>

@@ -5,22 +5,15 @@
 #include <filesystem>
 #include <string>
 
-#include "Corral/PaddockNotifications.h"
 #include "Corral/base/FileSystem.h"
 #include "Corral/base/Objects.h"
 #include "Corral/plist/PropertyList.h"
+#include "Corral/testing/StoreChange.h"
 #include "StorePersistence.h"
 
 namespace {
 
-namespace N = PaddockNotifications;
-
-base::ObjectRef change(const std::string& key, base::ObjectRef value) {
-    return base::Dictionary::withStringKeys(
-        {{N::Key::keyValueStoreChange,
-          base::Dictionary::withStringKeys(
-              {{N::Key::changeKey, base::String::make(key)}, {N::Key::changeValue, value}})}});
-}
+using testing_support::storeChange;
 
 }  // namespace
 
@@ -35,14 +28,14 @@ TEST(StorePersistenceTest, WritesInATightLoopAreCoalescedAndTheLastOneIsSaved) {
     {
         host::StorePersistence store(file, [&](const std::string& p) { problems.push_back(p); });
         store.load();
-        ASSERT_TRUE(store.apply(change("gone", base::String::make("soon"))));
+        ASSERT_TRUE(store.apply(storeChange("gone", base::String::make("soon"))));
         for (int i = 0; i < kWrites; ++i) {
-            ASSERT_TRUE(store.apply(change("counter", base::Number::initWithInteger(i))));
+            ASSERT_TRUE(store.apply(storeChange("counter", base::Number::initWithInteger(i))));
         }
-        ASSERT_TRUE(store.apply(change("gone", base::Null::null())));
+        ASSERT_TRUE(store.apply(storeChange("gone", base::Null::null())));
         store.close();
         saves = store.saves();
-        EXPECT_FALSE(store.apply(change("late", base::Number::initWithInteger(1))));
+        EXPECT_FALSE(store.apply(storeChange("late", base::Number::initWithInteger(1))));
     }
     EXPECT_GE(saves, 1u);
     EXPECT_LT(saves, static_cast<std::size_t>(kWrites));

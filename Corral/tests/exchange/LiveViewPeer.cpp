@@ -51,8 +51,8 @@ int main() {
     bool ended =
         base::RunLoop::main().runUntil([&] { return view->closed; }, std::chrono::seconds(30));
     if (!ended || !view->opened || view->received == 0) {
-        std::fprintf(stderr, "live-view peer: ended %d, opened %d, closed %d, %d received\n",
-                     ended, view->opened, view->closed, view->received);
+        std::fprintf(stderr, "live-view peer: ended %d, opened %d, closed %d, %d received\n", ended,
+                     view->opened, view->closed, view->received);
         return 1;
     }
     return 0;
