@@ -18,6 +18,7 @@
 #include "Corral/CorralExport.h"
 #include "Corral/PaddockLiveViewable.h"
 #include "Corral/PaddockValue.h"
+#include "Corral/base/Duration.h"
 #include "Corral/base/Geometry.h"
 #include "Corral/base/NotificationCenter.h"
 #include "Corral/base/Object.h"
@@ -140,8 +141,15 @@ public:
     // holds or `timeout` passes, so page code can send a question and use
     // the answer on its next line. Returns whether the condition held. Call
     // it from the thread that runs the page.
+    // Timeouts beyond what the clock can name wait for ever.
     bool waitUntil(const std::function<bool()>& condition,
                    std::chrono::steady_clock::duration timeout);
+    template <class Rep, class Period>
+    bool waitUntil(const std::function<bool()>& condition,
+                   std::chrono::duration<Rep, Period> timeout) {
+        return waitUntil(condition,
+                         base::saturatingDurationCast<std::chrono::steady_clock::duration>(timeout));
+    }
 
     // The learner's own sources, as the host's providers answer them at this
     // moment (nothing is cached). Before the host installs a provider the
