@@ -100,7 +100,9 @@ public:
     // installed posts both again. Clearing an installed live view posts an
     // empty user-info dictionary and leaves needsIndefiniteExecution alone;
     // clearing when there is none posts nothing. A remote live-view proxy
-    // installed by the host is stored without any post.
+    // installed by the host is stored without any post. When an observer
+    // assigns another live view during these posts, every observer hears
+    // last of the live view the page holds when the assignment returns.
     std::optional<PaddockLiveViewable> liveView() const { return liveView_; }
     void setLiveView(std::optional<PaddockLiveViewable> liveView);
     // Shows declarative content: a new hosting controller with `content` as
@@ -233,6 +235,7 @@ private:
     // sender it read alive if it is replaced meanwhile.
     std::shared_ptr<const LiveViewMessageSender> liveViewMessageSender_;
     std::optional<PaddockLiveViewable> liveView_;
+    std::uint64_t liveViewAssignments_ = 0;  // numbers each assignment that changes liveView_
     bool wantsFullScreenLiveView_ = false;
     std::optional<AssessmentStatus> assessmentStatus_;
     // The host's console hook; null when absent. Held by shared pointer so a
