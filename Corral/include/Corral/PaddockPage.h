@@ -6,6 +6,7 @@
 //
 // The page takes no lock: use it from one thread at a time.
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -238,9 +239,10 @@ private:
     std::uint64_t liveViewAssignments_ = 0;  // numbers each assignment that changes liveView_
     bool wantsFullScreenLiveView_ = false;
     std::optional<AssessmentStatus> assessmentStatus_;
-    // The host's console hook; null when absent. Held by shared pointer so a
-    // print that is calling it keeps it alive if it is replaced meanwhile.
-    std::shared_ptr<const ConsolePrintHook> paddockConsolePrintHook_;
+    // The host's console hook; null when absent. Prints read it on whatever
+    // thread they run, so it is read and replaced atomically; a print that
+    // is calling it keeps it alive if it is replaced meanwhile.
+    std::atomic<std::shared_ptr<const ConsolePrintHook>> paddockConsolePrintHook_;
 };
 
 // The shared data directory is not supported: the first use stops the
