@@ -7,13 +7,13 @@
 
 #include "Corral/CorralFramework.h"
 #include "Corral/PaddockPage.h"
-#include "PaddockPageAccess.h"
-#include "PrintForwarder.h"
-#include "TestSupport.h"
 #include "Corral/base/Block.h"
 #include "Corral/base/Log.h"
 #include "Corral/base/Print.h"
 #include "Corral/base/String.h"
+#include "PaddockPageAccess.h"
+#include "PrintForwarder.h"
+#include "TestSupport.h"
 
 namespace {
 

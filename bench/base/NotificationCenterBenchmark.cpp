@@ -26,7 +26,11 @@ void PostAmongUnrelatedObservers(benchmark::State& state) {
     for (auto _ : state) center.post(notification);
     if (calls != static_cast<long>(state.iterations())) state.SkipWithError("lost a call");
 }
-BENCHMARK(PostAmongUnrelatedObservers)->Arg(10)->Arg(1000)->Arg(100000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(PostAmongUnrelatedObservers)
+    ->Arg(10)
+    ->Arg(1000)
+    ->Arg(100000)
+    ->Unit(benchmark::kMicrosecond);
 
 // One post that `range(0)` observers hear.
 void PostToManyObservers(benchmark::State& state) {
@@ -48,7 +52,8 @@ void AddThenRemoveObservers(benchmark::State& state) {
     std::vector<NotificationCenter::Token> tokens(static_cast<std::size_t>(state.range(0)));
     for (auto _ : state) {
         NotificationCenter center;
-        for (auto& token : tokens) token = center.addObserver("N", nullptr, [](const Notification&) {});
+        for (auto& token : tokens)
+            token = center.addObserver("N", nullptr, [](const Notification&) {});
         for (auto token : tokens) center.removeObserver(token);
     }
     state.SetItemsProcessed(state.range(0) * static_cast<long>(state.iterations()));

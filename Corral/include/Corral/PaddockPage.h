@@ -150,8 +150,8 @@ public:
     template <class Rep, class Period>
     bool waitUntil(const std::function<bool()>& condition,
                    std::chrono::duration<Rep, Period> timeout) {
-        return waitUntil(condition,
-                         base::saturatingDurationCast<std::chrono::steady_clock::duration>(timeout));
+        return waitUntil(
+            condition, base::saturatingDurationCast<std::chrono::steady_clock::duration>(timeout));
     }
 
     // The learner's own sources, as the host's providers answer them at this

@@ -136,7 +136,8 @@ void NotificationCenter::post(const Notification& notification) {
                 Observer released;
                 std::lock_guard lock(state.mutex);
                 auto& callers = registration.callers;
-                callers.erase(std::find(callers.begin(), callers.end(), std::this_thread::get_id()));
+                callers.erase(
+                    std::find(callers.begin(), callers.end(), std::this_thread::get_id()));
                 if (!registration.removed) return;
                 state.callEnded.notify_all();
                 if (callers.empty()) released = std::move(registration.observer);

@@ -1,8 +1,9 @@
 #include "Corral/base/Number.h"
 
+#include "Corral/base/DecimalText.h"
+
 #include <bit>
 #include <cmath>
-#include <cstdio>
 #include <functional>
 #include <limits>
 #include <optional>
@@ -124,7 +125,8 @@ bool Number::isEqual(const Object& other) const noexcept {
     if (storage_ == Storage::floatingPoint || that.storage_ == Storage::floatingPoint) {
         const Number& real = storage_ == Storage::floatingPoint ? *this : that;
         const Number& whole = storage_ == Storage::floatingPoint ? that : *this;
-        if (whole.storage_ == Storage::signedInteger) return exactSigned(real.value_.d) == whole.value_.i;
+        if (whole.storage_ == Storage::signedInteger)
+            return exactSigned(real.value_.d) == whole.value_.i;
         return exactUnsigned(real.value_.d) == whole.value_.u;
     }
     if (storage_ == that.storage_) return value_.u == that.value_.u;
@@ -153,9 +155,7 @@ std::string Number::description() const {
         case Storage::floatingPoint:
             break;
     }
-    char buffer[40];
-    std::snprintf(buffer, sizeof buffer, "%.17g", value_.d);
-    return buffer;
+    return decimalText(value_.d, 17);
 }
 
 }  // namespace base

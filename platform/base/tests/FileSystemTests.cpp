@@ -51,8 +51,8 @@ extern "C" __attribute__((visibility("default"))) int fsync(int fd) {
     struct stat info {};
     if (::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
         char folder[4096] = {};
-        auto length = ::readlink(("/proc/self/fd/" + std::to_string(fd)).c_str(), folder,
-                                 sizeof folder - 1);
+        auto length =
+            ::readlink(("/proc/self/fd/" + std::to_string(fd)).c_str(), folder, sizeof folder - 1);
         std::lock_guard lock(syncMutex);
         if (!watchedFile.empty()) {
             std::ifstream in(watchedFile);

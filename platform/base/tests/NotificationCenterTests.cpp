@@ -122,8 +122,9 @@ TEST(NotificationCenterTest, TheDefaultCenterIsSharedByEveryThread) {
     auto& center = NotificationCenter::defaultCenter();
     std::atomic<int> heard{0};
     ScopedObserver observer("DefaultCenterTest", nullptr, [&](const Notification&) { ++heard; });
-    std::thread([] { NotificationCenter::defaultCenter().post("DefaultCenterTest", nullptr); })
-        .join();
+    std::thread([] {
+        NotificationCenter::defaultCenter().post("DefaultCenterTest", nullptr);
+    }).join();
     center.post("DefaultCenterTest", nullptr);
     EXPECT_EQ(heard, 2);
 }
@@ -165,9 +166,10 @@ TEST(NotificationCenterRemovalTest, NoCallStartsAfterRemovalReturns) {
     });
     for (int round = 0; round < 50000; ++round) {
         auto* watched = new Watched;
-        auto token = center.addObserver("N", nullptr, [&callsAfterRemoval, watched](const Notification&) {
-            if (watched->gone) ++callsAfterRemoval;
-        });
+        auto token =
+            center.addObserver("N", nullptr, [&callsAfterRemoval, watched](const Notification&) {
+                if (watched->gone) ++callsAfterRemoval;
+            });
         if (round % 2) std::this_thread::yield();
         center.removeObserver(token);
         watched->gone = true;

@@ -75,14 +75,16 @@ std::vector<Ref<Number>> awkwardNumbers() {
         numbers.push_back(Number::initWithInteger(i));
         numbers.push_back(Number::initWithDouble(static_cast<double>(i)));
     }
-    for (std::uint64_t u : {u64max, u64max - 1, std::uint64_t{1} << 63, (std::uint64_t{1} << 63) + 1,
-                            std::uint64_t{0}, static_cast<std::uint64_t>(p53) + 1}) {
+    for (std::uint64_t u :
+         {u64max, u64max - 1, std::uint64_t{1} << 63, (std::uint64_t{1} << 63) + 1,
+          std::uint64_t{0}, static_cast<std::uint64_t>(p53) + 1}) {
         numbers.push_back(Number::initWithUnsignedLongLong(u));
         numbers.push_back(Number::initWithDouble(static_cast<double>(u)));
     }
-    for (double d : {0.5, -0.0, 18446744073709551616.0, 9223372036854775808.0, 1e300,
-                     std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity(),
-                     std::numeric_limits<double>::quiet_NaN()})
+    for (double d :
+         {0.5, -0.0, 18446744073709551616.0, 9223372036854775808.0, 1e300,
+          std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity(),
+          std::numeric_limits<double>::quiet_NaN()})
         numbers.push_back(Number::initWithDouble(d));
     numbers.push_back(Number::initWithFloat(16777217.0f));
     numbers.push_back(Number::initWithInt(16777217));

@@ -114,7 +114,8 @@ TEST(RunLoopTimeoutTest, TheLargestTimeoutsWaitForEver) {
     EXPECT_TRUE(waitsForWork(RunLoop::Clock::duration::max()));
     EXPECT_TRUE(waitsForWork(std::chrono::hours::max()));
     EXPECT_TRUE(waitsForWork(std::chrono::duration<double>(1e10)));
-    EXPECT_TRUE(waitsForWork(std::chrono::duration<double>(std::numeric_limits<double>::infinity())));
+    EXPECT_TRUE(
+        waitsForWork(std::chrono::duration<double>(std::numeric_limits<double>::infinity())));
 }
 
 TEST(RunLoopTimeoutTest, NegativeAndNaNTimeoutsDoNotWait) {
@@ -123,8 +124,9 @@ TEST(RunLoopTimeoutTest, NegativeAndNaNTimeoutsDoNotWait) {
     EXPECT_FALSE(loop.runUntil([] { return false; }, RunLoop::Clock::duration::min()));
     EXPECT_FALSE(loop.runUntil([] { return false; }, std::chrono::hours::min()));
     EXPECT_FALSE(loop.runUntil([] { return false; }, -1s));
-    EXPECT_FALSE(loop.runUntil(
-        [] { return false; }, std::chrono::duration<double>(std::numeric_limits<double>::quiet_NaN())));
+    EXPECT_FALSE(
+        loop.runUntil([] { return false; },
+                      std::chrono::duration<double>(std::numeric_limits<double>::quiet_NaN())));
     EXPECT_LT(RunLoop::Clock::now() - start, 5s);
 }
 
