@@ -12,7 +12,7 @@
 
 #include "Corral/base/Objects.h"
 #include "Corral/base/Print.h"
-#include "Corral/base/PropertyList.h"
+#include "Corral/plist/PropertyList.h"
 
 using namespace base;
 
