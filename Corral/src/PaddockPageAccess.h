@@ -35,11 +35,11 @@ public:
         page.setExecutionMode(mode);
     }
     static std::shared_ptr<const ConsolePrintHook> consolePrintHook(const PaddockPage& page) {
-        return page.paddockConsolePrintHook_;
+        return page.paddockConsolePrintHook_.load();
     }
     static void setConsolePrintHook(PaddockPage& page,
                                     std::shared_ptr<const ConsolePrintHook> hook) {
-        page.paddockConsolePrintHook_ = std::move(hook);
+        page.paddockConsolePrintHook_.store(std::move(hook));
     }
     CORRAL_EXPORT static ProcessControl& processControl();
 

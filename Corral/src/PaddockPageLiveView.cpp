@@ -39,16 +39,29 @@ base::Ref<base::Dictionary> liveViewUserInfo(const std::optional<PaddockLiveView
 }  // namespace
 
 void PaddockPage::setLiveView(std::optional<PaddockLiveViewable> liveView) {
-    // The page announces the value stored here, even if an observer stores
-    // another one meanwhile; the old one is released after the posts.
     const std::optional<PaddockLiveViewable> old = std::exchange(liveView_, liveView);
     if (!liveView && !old) return;
+    // Observers may assign the live view again while this one is announced.
+    // Each assignment is numbered, so that what every observer hears last is
+    // what the page holds once the outermost assignment returns.
+    const std::uint64_t assignment = ++liveViewAssignments_;
     // A remote live view has nothing to show in this process, and the host
     // that announced it knows of it already.
     if (liveView && liveView->as<PaddockRemoteLiveViewProxy>()) return;
     if (liveView) setNeedsIndefiniteExecution(true);
-    base::NotificationCenter::defaultCenter().post(paddockPageLiveViewDidChange(), self(),
-                                                   liveViewUserInfo(liveView));
+    // An observer of that post assigned another live view and has announced
+    // it already: announcing this one now would contradict it.
+    if (liveViewAssignments_ != assignment) return;
+    auto& center = base::NotificationCenter::defaultCenter();
+    center.post(paddockPageLiveViewDidChange(), self(), liveViewUserInfo(liveView));
+    // An observer that assigned another live view during this post
+    // announced it to every observer, but those after it in line then heard
+    // this one. Tell them all again what the page holds now.
+    for (std::uint64_t announced = assignment; liveViewAssignments_ != announced;) {
+        announced = liveViewAssignments_;
+        if (liveView_ && liveView_->as<PaddockRemoteLiveViewProxy>()) return;
+        center.post(paddockPageLiveViewDidChange(), self(), liveViewUserInfo(liveView_));
+    }
 }
 
 void PaddockPage::setLiveView(const declarative::AnyView& content) {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "Corral/PaddockLiveViewSafeArea.h"
 #include "Corral/PaddockNotifications.h"
 #include "Corral/PaddockPage.h"
@@ -148,6 +150,60 @@ TEST_F(LiveViewTest, ClearingPostsAnEmptyDictionaryOnlyWhenALiveViewWasInstalled
     EXPECT_FALSE(page.liveView());
     recorder.reset();  // drops the references the recorded notifications hold
     EXPECT_TRUE(weak.expired());
+}
+
+// The view named by the last live-view notification a recorder heard.
+base::ObjectRef lastAnnouncedView(const NotificationRecorder& recorder) {
+    for (auto it = recorder.notifications.rbegin(); it != recorder.notifications.rend(); ++it) {
+        if (it->name == kLiveView) return it->userInfo->objectForKey("PaddockPageLiveView");
+    }
+    return nullptr;
+}
+
+TEST_F(LiveViewTest, AnAssignmentMadeWhileTheFlagIsAnnouncedIsTheOneAnnouncedLast) {
+    auto first = ui::View::make();
+    auto second = ui::View::make();
+    bool reassigned = false;
+    base::ScopedObserver reassigner(kIndefinite, &page, [&](const base::Notification&) {
+        if (!std::exchange(reassigned, true)) page.setLiveView(second);
+    });
+    NotificationRecorder later;  // hears everything after the reassigner
+    page.setLiveView(first);
+    EXPECT_EQ(page.liveView()->object(), second);
+    EXPECT_EQ(lastAnnouncedView(*recorder), second);
+    EXPECT_EQ(lastAnnouncedView(later), second);
+    // The first view was never announced at all: it was replaced before its turn.
+    for (const auto& n : later.notifications) {
+        if (n.name != kLiveView) continue;
+        EXPECT_EQ(n.userInfo->objectForKey("PaddockPageLiveView"), second);
+    }
+}
+
+TEST_F(LiveViewTest, AnAssignmentMadeWhileTheViewIsAnnouncedIsTheOneAnnouncedLast) {
+    auto first = ui::View::make();
+    auto second = ui::View::make();
+    NotificationRecorder before;  // in line before the reassigner
+    base::ScopedObserver reassigner(kLiveView, &page, [&](const base::Notification& n) {
+        if (n.userInfo->objectForKey("PaddockPageLiveView") == first) page.setLiveView(second);
+    });
+    NotificationRecorder after;  // heard of the first view after the second
+    page.setLiveView(first);
+    EXPECT_EQ(page.liveView()->object(), second);
+    EXPECT_EQ(lastAnnouncedView(before), second);
+    EXPECT_EQ(lastAnnouncedView(after), second);
+
+    // Clearing from inside the announcement: everyone hears the empty one last.
+    base::ScopedObserver clearer(kLiveView, &page, [&](const base::Notification& n) {
+        if (n.userInfo->count() == 1 && n.userInfo->objectForKey("PaddockPageLiveView") == second)
+            page.setLiveView(std::nullopt);
+    });
+    NotificationRecorder last;
+    page.setLiveView(second);
+    EXPECT_FALSE(page.liveView());
+    ASSERT_FALSE(last.notifications.empty());
+    EXPECT_EQ(last.notifications.back().name, kLiveView);
+    EXPECT_EQ(last.notifications.back().userInfo->count(), 0u);
+    EXPECT_EQ(after.notifications.back().userInfo->count(), 0u);
 }
 
 TEST_F(LiveViewTest, FullScreenRequestsPostOnlyChanges) {

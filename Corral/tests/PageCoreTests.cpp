@@ -134,13 +134,22 @@ TEST(PageCoreDeathTest, FinishExecutionNeverReturnsEvenIfTheExitStepDoes) {
 
 TEST(PageCoreTest, WaitUntilRunsHostWorkPostedFromOtherThreads) {
     using namespace std::chrono_literals;
-    std::optional<int> reply;
-    std::thread host([&] {
-        std::this_thread::sleep_for(10ms);
-        base::RunLoop::main().post([&] { reply = 42; });
-    });
-    EXPECT_TRUE(PaddockPage::current().waitUntil([&] { return reply.has_value(); }, 10s));
-    EXPECT_EQ(reply, 42);
+    // Whatever the timeout's unit and size, the page waits for the reply:
+    // timeouts beyond the clock's range mean for ever, not "already over".
+    auto waitsForReply = [](auto timeout) {
+        std::optional<int> reply;
+        std::thread host([&] {
+            std::this_thread::sleep_for(10ms);
+            base::RunLoop::main().post([&] { reply = 42; });
+        });
+        bool held = PaddockPage::current().waitUntil([&] { return reply.has_value(); }, timeout);
+        host.join();
+        return held && reply == 42;
+    };
+    EXPECT_TRUE(waitsForReply(10s));
+    EXPECT_TRUE(waitsForReply(std::chrono::steady_clock::duration::max()));
+    EXPECT_TRUE(waitsForReply(std::chrono::hours::max()));
+    EXPECT_TRUE(waitsForReply(std::chrono::duration<double>(1e10)));
     EXPECT_FALSE(PaddockPage::current().waitUntil([] { return false; }, 10ms));
-    host.join();
+    EXPECT_FALSE(PaddockPage::current().waitUntil([] { return false; }, std::chrono::hours::min()));
 }

@@ -1,16 +1,19 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <iostream>
+#include <thread>
 #include <vector>
 
 #include "Corral/CorralFramework.h"
 #include "Corral/PaddockPage.h"
-#include "PaddockPageAccess.h"
-#include "TestSupport.h"
 #include "Corral/base/Block.h"
 #include "Corral/base/Log.h"
 #include "Corral/base/Print.h"
 #include "Corral/base/String.h"
+#include "PaddockPageAccess.h"
+#include "PrintForwarder.h"
+#include "TestSupport.h"
 
 namespace {
 
@@ -133,4 +136,37 @@ TEST_F(PrintForwarderTest, ThePageOwnsTheConsoleBlockAfterTheHostDropsIt) {
     EXPECT_EQ(events.back(), "kept:still here\n");
     setConsoleHook("replacement");
     EXPECT_TRUE(weak.expired());  // replaced blocks are released
+}
+
+TEST_F(PrintForwarderTest, PrintsOnOneThreadWhileTheHostReplacesTheConsoleHookOnAnother) {
+    // Every print reaches exactly one console hook, whichever is in force,
+    // and a hook replaced during a print lives until that print is done.
+    const auto forwarder = makePrintForwarder(nullptr);
+    std::atomic<int> reached{0};
+    std::atomic<bool> printing{true};
+    auto counting = [&] {
+        return base::Block::make([&](std::span<const base::ObjectRef> args) {
+            if (base::cast<base::String>(args[0])->text() == "racing\n") ++reached;
+            return base::ObjectRef();
+        });
+    };
+    CorralFramework::setPaddockConsolePrintHook(counting());
+    std::thread host([&] {
+        while (printing) CorralFramework::setPaddockConsolePrintHook(counting());
+    });
+    constexpr int prints = 2000;
+    for (int i = 0; i < prints; ++i) forwarder("racing\n");
+    // The read a print makes, without the log around it, many times over.
+    auto& page = PaddockPage::current();
+    int read = 0;
+    for (int i = 0; i < 200000; ++i) {
+        if (auto hook = PaddockPageAccess::consolePrintHook(page)) {
+            ++read;
+            (*hook)("racing\n");
+        }
+    }
+    printing = false;
+    host.join();
+    EXPECT_EQ(read, 200000);
+    EXPECT_EQ(reached, prints + read);
 }

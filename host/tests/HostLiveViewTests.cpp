@@ -16,14 +16,15 @@ std::string liveViewRun(const std::string& application, const std::string& page,
 }  // namespace
 
 TEST(HostLiveViewTest, EchoPageGetsBackEveryValueInOrderAndJsonParses) {
-    auto run = runHost("--json --timeout 30 --live-view " + std::string(ECHO_LIVE_VIEW) + " " +
-                       ECHO_PAGE + " " + ECHO_DOCUMENT +
-                       " | python3 -c 'import json,sys\n"
-                       "lines=[json.loads(l) for l in sys.stdin]\n"
-                       "print(\"\\n\".join(l.get(\"text\",\"\").strip() for l in lines if "
-                       "l[\"event\"]==\"console\"))\n"
-                       "print(\"events:\", \" \".join(l[\"event\"] for l in lines))'");
+    auto run = runHostThrough("--json --timeout 30 --live-view " + std::string(ECHO_LIVE_VIEW) +
+                                  " " + ECHO_PAGE + " " + ECHO_DOCUMENT,
+                              "python3 -c 'import json,sys\n"
+                              "lines=[json.loads(l) for l in sys.stdin]\n"
+                              "print(\"\\n\".join(l.get(\"text\",\"\").strip() for l in lines if "
+                              "l[\"event\"]==\"console\"))\n"
+                              "print(\"events:\", \" \".join(l[\"event\"] for l in lines))'");
     EXPECT_EQ(run.status, 0) << run.out;
+    EXPECT_EQ(run.filterStatus, 0) << run.out;
     EXPECT_TRUE(contains(run.out, "All 15 echoes came back unchanged and in order.")) << run.out;
     EXPECT_FALSE(contains(run.out, "DIFFERS")) << run.out;
     EXPECT_TRUE(contains(run.out,

@@ -2,6 +2,7 @@
 // Runs the built corral-host as a learner's environment would, through the
 // shell, and collects its transcript (standard output and error).
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <array>
 #include <cstdio>
@@ -12,13 +13,13 @@
 #include <gtest/gtest.h>
 
 struct HostRun {
-    int status = -1;
+    int status = -1;  // the host's exit status; -1 when it did not exit (a crash)
     std::string out;
+    int filterStatus = -1;  // of the filter, for runHostThrough
 };
 
-// `arguments` is shell text.
-inline HostRun runHost(const std::string& arguments) {
-    std::string command = std::string(CORRAL_HOST) + " " + arguments + " 2>&1";
+// Runs `command` (shell text) and collects its standard output.
+inline HostRun runShell(const std::string& command) {
     HostRun run;
     FILE* pipe = popen(command.c_str(), "r");
     if (!pipe) return run;
@@ -27,6 +28,28 @@ inline HostRun runHost(const std::string& arguments) {
     while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) run.out.append(buffer.data(), n);
     int status = pclose(pipe);
     run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
+
+// `arguments` is shell text.
+inline HostRun runHost(const std::string& arguments) {
+    return runShell(std::string(CORRAL_HOST) + " " + arguments + " 2>&1");
+}
+
+// Runs the host with its standard output kept aside, then `filter` (shell
+// text) with that output as its standard input. `status` is the host's own,
+// not the filter's, so a host that crashes fails however well the filter
+// copes; `out` holds what the host wrote to standard error, then what the
+// filter wrote.
+inline HostRun runHostThrough(const std::string& arguments, const std::string& filter) {
+    const auto kept = std::filesystem::temp_directory_path() /
+                      ("corral-host-output-" + std::to_string(::getpid()));
+    HostRun run =
+        runShell(std::string(CORRAL_HOST) + " " + arguments + " 2>&1 >'" + kept.string() + "'");
+    HostRun filtered = runShell(filter + " <'" + kept.string() + "' 2>&1");
+    std::filesystem::remove(kept);
+    run.out += filtered.out;
+    run.filterStatus = filtered.status;
     return run;
 }
 

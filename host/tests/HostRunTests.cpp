@@ -34,13 +34,24 @@ TEST(HostRunTest, PrintsOfStaticDestructorsReachTheTranscript) {
 }
 
 TEST(HostRunTest, JsonTranscriptIsOneObjectPerLine) {
-    auto run = runHost("--json --mode step " + std::string(GREETING_PAGE) + " " + document +
-                       " | python3 -c 'import json,sys; lines=[json.loads(l) for l in sys.stdin]; "
+    auto run =
+        runHostThrough("--json --mode step " + std::string(GREETING_PAGE) + " " + document,
+                       "python3 -c 'import json,sys; lines=[json.loads(l) for l in sys.stdin]; "
                        "print(len(lines), lines[0][\"name\"], lines[-1][\"event\"])'");
     EXPECT_EQ(run.status, 0) << run.out;
+    EXPECT_EQ(run.filterStatus, 0) << run.out;
     EXPECT_NE(run.out.find("PaddockPageExecutionModeDidChangeNotification finished"),
               std::string::npos)
         << run.out;
+}
+
+TEST(HostRunTest, AHostThatCrashesUnderAFilterFails) {
+    // The filter copes with whatever it is given; the status is still the host's.
+    auto run = runHostThrough("--json --timeout 30 " + page("page-test-KeepsRunning") + " " +
+                                  document + " & sleep 0.5; kill -SEGV $!; wait $!",
+                              "cat >/dev/null");
+    EXPECT_EQ(run.status, 128 + 11) << run.out;
+    EXPECT_EQ(run.filterStatus, 0) << run.out;
 }
 
 TEST(HostRunTest, LifecycleEndsOnFinishTimeoutOrSignal) {

@@ -6,6 +6,7 @@
 //
 // The page takes no lock: use it from one thread at a time.
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -18,6 +19,7 @@
 #include "Corral/CorralExport.h"
 #include "Corral/PaddockLiveViewable.h"
 #include "Corral/PaddockValue.h"
+#include "Corral/base/Duration.h"
 #include "Corral/base/Geometry.h"
 #include "Corral/base/NotificationCenter.h"
 #include "Corral/base/Object.h"
@@ -99,7 +101,9 @@ public:
     // installed posts both again. Clearing an installed live view posts an
     // empty user-info dictionary and leaves needsIndefiniteExecution alone;
     // clearing when there is none posts nothing. A remote live-view proxy
-    // installed by the host is stored without any post.
+    // installed by the host is stored without any post. When an observer
+    // assigns another live view during these posts, every observer hears
+    // last of the live view the page holds when the assignment returns.
     std::optional<PaddockLiveViewable> liveView() const { return liveView_; }
     void setLiveView(std::optional<PaddockLiveViewable> liveView);
     // Shows declarative content: a new hosting controller with `content` as
@@ -140,8 +144,15 @@ public:
     // holds or `timeout` passes, so page code can send a question and use
     // the answer on its next line. Returns whether the condition held. Call
     // it from the thread that runs the page.
+    // Timeouts beyond what the clock can name wait for ever.
     bool waitUntil(const std::function<bool()>& condition,
                    std::chrono::steady_clock::duration timeout);
+    template <class Rep, class Period>
+    bool waitUntil(const std::function<bool()>& condition,
+                   std::chrono::duration<Rep, Period> timeout) {
+        return waitUntil(
+            condition, base::saturatingDurationCast<std::chrono::steady_clock::duration>(timeout));
+    }
 
     // The learner's own sources, as the host's providers answer them at this
     // moment (nothing is cached). Before the host installs a provider the
@@ -225,11 +236,13 @@ private:
     // sender it read alive if it is replaced meanwhile.
     std::shared_ptr<const LiveViewMessageSender> liveViewMessageSender_;
     std::optional<PaddockLiveViewable> liveView_;
+    std::uint64_t liveViewAssignments_ = 0;  // numbers each assignment that changes liveView_
     bool wantsFullScreenLiveView_ = false;
     std::optional<AssessmentStatus> assessmentStatus_;
-    // The host's console hook; null when absent. Held by shared pointer so a
-    // print that is calling it keeps it alive if it is replaced meanwhile.
-    std::shared_ptr<const ConsolePrintHook> paddockConsolePrintHook_;
+    // The host's console hook; null when absent. Prints read it on whatever
+    // thread they run, so it is read and replaced atomically; a print that
+    // is calling it keeps it alive if it is replaced meanwhile.
+    std::atomic<std::shared_ptr<const ConsolePrintHook>> paddockConsolePrintHook_;
 };
 
 // The shared data directory is not supported: the first use stops the

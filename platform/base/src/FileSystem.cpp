@@ -48,6 +48,22 @@ std::optional<std::string> homeDirectory(const std::string& user) {
     return std::string(found->pw_dir);
 }
 
+// The folder that holds `path` ("." for a bare name).
+std::string folderOf(const std::string& path) {
+    auto slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// Flushes a folder's entries to disk, so that a rename in it survives a
+// crash. File systems that cannot sync a folder count as done.
+bool syncFolder(const std::string& folder) {
+    Descriptor dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir.get() < 0) return false;
+    if (::fsync(dir.get()) != 0 && errno != EINVAL && errno != EROFS) return false;
+    return dir.close();
+}
+
 // Creates a new, empty file beside `path` with a name no other file has.
 int createSibling(const std::string& path, std::string& name) {
     auto slash = path.rfind('/');
@@ -96,6 +112,11 @@ bool writeAll(int fd, std::span<const std::uint8_t> bytes) {
             if (errno == EINTR) continue;
             return false;
         }
+        if (wrote == 0) {
+            // Nothing taken and no error: trying again would spin for ever.
+            errno = EIO;
+            return false;
+        }
         bytes = bytes.subspan(static_cast<std::size_t>(wrote));
     }
     return true;
@@ -117,7 +138,8 @@ bool writeFileAtomically(const std::string& path, std::span<const std::uint8_t> 
         errno = error;
         return false;
     }
-    return true;
+    // The new name is only durable once the folder's entries are.
+    return syncFolder(folderOf(path));
 }
 
 std::string expandTildeInPath(const std::string& path) {

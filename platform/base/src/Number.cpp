@@ -1,10 +1,12 @@
 #include "Corral/base/Number.h"
 
+#include "Corral/base/DecimalText.h"
+
 #include <bit>
 #include <cmath>
-#include <cstdio>
 #include <functional>
 #include <limits>
+#include <optional>
 
 namespace base {
 
@@ -93,11 +95,40 @@ double Number::doubleValue() const noexcept {
     return value_.d;
 }
 
+namespace {
+
+constexpr double twoTo63 = 9223372036854775808.0;
+constexpr double twoTo64 = 18446744073709551616.0;
+
+// The exact integer a double stands for, when it is a whole number that one
+// of the two 64-bit integer types holds.
+std::optional<std::int64_t> exactSigned(double d) {
+    if (!(d >= -twoTo63 && d < twoTo63) || d != std::trunc(d)) return std::nullopt;
+    return static_cast<std::int64_t>(d);
+}
+std::optional<std::uint64_t> exactUnsigned(double d) {
+    if (!(d >= 0 && d < twoTo64) || d != std::trunc(d)) return std::nullopt;
+    return static_cast<std::uint64_t>(d);
+}
+
+}  // namespace
+
+// Numbers compare by their exact mathematical value, whatever their storage:
+// an integer equals a double only when the double is that very integer (no
+// rounding of either side), so equality is transitive and agrees with hash().
+// NaN equals NaN, so that every number equals itself and can be a key.
 bool Number::isEqual(const Object& other) const noexcept {
     if (other.kind() != Kind::number) return false;
     const auto& that = static_cast<const Number&>(other);
-    if (storage_ == Storage::floatingPoint || that.storage_ == Storage::floatingPoint)
-        return doubleValue() == that.doubleValue();
+    if (storage_ == Storage::floatingPoint && that.storage_ == Storage::floatingPoint)
+        return value_.d == that.value_.d || (std::isnan(value_.d) && std::isnan(that.value_.d));
+    if (storage_ == Storage::floatingPoint || that.storage_ == Storage::floatingPoint) {
+        const Number& real = storage_ == Storage::floatingPoint ? *this : that;
+        const Number& whole = storage_ == Storage::floatingPoint ? that : *this;
+        if (whole.storage_ == Storage::signedInteger)
+            return exactSigned(real.value_.d) == whole.value_.i;
+        return exactUnsigned(real.value_.d) == whole.value_.u;
+    }
     if (storage_ == that.storage_) return value_.u == that.value_.u;
     // One signed, one unsigned: equal only when the signed one is not negative.
     std::int64_t s = storage_ == Storage::signedInteger ? value_.i : that.value_.i;
@@ -105,12 +136,13 @@ bool Number::isEqual(const Object& other) const noexcept {
 }
 
 std::size_t Number::hash() const noexcept {
-    // Equal numbers must hash alike whatever their storage: integral values
-    // hash as integers, everything else by its double.
-    double d = doubleValue();
+    // Equal numbers hash alike: every whole number a 64-bit integer holds
+    // hashes as that integer's bits, whatever its storage.
     if (storage_ != Storage::floatingPoint) return std::hash<std::uint64_t>{}(value_.u);
-    if (std::isfinite(d) && d == std::floor(d) && std::fabs(d) < 9.2e18)
-        return std::hash<std::uint64_t>{}(static_cast<std::uint64_t>(static_cast<std::int64_t>(d)));
+    const double d = value_.d;
+    if (auto s = exactSigned(d)) return std::hash<std::uint64_t>{}(static_cast<std::uint64_t>(*s));
+    if (auto u = exactUnsigned(d)) return std::hash<std::uint64_t>{}(*u);
+    if (std::isnan(d)) return std::hash<double>{}(std::numeric_limits<double>::quiet_NaN());
     return std::hash<double>{}(d);
 }
 
@@ -123,9 +155,7 @@ std::string Number::description() const {
         case Storage::floatingPoint:
             break;
     }
-    char buffer[40];
-    std::snprintf(buffer, sizeof buffer, "%.17g", value_.d);
-    return buffer;
+    return decimalText(value_.d, 17);
 }
 
 }  // namespace base

@@ -1,5 +1,6 @@
 #include "Corral/base/Object.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <ctime>
@@ -7,6 +8,7 @@
 
 #include "Corral/base/Data.h"
 #include "Corral/base/Date.h"
+#include "Corral/base/DecimalText.h"
 #include "Corral/base/Null.h"
 #include "Corral/base/String.h"
 #include "Corral/base/Value.h"
@@ -96,7 +98,14 @@ std::size_t Date::hash() const noexcept { return std::hash<double>{}(seconds_); 
 
 std::string Date::description() const {
     double since1970 = std::floor(timeIntervalSince1970());
-    if (!std::isfinite(since1970) || std::fabs(since1970) > 1e14) return std::to_string(seconds_);
+    if (!std::isfinite(since1970) || std::fabs(since1970) > 1e14) {
+        // The seconds as "%f" writes them in the "C" locale.
+        char buffer[512];
+        auto end =
+            std::to_chars(buffer, buffer + sizeof buffer, seconds_, std::chars_format::fixed, 6)
+                .ptr;
+        return std::string(buffer, end);
+    }
     std::time_t t = static_cast<std::time_t>(since1970);
     std::tm parts{};
     gmtime_r(&t, &parts);
@@ -127,10 +136,9 @@ std::size_t Value::hash() const noexcept {
 }
 
 std::string Value::description() const {
-    char buffer[160];
-    std::snprintf(buffer, sizeof buffer, "Rect: {{%g, %g}, {%g, %g}}", rect_.origin.x,
-                  rect_.origin.y, rect_.size.width, rect_.size.height);
-    return buffer;
+    auto text = [](double v) { return decimalText(v, 6); };  // as "%g" writes it
+    return "Rect: {{" + text(rect_.origin.x) + ", " + text(rect_.origin.y) + "}, {" +
+           text(rect_.size.width) + ", " + text(rect_.size.height) + "}}";
 }
 
 }  // namespace base

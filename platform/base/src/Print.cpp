@@ -18,8 +18,16 @@ struct HookGuard {
     ~HookGuard() { insideHook = false; }
 };
 
-std::mutex slotMutex;
-std::shared_ptr<const PrintHook> slotHook;
+// The slot's contents. Never destroyed: std::cout's forwarding buffer reads
+// the slot for as long as anything prints, static destructors included.
+struct SlotContents {
+    std::mutex mutex;
+    std::shared_ptr<const PrintHook> hook;
+};
+SlotContents& slotContents() {
+    static auto* contents = new SlotContents();
+    return *contents;
+}
 
 void callHook(const std::string& text) {
     if (insideHook) return;
@@ -87,19 +95,21 @@ std::streambuf* standardOutput() {
 }  // namespace
 
 std::shared_ptr<const PrintHook> PrintHookSlot::get() const {
-    std::lock_guard lock(slotMutex);
-    return slotHook;
+    auto& contents = slotContents();
+    std::lock_guard lock(contents.mutex);
+    return contents.hook;
 }
 
 void PrintHookSlot::set(std::shared_ptr<const PrintHook> hook) {
     if (hook) routeStandardOutputThroughHook();
-    std::lock_guard lock(slotMutex);
-    slotHook = std::move(hook);
+    auto& contents = slotContents();
+    std::lock_guard lock(contents.mutex);
+    std::swap(contents.hook, hook);  // the old hook is released after the lock
 }
 
 PrintHookSlot& _paddockPrintHook() {
-    static PrintHookSlot slot;
-    return slot;
+    static auto* slot = new PrintHookSlot();  // lives until exit, like its contents
+    return *slot;
 }
 
 void printText(const std::string& text) {

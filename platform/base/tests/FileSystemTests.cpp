@@ -1,16 +1,67 @@
 #include <gtest/gtest.h>
 
 #include <dirent.h>
+#include <dlfcn.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <csignal>
 #include <cstdlib>
 #include <fstream>
+#include <mutex>
+#include <string>
+#include <vector>
 
 #include "Corral/base/FileSystem.h"
 
 using namespace base;
+
+// This program stands in for two system calls the library makes, to see
+// what it does with each, and to make a descriptor that takes nothing.
+namespace {
+
+std::atomic<int> descriptorThatTakesNothing{-1};
+
+struct FolderSync {
+    std::string folder;
+    std::string watchedContents;  // of the watched file, at that moment
+};
+std::mutex syncMutex;
+std::string watchedFile;
+std::vector<FolderSync> folderSyncs;
+
+template <class Function>
+Function* real(const char* name) {
+    return reinterpret_cast<Function*>(dlsym(RTLD_NEXT, name));
+}
+
+}  // namespace
+
+extern "C" __attribute__((visibility("default"))) ssize_t write(int fd, const void* data,
+                                                                size_t size) {
+    static auto* next = real<ssize_t(int, const void*, size_t)>("write");
+    if (fd == descriptorThatTakesNothing && size > 0) return 0;
+    return next(fd, data, size);
+}
+
+extern "C" __attribute__((visibility("default"))) int fsync(int fd) {
+    static auto* next = real<int(int)>("fsync");
+    struct stat info {};
+    if (::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
+        char folder[4096] = {};
+        auto length =
+            ::readlink(("/proc/self/fd/" + std::to_string(fd)).c_str(), folder, sizeof folder - 1);
+        std::lock_guard lock(syncMutex);
+        if (!watchedFile.empty()) {
+            std::ifstream in(watchedFile);
+            folderSyncs.push_back({std::string(folder, length > 0 ? std::size_t(length) : 0),
+                                   std::string(std::istreambuf_iterator<char>(in), {})});
+        }
+    }
+    return next(fd);
+}
 
 namespace {
 
@@ -67,6 +118,39 @@ TEST_F(FileSystemTest, FailedAtomicWriteLeavesNothingBehind) {
     EXPECT_FALSE(writeFileAtomically(path("missing/out"), bytes("data")));
     EXPECT_FALSE(writeFileAtomically("", bytes("data")));
     EXPECT_EQ(entries(), std::vector<std::string>{"folder"});
+}
+
+TEST_F(FileSystemTest, AtomicWriteFlushesTheFolderAfterTheRename) {
+    std::string target = path("out.plist");
+    char resolved[4096];
+    ASSERT_NE(realpath(folder_.c_str(), resolved), nullptr);
+    {
+        std::lock_guard lock(syncMutex);
+        watchedFile = target;
+        folderSyncs.clear();
+    }
+    bool written = writeFileAtomically(target, bytes("durable"));
+    std::lock_guard lock(syncMutex);
+    watchedFile.clear();
+    ASSERT_TRUE(written);
+    ASSERT_EQ(folderSyncs.size(), 1u);
+    EXPECT_EQ(folderSyncs[0].folder, resolved);
+    EXPECT_EQ(folderSyncs[0].watchedContents, "durable");  // the new name was in place
+}
+
+TEST_F(FileSystemTest, ADescriptorThatTakesNothingIsAFailureNotAnEndlessLoop) {
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    descriptorThatTakesNothing = fds[1];
+    errno = 0;
+    bool wrote = writeAll(fds[1], bytes("never taken"));
+    int error = errno;
+    descriptorThatTakesNothing = -1;
+    EXPECT_FALSE(wrote);
+    EXPECT_EQ(error, EIO);
+    EXPECT_TRUE(writeAll(fds[1], bytes("")));  // nothing to write is no failure
+    close(fds[0]);
+    close(fds[1]);
 }
 
 TEST_F(FileSystemTest, ReadsWholeFilesAndRefusesFolders) {

@@ -1,6 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <cstdlib>
 #include <iostream>
+#include <memory>
+#include <string>
 #include <vector>
 
 #include "Corral/base/Log.h"
@@ -83,4 +88,33 @@ TEST_F(PrintTest, AHookThatPrintsDoesNotLoopBackIntoItself) {
     print("hello");
     std::cout << "line\n";
     EXPECT_EQ(calls, 2);
+}
+
+// Runs every static destructor of the process, as exit() does.
+extern "C" void __cxa_finalize(void* dso);
+
+TEST(PrintDeathTest, PrintsAfterStaticDestructorsStillReachTheHook) {
+    // What a print from the last destructors at exit meets: the hook in
+    // force stays alive and keeps receiving text.
+    EXPECT_EXIT(
+        {
+            static bool hookReleased = false;  // trivially destructible, still there at the end
+            static char heard[64];
+            static std::size_t heardSize = 0;
+            struct ReleaseProbe {
+                ~ReleaseProbe() { hookReleased = true; }
+            };
+            auto probe = std::make_shared<ReleaseProbe>();
+            _paddockPrintHook().set([probe](const std::string& text) {
+                for (char c : text) {
+                    if (heardSize < sizeof heard) heard[heardSize++] = c;
+                }
+            });
+            probe.reset();
+            __cxa_finalize(nullptr);
+            if (hookReleased) _exit(4);  // the stream would forward to a dead hook
+            std::cout << "after exit\n" << std::flush;
+            _exit(std::string(heard, heardSize) == "after exit\n" ? 0 : 5);
+        },
+        ::testing::ExitedWithCode(0), "");
 }

@@ -2,6 +2,8 @@
 
 #include <cmath>
 #include <limits>
+#include <string>
+#include <vector>
 
 #include "Corral/base/Format.h"
 #include "Corral/base/Objects.h"
@@ -58,6 +60,86 @@ TEST(NumberTest, EqualityAndHashFollowTheValueNotTheStorage) {
     EXPECT_FALSE(Number::initWithInteger(-1)->isEqual(
         *Number::initWithUnsignedLongLong(std::numeric_limits<std::uint64_t>::max())));
     EXPECT_FALSE(one->isEqual(*String::make("1")));
+}
+
+// Numbers near the ends of exact double precision and of the integer types,
+// in every storage: equality must be an equivalence that hash() respects.
+std::vector<Ref<Number>> awkwardNumbers() {
+    constexpr std::int64_t p53 = std::int64_t{1} << 53;
+    constexpr auto i64max = std::numeric_limits<std::int64_t>::max();
+    constexpr auto i64min = std::numeric_limits<std::int64_t>::min();
+    constexpr auto u64max = std::numeric_limits<std::uint64_t>::max();
+    std::vector<Ref<Number>> numbers;
+    for (std::int64_t i : {p53 - 1, p53, p53 + 1, p53 + 2, -p53 - 1, -p53, i64max, i64max - 1,
+                           i64min, i64min + 1, std::int64_t{0}, std::int64_t{-1}}) {
+        numbers.push_back(Number::initWithInteger(i));
+        numbers.push_back(Number::initWithDouble(static_cast<double>(i)));
+    }
+    for (std::uint64_t u :
+         {u64max, u64max - 1, std::uint64_t{1} << 63, (std::uint64_t{1} << 63) + 1,
+          std::uint64_t{0}, static_cast<std::uint64_t>(p53) + 1}) {
+        numbers.push_back(Number::initWithUnsignedLongLong(u));
+        numbers.push_back(Number::initWithDouble(static_cast<double>(u)));
+    }
+    for (double d :
+         {0.5, -0.0, 18446744073709551616.0, 9223372036854775808.0, 1e300,
+          std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity(),
+          std::numeric_limits<double>::quiet_NaN()})
+        numbers.push_back(Number::initWithDouble(d));
+    numbers.push_back(Number::initWithFloat(16777217.0f));
+    numbers.push_back(Number::initWithInt(16777217));
+    return numbers;
+}
+
+TEST(NumberTest, EqualityIsAnEquivalenceThatHashAgreesWith) {
+    const auto numbers = awkwardNumbers();
+    for (const auto& a : numbers) {
+        EXPECT_TRUE(a->isEqual(*a)) << a->description();
+        for (const auto& b : numbers) {
+            const bool equal = a->isEqual(*b);
+            EXPECT_EQ(equal, b->isEqual(*a)) << a->description() << " " << b->description();
+            if (!equal) continue;
+            EXPECT_EQ(a->hash(), b->hash()) << a->description() << " " << b->description();
+            for (const auto& c : numbers) {
+                if (!b->isEqual(*c)) continue;
+                EXPECT_TRUE(a->isEqual(*c))
+                    << a->description() << " = " << b->description() << " = " << c->description();
+            }
+        }
+    }
+    // The integer 2^53 + 1 is not the double 2^53 that it rounds to.
+    constexpr std::int64_t p53 = std::int64_t{1} << 53;
+    EXPECT_FALSE(Number::initWithInteger(p53 + 1)->isEqual(*Number::initWithDouble(double(p53))));
+    EXPECT_TRUE(Number::initWithInteger(p53)->isEqual(*Number::initWithDouble(double(p53))));
+    // 2^63 as a double is above every signed integer, equal to one unsigned.
+    EXPECT_FALSE(Number::initWithInteger(std::numeric_limits<std::int64_t>::max())
+                     ->isEqual(*Number::initWithDouble(9223372036854775808.0)));
+    EXPECT_TRUE(Number::initWithUnsignedLongLong(std::uint64_t{1} << 63)
+                    ->isEqual(*Number::initWithDouble(9223372036854775808.0)));
+    EXPECT_TRUE(Number::initWithDouble(-0.0)->isEqual(*Number::initWithInteger(0)));
+}
+
+TEST(NumberTest, DictionaryLookUpDoesNotDependOnTheDictionarySize) {
+    constexpr std::int64_t p53 = std::int64_t{1} << 53;
+    for (std::size_t size : {1u, 9u, 100u}) {
+        Dictionary::Builder builder;
+        builder.set(Number::initWithInteger(p53 + 1), String::make("integer"));
+        for (std::size_t i = 1; i < size; ++i)
+            builder.set(String::make("filler" + std::to_string(i)), Null::null());
+        auto dictionary = builder.build();
+        EXPECT_EQ(dictionary->objectForKey(*Number::initWithDouble(double(p53))), nullptr) << size;
+        auto found = dictionary->objectForKey(*Number::initWithUnsignedLongLong(p53 + 1));
+        ASSERT_NE(found, nullptr) << size;
+        EXPECT_TRUE(found->isEqual(*String::make("integer")));
+    }
+    // Two numbers that differ are two keys, whatever the storage.
+    Dictionary::Builder both;
+    both.set(Number::initWithInteger(p53 + 1), String::make("integer"));
+    both.set(Number::initWithDouble(double(p53)), String::make("double"));
+    EXPECT_EQ(both.build()->count(), 2u);
+    Dictionary::Builder nan;
+    nan.set(Number::initWithDouble(std::nan("")), String::make("nan"));
+    EXPECT_NE(nan.build()->objectForKey(*Number::initWithDouble(std::nan(""))), nullptr);
 }
 
 TEST(ObjectTest, IdentityAndValueEqualityAreDistinct) {

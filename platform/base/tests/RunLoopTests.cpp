@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <limits>
 #include <thread>
 #include <vector>
 
@@ -92,4 +94,57 @@ TEST(RunLoopTest, RunReachesItsDeadlineWithNothingQueued) {
     auto start = RunLoop::Clock::now();
     EXPECT_FALSE(loop.run(start + 30ms));
     EXPECT_GE(RunLoop::Clock::now() - start, 30ms);
+}
+
+TEST(RunLoopTimeoutTest, TheLargestTimeoutsWaitForEver) {
+    // Each timeout is far beyond what the clock can name; the loop must wait
+    // for the work (posted a little later from another thread), not give up
+    // at once because the deadline wrapped into the past.
+    auto waitsForWork = [](auto timeout) {
+        RunLoop loop;
+        bool done = false;
+        std::thread later([&] {
+            std::this_thread::sleep_for(20ms);
+            loop.post([&] { done = true; });
+        });
+        bool held = loop.runUntil([&] { return done; }, timeout);
+        later.join();
+        return held;
+    };
+    EXPECT_TRUE(waitsForWork(RunLoop::Clock::duration::max()));
+    EXPECT_TRUE(waitsForWork(std::chrono::hours::max()));
+    EXPECT_TRUE(waitsForWork(std::chrono::duration<double>(1e10)));
+    EXPECT_TRUE(
+        waitsForWork(std::chrono::duration<double>(std::numeric_limits<double>::infinity())));
+}
+
+TEST(RunLoopTimeoutTest, NegativeAndNaNTimeoutsDoNotWait) {
+    RunLoop loop;
+    const auto start = RunLoop::Clock::now();
+    EXPECT_FALSE(loop.runUntil([] { return false; }, RunLoop::Clock::duration::min()));
+    EXPECT_FALSE(loop.runUntil([] { return false; }, std::chrono::hours::min()));
+    EXPECT_FALSE(loop.runUntil([] { return false; }, -1s));
+    EXPECT_FALSE(
+        loop.runUntil([] { return false; },
+                      std::chrono::duration<double>(std::numeric_limits<double>::quiet_NaN())));
+    EXPECT_LT(RunLoop::Clock::now() - start, 5s);
+}
+
+TEST(SaturatingDurationTest, ClampsAtTheEndsOfTheTargetRange) {
+    using std::chrono::nanoseconds;
+    // 1e10 s is 1e19 ns, beyond the 9.2e18 a signed 64-bit count holds.
+    EXPECT_EQ(saturatingDurationCast<nanoseconds>(std::chrono::duration<double>(1e10)),
+              nanoseconds::max());
+    EXPECT_EQ(saturatingDurationCast<nanoseconds>(std::chrono::duration<double>(2.5)),
+              nanoseconds(2'500'000'000));
+    EXPECT_EQ(saturatingDurationCast<nanoseconds>(std::chrono::duration<double>(-1e300)),
+              nanoseconds::min());
+    EXPECT_EQ(saturatingDurationCast<std::chrono::seconds>(nanoseconds::max()),
+              std::chrono::seconds(nanoseconds::max().count() / 1'000'000'000));
+    const auto latest = RunLoop::Clock::time_point::max();
+    EXPECT_EQ(saturatingAdd(latest - 1s, RunLoop::Clock::duration(2s)), latest);
+    EXPECT_EQ(saturatingAdd(RunLoop::Clock::time_point::min() + 1s, RunLoop::Clock::duration(-2s)),
+              RunLoop::Clock::time_point::min());
+    EXPECT_EQ(saturatingAdd(RunLoop::Clock::time_point{}, RunLoop::Clock::duration(3s)),
+              RunLoop::Clock::time_point{} + 3s);
 }

@@ -1,6 +1,7 @@
 // The XML property-list format: read with expat, written by hand.
 
 #include <expat.h>
+#include <locale.h>
 
 #include <array>
 #include <charconv>
@@ -199,7 +200,9 @@ double parseReal(std::string_view text) {
         invalid("\"" + std::string(text) + "\" is not a real number");
     if (error == std::errc::result_out_of_range) {
         // Too large or too small for a double: rounds to infinity or zero.
-        value = std::strtod(std::string(digits).c_str(), nullptr);
+        // Read in the "C" locale: the process locale may want a decimal comma.
+        static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", nullptr);
+        value = strtod_l(std::string(digits).c_str(), nullptr, cLocale);
     }
     return value;
 }

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <functional>
 
+#include "Corral/base/DecimalText.h"
 #include "Corral/base/Exception.h"
 
 namespace ui {
@@ -51,10 +52,9 @@ std::size_t Color::hash() const noexcept {
 }
 
 std::string Color::description() const {
-    char buffer[128];
-    std::snprintf(buffer, sizeof buffer, "rgba(%.4g, %.4g, %.4g, %.4g)", red_, green_, blue_,
-                  alpha_);
-    return buffer;
+    auto text = [](double v) { return base::decimalText(v, 4); };  // as "%.4g" writes it
+    return "rgba(" + text(red_) + ", " + text(green_) + ", " + text(blue_) + ", " + text(alpha_) +
+           ")";
 }
 
 }  // namespace ui

@@ -22,13 +22,17 @@ BASE_EXPORT bool readToEnd(int fd, std::vector<std::uint8_t>& out);
 BASE_EXPORT std::optional<std::vector<std::uint8_t>> readFile(const std::string& path);
 
 // Writes all of `bytes` to `fd`, resuming after short writes and signals.
-// False, with errno set, when a write fails (a closed pipe, a full disk).
+// False, with errno set, when a write fails (a closed pipe, a full disk) or
+// takes nothing without an error (EIO).
 BASE_EXPORT bool writeAll(int fd, std::span<const std::uint8_t> bytes);
 
 // Replaces the file at `path` whole: the bytes go to a new file in the same
-// folder, which is flushed to disk and then renamed over `path`. A file that
-// was there keeps its permissions; a new one gets the usual ones for the
-// process's umask. On failure `path` is untouched and the new file removed.
+// folder, which is flushed to disk and then renamed over `path`; then the
+// folder is flushed, so the rename survives a crash. A file that was there
+// keeps its permissions; a new one gets the usual ones for the process's
+// umask. On failure `path` is untouched and the new file removed, except
+// when only the final folder flush fails: then `path` holds the new bytes,
+// but false says they may not survive a crash.
 BASE_EXPORT bool writeFileAtomically(const std::string& path, std::span<const std::uint8_t> bytes);
 // The same for text.
 inline bool writeFileAtomically(const std::string& path, std::string_view text) {

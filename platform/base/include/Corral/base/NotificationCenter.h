@@ -2,7 +2,9 @@
 // The process-wide notification centre. Posting is synchronous: every
 // matching observer has run on the posting thread before post() returns.
 // Observers run without any lock held, so an observer may post, add or remove
-// observers. Registration is thread-safe.
+// observers. Registration is thread-safe. Observers are indexed by name: a
+// post costs in proportion to the observers of its name (and of every name),
+// and a removal does not depend on how many observers there are.
 
 #include <cstdint>
 #include <functional>
@@ -42,7 +44,13 @@ public:
     Token addObserver(std::optional<NotificationName> name, const Object* sender,
                       Observer observer);
     // After removal the observer is not called again, not even by a post
-    // that is being delivered at that moment.
+    // that is being delivered at that moment. A call already running on
+    // another thread is waited for, so once this returns the observer runs
+    // nowhere and whatever it refers to may go. A call running on this thread
+    // (an observer removing itself, or one removed by an observer it posted
+    // to) is not waited for; the observer is released when that call
+    // returns. So an observer must not wait for a thread that may be removing
+    // it. Unknown tokens are ignored.
     void removeObserver(Token token);
 
     void post(const Notification& notification);

@@ -15,6 +15,7 @@
 // back into itself.
 
 #include <functional>
+#include <locale>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -49,6 +50,7 @@ BASE_EXPORT void printText(const std::string& text);
 template <class... Items>
 void printWith(const PrintOptions& options, const Items&... items) {
     std::ostringstream out;
+    out.imbue(std::locale::classic());  // "1.5" and "1234" whatever the process locale
     bool first = true;
     ((out << (first ? "" : options.separator) << items, first = false), ...);
     out << options.terminator;

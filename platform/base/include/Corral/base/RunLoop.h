@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "Corral/base/BaseExport.h"
+#include "Corral/base/Duration.h"
 
 namespace base {
 
@@ -36,8 +37,15 @@ public:
     // held. Returns whether `done()` held. Loops may nest: work may run
     // runUntil again.
     bool runUntil(const std::function<bool()>& done, Clock::time_point deadline);
-    bool runUntil(const std::function<bool()>& done, Clock::duration timeout) {
-        return runUntil(done, Clock::now() + timeout);
+    // The same with a timeout of any unit from now. Timeouts beyond what the
+    // clock can name wait for ever; negative ones do not wait.
+    template <class Rep, class Period>
+    bool runUntil(const std::function<bool()>& done, std::chrono::duration<Rep, Period> timeout) {
+        return runUntil(done, deadlineAfter(saturatingDurationCast<Clock::duration>(timeout)));
+    }
+    // Now plus `timeout`, clamped to the clock's range.
+    static Clock::time_point deadlineAfter(Clock::duration timeout) noexcept {
+        return saturatingAdd(Clock::now(), timeout);
     }
 
     // Runs until stop() (from any thread or a work item) or the deadline.
