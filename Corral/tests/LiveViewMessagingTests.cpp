@@ -3,15 +3,16 @@
 #include <string>
 #include <vector>
 
+#include "Corral/PaddockNotifications.h"
 #include "Corral/PaddockPage.h"
 #include "Corral/PaddockRemoteView.h"
-#include "PaddockPageAccess.h"
-#include "TestSupport.h"
-#include "ValueTestSupport.h"
 #include "Corral/base/Exception.h"
 #include "Corral/base/Log.h"
 #include "Corral/base/Objects.h"
 #include "Corral/ui/View.h"
+#include "PaddockPageAccess.h"
+#include "TestSupport.h"
+#include "ValueTestSupport.h"
 
 namespace {
 
@@ -86,8 +87,7 @@ TEST_F(LiveViewMessagingTest, ARemoteLiveViewIsInstalledSilentlyAndKeptWhileAvai
 
     setRemoteLiveViewIsAvailable(false);
     EXPECT_FALSE(page.liveView());
-    ASSERT_EQ(recorder.names(),
-              std::vector<std::string>{"PaddockPageLiveViewDidChangeNotification"});
+    ASSERT_EQ(recorder.names(), std::vector<std::string>{PaddockNotifications::liveViewDidChange});
     ASSERT_TRUE(recorder.notifications[0].userInfo);
     EXPECT_EQ(recorder.notifications[0].userInfo->count(), 0u);
 

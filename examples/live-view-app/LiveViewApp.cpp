@@ -11,7 +11,7 @@
 #include <string>
 
 #include "Corral/Stagehand/Stagehand.h"
-#include "WriteFileAtomically.h"
+#include "Corral/base/FileSystem.h"
 #include "Corral/declarative/Declarative.h"
 #include "Corral/ui/UI.h"
 
@@ -110,7 +110,7 @@ private:
                         ui::dumpViewTree(*window).c_str());
             std::string path =
                 outputFolder_ + "/live-view-" + variantName + "-" + state.name + ".svg";
-            if (!examples::writeFileAtomically(path, ui::svgForViewTree(*window))) {
+            if (!base::writeFileAtomically(path, ui::svgForViewTree(*window))) {
                 std::fprintf(stderr, "error: cannot write %s\n", path.c_str());
                 return 73;  // cannot create the output file
             }

@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <string>
 
-#include "WriteFileAtomically.h"
+#include "Corral/base/FileSystem.h"
 #include "Corral/declarative/Declarative.h"
 #include "Corral/ui/UI.h"
 
@@ -100,7 +100,7 @@ public:
 
         const auto& arguments = application.arguments();
         std::string path = arguments.size() > 1 ? arguments[1] : "ui-layout.svg";
-        if (!examples::writeFileAtomically(path, svg)) {
+        if (!base::writeFileAtomically(path, svg)) {
             std::fprintf(stderr, "error: cannot write %s\n", path.c_str());
             application.terminate(1);
             return false;

@@ -14,16 +14,17 @@
 
 #include <atomic>
 #include <memory>
+#include <mutex>
 #include <vector>
 
+#include "Corral/base/NotificationCenter.h"
+#include "Corral/base/Runtime.h"
 #include "HostOptions.h"
 #include "LiveViewConnection.h"
 #include "PageDocument.h"
 #include "PageModule.h"
 #include "StorePersistence.h"
 #include "Transcript.h"
-#include "Corral/base/NotificationCenter.h"
-#include "Corral/base/Runtime.h"
 
 namespace host {
 
@@ -60,6 +61,8 @@ private:
     std::unique_ptr<LiveViewConnection> liveView_;
     std::vector<base::ScopedObserver> observers_;
     std::atomic<bool> wantsToKeepRunning_{false};
+    std::mutex finishMutex_;
+    bool finished_ = false;
 };
 
 }  // namespace host

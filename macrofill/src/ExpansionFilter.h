@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "MacroExpander.h"
-#include "Corral/base/PropertyListStream.h"
+#include "Corral/plist/PropertyListStream.h"
 
 namespace macrofill {
 
