@@ -132,11 +132,21 @@ function(corral_install_tool target)
   set_property(GLOBAL APPEND PROPERTY CORRAL_COMPONENTS ${target})
 endfunction()
 
-# corral_install_manual(<file.N>): installs a manual page in section N.
+# corral_install_manual(<file.N> TOOL <target> [HELP <arguments>...]): installs
+# a manual page in section N, and tests that it names every option the
+# tool's usage text (the tool run with HELP) names.
 function(corral_install_manual page)
+  cmake_parse_arguments(ARG "" "TOOL" "HELP" ${ARGN})
   get_filename_component(extension ${page} LAST_EXT)
   string(SUBSTRING ${extension} 1 -1 section)
   install(FILES ${page} DESTINATION ${CMAKE_INSTALL_MANDIR}/man${section})
+  if(CORRAL_BUILD_TESTS)
+    get_filename_component(name ${page} NAME_WE)
+    string(REPLACE ";" "\\;" help "${ARG_HELP}")
+    add_test(NAME manual_${name}
+             COMMAND ${CMAKE_COMMAND} -DTOOL=$<TARGET_FILE:${ARG_TOOL}> "-DHELP=${help}"
+                     -DMANUAL=${page} -P ${PROJECT_SOURCE_DIR}/cmake/CheckManual.cmake)
+  endif()
 endfunction()
 
 # corral_add_test(<name> SOURCES ... LINK ...): one GoogleTest executable,
