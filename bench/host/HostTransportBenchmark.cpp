@@ -9,7 +9,7 @@
 #include <atomic>
 #include <thread>
 
-#include "MessageChannel.h"
+#include "Corral/transport/MessageChannel.h"
 #include "Corral/base/FileSystem.h"
 #include "Corral/base/Objects.h"
 #include "Corral/base/RunLoop.h"
@@ -34,7 +34,7 @@ bool readExactly(int fd, std::uint8_t* into, std::size_t size) {
 void RawSocketPairPingPong(benchmark::State& state) {
     int sockets[2];
     ::socketpair(AF_UNIX, SOCK_STREAM, 0, sockets);
-    const auto frame = host::encodeFrame(smallMessage());
+    const auto frame = transport::encodeFrame(smallMessage());
     std::thread echo([&] {
         std::vector<std::uint8_t> buffer(frame.size());
         while (readExactly(sockets[1], buffer.data(), buffer.size()))
@@ -61,10 +61,10 @@ public:
         thread_ = std::thread([this, socket, echo] {
             base::RunLoop loop;
             std::atomic<bool> closed{false};
-            std::unique_ptr<host::MessageChannel> channel;
-            channel = std::make_unique<host::MessageChannel>(
+            std::unique_ptr<transport::MessageChannel> channel;
+            channel = std::make_unique<transport::MessageChannel>(
                 socket,
-                host::MessageChannel::Handlers{[&](const base::ObjectRef& message) {
+                transport::MessageChannel::Handlers{[&](const base::ObjectRef& message) {
                                                    if (echo) {
                                                        channel->send(message);
                                                    } else {
@@ -101,7 +101,7 @@ void HostTransportRoundTrip(benchmark::State& state) {
     Peer peer(sockets[1], true);
     auto& loop = base::RunLoop::main();
     std::int64_t replies = 0;
-    host::MessageChannel page(sockets[0], {[&](const base::ObjectRef&) { ++replies; }, {}, {}});
+    transport::MessageChannel page(sockets[0], {[&](const base::ObjectRef&) { ++replies; }, {}, {}});
     page.start();
     const auto message = smallMessage();
     for (auto _ : state) {
@@ -123,7 +123,7 @@ void HostTransportOneWay100k(benchmark::State& state) {
         {
             Peer peer(sockets[1], false);
             {
-                host::MessageChannel page(sockets[0], {});
+                transport::MessageChannel page(sockets[0], {});
                 for (std::int64_t i = 0; i < kMessages; ++i)
                     page.send(base::Number::initWithInteger(i));
                 page.close();  // the peer reads what is buffered, then the end

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "Corral/base/PropertyListStream.h"
+#include "Corral/plist/PropertyListStream.h"
 
 class EventChecker final : public base::PropertyListSink {
 public:

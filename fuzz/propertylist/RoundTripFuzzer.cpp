@@ -7,7 +7,7 @@
 #include <cstdlib>
 
 #include "Corral/base/Objects.h"
-#include "Corral/base/PropertyList.h"
+#include "Corral/plist/PropertyList.h"
 
 namespace {
 

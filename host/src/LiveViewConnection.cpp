@@ -95,9 +95,9 @@ bool LiveViewConnection::start(const std::string& application) {
     }
     transcript_.event("live view",
                       "started " + application + " as process " + std::to_string(process_));
-    channel_ = std::make_unique<MessageChannel>(
+    channel_ = std::make_unique<transport::MessageChannel>(
         sockets[0],
-        MessageChannel::Handlers{
+        transport::MessageChannel::Handlers{
             [this](const base::ObjectRef& message) {
                 corral_.send("deliverLiveViewMessage:", {message});
             },

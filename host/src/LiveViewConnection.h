@@ -21,7 +21,7 @@
 #include <memory>
 #include <string>
 
-#include "MessageChannel.h"
+#include "Corral/transport/MessageChannel.h"
 #include "Transcript.h"
 #include "Corral/base/Runtime.h"
 
@@ -48,7 +48,7 @@ private:
 
     const base::Class& corral_;
     Transcript& transcript_;
-    std::unique_ptr<MessageChannel> channel_;
+    std::unique_ptr<transport::MessageChannel> channel_;
     pid_t process_ = -1;
     bool open_ = false;
 };

@@ -9,7 +9,7 @@
 
 #include "Corral/base/FileSystem.h"
 #include "Corral/base/Objects.h"
-#include "Corral/base/PropertyList.h"
+#include "Corral/plist/PropertyList.h"
 
 namespace host {
 

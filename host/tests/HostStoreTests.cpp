@@ -12,7 +12,7 @@
 #include "HostProcess.h"
 #include "Corral/base/FileSystem.h"
 #include "Corral/base/Objects.h"
-#include "Corral/base/PropertyList.h"
+#include "Corral/plist/PropertyList.h"
 
 namespace fs = std::filesystem;
 

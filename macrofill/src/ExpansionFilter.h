@@ -17,7 +17,7 @@
 
 #include "KeyPath.h"
 #include "MacroExpander.h"
-#include "Corral/base/PropertyListStream.h"
+#include "Corral/plist/PropertyListStream.h"
 
 namespace macrofill {
 

@@ -4,7 +4,7 @@
 
 #include "MacroExpansionError.h"
 #include "Corral/base/Format.h"
-#include "Corral/base/PropertyList.h"
+#include "Corral/plist/PropertyList.h"
 
 namespace macrofill {
 

@@ -12,7 +12,7 @@
 
 #include "PropertyListExpansion.h"
 #include "Corral/base/FileSystem.h"
-#include "Corral/base/PropertyList.h"
+#include "Corral/plist/PropertyList.h"
 
 namespace macrofill {
 

@@ -2,8 +2,8 @@
 
 #include "ExpansionFilter.h"
 #include "MacroExpansionError.h"
-#include "Corral/base/PropertyList.h"
-#include "Corral/base/PropertyListStream.h"
+#include "Corral/plist/PropertyList.h"
+#include "Corral/plist/PropertyListStream.h"
 
 namespace macrofill {
 

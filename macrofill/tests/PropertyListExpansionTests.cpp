@@ -7,7 +7,7 @@
 
 #include "PropertyListExpansion.h"
 #include "Corral/base/Objects.h"
-#include "Corral/base/PropertyList.h"
+#include "Corral/plist/PropertyList.h"
 
 using namespace base;
 using namespace macrofill;

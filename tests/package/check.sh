@@ -115,7 +115,7 @@ expect "the README's page" "page \| Hello from an out-of-tree page" "$output"
 # pkg-config alone compiles and links a page, a host and a live-view application.
 export PKG_CONFIG_PATH=$(dirname "$(find "$prefix" -name corral.pc)")
 for pc in corral corral-stagehand corral-live-view-agent corral-platform-base corral-platform-ui \
-    corral-platform-declarative; do
+    corral-platform-declarative corral-platform-plist corral-platform-transport; do
     pkg-config --exists "$pc" || fail "no pkg-config file $pc"
 done
 cxx=${CXX:-c++}

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "Corral/CorralFramework.h"
-#include "MessageChannel.h"
+#include "Corral/transport/MessageChannel.h"
 #include "Corral/base/Log.h"
 #include "Corral/base/Objects.h"
 #include "Corral/base/RunLoop.h"
@@ -47,9 +47,9 @@ bool connectLiveViewToHost() {
     if (socket < 0) return false;
     ::signal(SIGPIPE, SIG_IGN);
     // Kept until the process ends: messages may be sent until then.
-    static std::unique_ptr<host::MessageChannel> channel;
-    channel = std::make_unique<host::MessageChannel>(
-        socket, host::MessageChannel::Handlers{
+    static std::unique_ptr<transport::MessageChannel> channel;
+    channel = std::make_unique<transport::MessageChannel>(
+        socket, transport::MessageChannel::Handlers{
                     [](const base::ObjectRef& message) {
                         CorralFramework::deliverLiveViewMessage(message);
                     },

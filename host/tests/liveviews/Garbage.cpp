@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "MessageChannel.h"
+#include "Corral/transport/MessageChannel.h"
 #include "Corral/base/FileSystem.h"
 #include "Corral/base/Objects.h"
 
@@ -15,7 +15,7 @@ int main() {
     if (!socket) return 2;
     int fd = std::atoi(socket);
     std::vector<std::uint8_t> junk = {0, 0, 0, 5, 'h', 'e', 'l', 'l', 'o'};
-    auto good = host::encodeFrame(base::String::make("after the dropped frame"));
+    auto good = transport::encodeFrame(base::String::make("after the dropped frame"));
     std::vector<std::uint8_t> huge = {0x7f, 0xff, 0xff, 0xff, 1, 2, 3};
     for (const auto* bytes : {&junk, &good, &huge}) {
         if (!base::writeAll(fd, *bytes)) return 1;

@@ -17,11 +17,11 @@
 #include <string_view>
 #include <vector>
 
-#include "Corral/base/PropertyList.h"
+#include "Corral/plist/PropertyList.h"
 
 namespace base {
 
-class BASE_EXPORT PropertyListSink {
+class PLIST_EXPORT PropertyListSink {
 public:
     virtual ~PropertyListSink();
 
@@ -44,7 +44,7 @@ public:
 // A sink that serialises into a buffer. Failures (what the format cannot
 // hold, as for writePropertyList) are PropertyListErrors thrown by the call
 // that meets them.
-class BASE_EXPORT PropertyListWriter : public PropertyListSink {
+class PLIST_EXPORT PropertyListWriter : public PropertyListSink {
 public:
     // Completes the document after the root value; returns the bytes.
     virtual std::vector<std::uint8_t> finish() = 0;
@@ -53,16 +53,16 @@ public:
 // Detects the format of `bytes`, reports its root value to `sink` and
 // returns the format. Throws PropertyListError as readPropertyList does;
 // exceptions thrown by the sink pass through.
-BASE_EXPORT PropertyListFormat readPropertyList(std::span<const std::uint8_t> bytes,
+PLIST_EXPORT PropertyListFormat readPropertyList(std::span<const std::uint8_t> bytes,
                                                 PropertyListSink& sink);
 
 // A writer for the XML or binary format; fails for the old text format.
 // `sizeHint` is the expected size of the result.
-BASE_EXPORT std::unique_ptr<PropertyListWriter> makePropertyListWriter(PropertyListFormat format,
+PLIST_EXPORT std::unique_ptr<PropertyListWriter> makePropertyListWriter(PropertyListFormat format,
                                                                        std::size_t sizeHint = 0);
 
 // Reports the values of `root` to `sink`. Fails as writePropertyList does
 // for objects that have no property-list form.
-BASE_EXPORT void reportPropertyList(const ObjectRef& root, PropertyListSink& sink);
+PLIST_EXPORT void reportPropertyList(const ObjectRef& root, PropertyListSink& sink);
 
 }  // namespace base

@@ -1,4 +1,4 @@
-#include "Corral/base/PropertyList.h"
+#include "Corral/plist/PropertyList.h"
 
 #include <algorithm>
 #include <cctype>

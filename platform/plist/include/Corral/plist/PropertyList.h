@@ -21,6 +21,7 @@
 
 #include "Corral/base/Exception.h"
 #include "Corral/base/Object.h"
+#include "Corral/plist/PropertyListExport.h"
 
 namespace base {
 
@@ -30,7 +31,7 @@ enum class PropertyListFormat {
     binary,
 };
 
-class BASE_EXPORT PropertyListError : public Exception {
+class PLIST_EXPORT PropertyListError : public Exception {
 public:
     static constexpr const char* exceptionName = "PropertyListError";
     explicit PropertyListError(std::string reason) : Exception(exceptionName, std::move(reason)) {}
@@ -47,10 +48,10 @@ inline constexpr std::size_t propertyListMaxDepth = 512;
 // The format `bytes` are read as: binary when they start "bplist", XML when
 // they start (after white space) with "<" and an element or declaration,
 // else the old text format.
-BASE_EXPORT PropertyListFormat propertyListFormatOf(std::span<const std::uint8_t> bytes) noexcept;
+PLIST_EXPORT PropertyListFormat propertyListFormatOf(std::span<const std::uint8_t> bytes) noexcept;
 
 // Detects the format of `bytes` and reads its one root value.
-BASE_EXPORT PropertyListReadResult readPropertyList(std::span<const std::uint8_t> bytes);
+PLIST_EXPORT PropertyListReadResult readPropertyList(std::span<const std::uint8_t> bytes);
 
 // Serialises `root` in `format`. Fails for the old text format, for objects
 // that have no property-list form (null, values, blocks), for non-string
@@ -59,10 +60,10 @@ BASE_EXPORT PropertyListReadResult readPropertyList(std::span<const std::uint8_t
 // carriage return; dates outside the years 1 to 9999). A container that
 // occurs in several places is written in each. `sizeHint`, the
 // expected size of the result, saves regrowing the buffer.
-BASE_EXPORT std::vector<std::uint8_t> writePropertyList(const ObjectRef& root,
+PLIST_EXPORT std::vector<std::uint8_t> writePropertyList(const ObjectRef& root,
                                                         PropertyListFormat format,
                                                         std::size_t sizeHint = 0);
 
-BASE_EXPORT std::string_view propertyListFormatName(PropertyListFormat format) noexcept;
+PLIST_EXPORT std::string_view propertyListFormatName(PropertyListFormat format) noexcept;
 
 }  // namespace base

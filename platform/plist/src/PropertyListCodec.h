@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "Corral/base/Number.h"
-#include "Corral/base/PropertyList.h"
-#include "Corral/base/PropertyListStream.h"
+#include "Corral/plist/PropertyList.h"
+#include "Corral/plist/PropertyListStream.h"
 
 namespace base::plist {
 

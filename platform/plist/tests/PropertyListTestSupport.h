@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "Corral/base/Objects.h"
-#include "Corral/base/PropertyList.h"
+#include "Corral/plist/PropertyList.h"
 
 namespace plisttest {
 
