@@ -5,11 +5,11 @@
 
 #include "AssessmentStatusSerializationError.h"
 #include "Corral/PaddockPage.h"
+#include "Corral/base/Log.h"
+#include "Corral/base/Objects.h"
 #include "PaddockPageAccess.h"
 #include "PaddockValueObjectRepresentation.h"
 #include "TestSupport.h"
-#include "Corral/base/Log.h"
-#include "Corral/base/Objects.h"
 
 using Status = PaddockPage::AssessmentStatus;
 

@@ -6,12 +6,12 @@
 
 #include "Corral/PaddockKeyValueStore.h"
 #include "Corral/PaddockPage.h"
+#include "Corral/base/Exception.h"
+#include "Corral/base/Objects.h"
 #include "PaddockKeyValueStoreAccess.h"
 #include "PaddockValueObjectRepresentation.h"
 #include "TestSupport.h"
 #include "ValueTestSupport.h"
-#include "Corral/base/Exception.h"
-#include "Corral/base/Objects.h"
 
 namespace {
 

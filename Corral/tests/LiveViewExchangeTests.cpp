@@ -11,9 +11,9 @@
 
 #include "Corral/PaddockPage.h"
 #include "Corral/PaddockRemoteView.h"
+#include "Corral/base/Objects.h"
 #include "TestSupport.h"
 #include "ValueTestSupport.h"
-#include "Corral/base/Objects.h"
 #include "exchange/MessageChannel.h"
 
 namespace {

@@ -5,13 +5,13 @@
 
 #include "Corral/PaddockPage.h"
 #include "Corral/PaddockRemoteView.h"
-#include "PaddockPageAccess.h"
-#include "TestSupport.h"
-#include "ValueTestSupport.h"
 #include "Corral/base/Exception.h"
 #include "Corral/base/Log.h"
 #include "Corral/base/Objects.h"
 #include "Corral/ui/View.h"
+#include "PaddockPageAccess.h"
+#include "TestSupport.h"
+#include "ValueTestSupport.h"
 
 namespace {
 

@@ -2,10 +2,10 @@
 
 #include "Corral/PaddockLiveViewSafeArea.h"
 #include "Corral/PaddockPage.h"
-#include "TestSupport.h"
 #include "Corral/base/Objects.h"
 #include "Corral/declarative/Declarative.h"
 #include "Corral/ui/UI.h"
+#include "TestSupport.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
 #include "Corral/PaddockPage.h"
-#include "TestSupport.h"
 #include "Corral/base/Objects.h"
 #include "Corral/ui/UI.h"
+#include "TestSupport.h"
 
 namespace {
 

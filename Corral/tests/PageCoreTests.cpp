@@ -4,10 +4,10 @@
 #include <thread>
 
 #include "Corral/PaddockPage.h"
-#include "PaddockPageAccess.h"
-#include "TestSupport.h"
 #include "Corral/base/Number.h"
 #include "Corral/base/RunLoop.h"
+#include "PaddockPageAccess.h"
+#include "TestSupport.h"
 
 using Mode = PaddockPage::ExecutionMode;
 

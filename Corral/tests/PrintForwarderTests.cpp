@@ -5,12 +5,12 @@
 
 #include "Corral/CorralFramework.h"
 #include "Corral/PaddockPage.h"
-#include "PaddockPageAccess.h"
-#include "TestSupport.h"
 #include "Corral/base/Block.h"
 #include "Corral/base/Log.h"
 #include "Corral/base/Print.h"
 #include "Corral/base/String.h"
+#include "PaddockPageAccess.h"
+#include "TestSupport.h"
 
 namespace {
 

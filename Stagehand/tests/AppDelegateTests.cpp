@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 
-#include "RootViewController.h"
 #include "Corral/Stagehand/AppDelegate.h"
-#include "StagehandTestSupport.h"
-#include "TintColor.h"
 #include "Corral/base/Log.h"
 #include "Corral/base/Print.h"
+#include "RootViewController.h"
+#include "StagehandTestSupport.h"
+#include "TintColor.h"
 
 using namespace stagehandtest;
 using stagehand::LiveViewConfiguration;

@@ -12,11 +12,11 @@
 #include <sstream>
 #include <string>
 
-#include "HelloPage.h"
 #include "Corral/base/NotificationCenter.h"
 #include "Corral/base/Objects.h"
 #include "Corral/base/Runtime.h"
 #include "Corral/ui/UI.h"
+#include "HelloPage.h"
 
 namespace {
 const char* const kStoreDidChange = "PaddockKeyValueStoreDidChange";

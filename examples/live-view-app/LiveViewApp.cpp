@@ -15,8 +15,8 @@
 #include "Corral/Stagehand/Stagehand.h"
 #include "Corral/base/FileSystem.h"
 #include "Corral/base/Objects.h"
-#include "Corral/plist/PropertyList.h"
 #include "Corral/declarative/Declarative.h"
+#include "Corral/plist/PropertyList.h"
 #include "Corral/ui/UI.h"
 #include "WriteFileAtomically.h"
 

@@ -8,9 +8,9 @@
 #include <cstdio>
 #include <string>
 
-#include "WriteFileAtomically.h"
 #include "Corral/declarative/Declarative.h"
 #include "Corral/ui/UI.h"
+#include "WriteFileAtomically.h"
 
 namespace {
 

@@ -16,14 +16,14 @@
 #include <memory>
 #include <vector>
 
+#include "Corral/base/NotificationCenter.h"
+#include "Corral/base/Runtime.h"
 #include "HostOptions.h"
 #include "LiveViewConnection.h"
 #include "PageDocument.h"
 #include "PageModule.h"
 #include "StorePersistence.h"
 #include "Transcript.h"
-#include "Corral/base/NotificationCenter.h"
-#include "Corral/base/Runtime.h"
 
 namespace host {
 

@@ -21,9 +21,9 @@
 #include <memory>
 #include <string>
 
+#include "Corral/base/Runtime.h"
 #include "Corral/transport/MessageChannel.h"
 #include "Transcript.h"
-#include "Corral/base/Runtime.h"
 
 namespace host {
 

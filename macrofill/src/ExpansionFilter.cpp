@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <functional>
 
-#include "MacroExpansionError.h"
 #include "Corral/base/Exception.h"
+#include "MacroExpansionError.h"
 
 namespace macrofill {
 

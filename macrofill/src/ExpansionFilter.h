@@ -15,9 +15,9 @@
 #include <unordered_set>
 #include <vector>
 
+#include "Corral/plist/PropertyListStream.h"
 #include "KeyPath.h"
 #include "MacroExpander.h"
-#include "Corral/plist/PropertyListStream.h"
 
 namespace macrofill {
 

@@ -2,9 +2,9 @@
 
 #include <cstring>
 
-#include "MacroExpansionError.h"
 #include "Corral/base/Format.h"
 #include "Corral/plist/PropertyList.h"
+#include "MacroExpansionError.h"
 
 namespace macrofill {
 

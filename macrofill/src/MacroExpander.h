@@ -24,8 +24,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "KeyPath.h"
 #include "Corral/base/Objects.h"
+#include "KeyPath.h"
 
 namespace macrofill {
 

@@ -10,9 +10,9 @@
 #include <string_view>
 #include <unordered_set>
 
-#include "PropertyListExpansion.h"
 #include "Corral/base/FileSystem.h"
 #include "Corral/plist/PropertyList.h"
+#include "PropertyListExpansion.h"
 
 namespace macrofill {
 

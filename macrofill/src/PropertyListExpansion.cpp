@@ -1,9 +1,9 @@
 #include "PropertyListExpansion.h"
 
-#include "ExpansionFilter.h"
-#include "MacroExpansionError.h"
 #include "Corral/plist/PropertyList.h"
 #include "Corral/plist/PropertyListStream.h"
+#include "ExpansionFilter.h"
+#include "MacroExpansionError.h"
 
 namespace macrofill {
 

@@ -325,11 +325,12 @@ TEST_F(MacrofillTool, ExpansionFailuresEndWithADataErrorAndWriteNothing) {
     write("loop.plist", "<plist><string>$(LOOP)</string></plist>");
     r = run({"--build-settings", "settings.plist", "--output", "out.plist", "loop.plist"});
     EXPECT_EQ(r.status, 65);
-    EXPECT_EQ(r.err, errorLine("build setting references form a cycle: LOOP -> LOOP", "loop.plist"));
+    EXPECT_EQ(r.err,
+              errorLine("build setting references form a cycle: LOOP -> LOOP", "loop.plist"));
     r = run({"--build-settings", "settings.plist", "--output", "out.plist", "-"},
             "<plist><dict><key>Types</key><array><string>$(LOOP)</string></array></dict></plist>");
-    EXPECT_EQ(r.err, errorLine("build setting references form a cycle: LOOP -> LOOP (at Types[0])",
-                               "-"));
+    EXPECT_EQ(r.err,
+              errorLine("build setting references form a cycle: LOOP -> LOOP (at Types[0])", "-"));
     r = run({"--build-settings", "settings.plist", "--output", "-", "loop.plist"});
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(contents("out.plist"), "old contents");

@@ -5,9 +5,9 @@
 
 #include <random>
 
-#include "PropertyListExpansion.h"
 #include "Corral/base/Objects.h"
 #include "Corral/plist/PropertyList.h"
+#include "PropertyListExpansion.h"
 
 using namespace base;
 using namespace macrofill;

@@ -17,9 +17,9 @@
 #include <string>
 
 #include "Corral/Corral.h"
-#include "MessageChannel.h"
 #include "Corral/base/RunLoop.h"
 #include "Corral/ui/View.h"
+#include "MessageChannel.h"
 
 namespace {
 

@@ -5,10 +5,10 @@
 
 #include <mutex>
 
-#include "ObjectWire.h"
 #include "Corral/base/Objects.h"
 #include "Corral/base/RunLoop.h"
 #include "Corral/base/Runtime.h"
+#include "ObjectWire.h"
 
 namespace wire {
 

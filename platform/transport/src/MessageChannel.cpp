@@ -123,13 +123,14 @@ struct MessageChannel::State {
                 try {
                     // Only the binary format is the wire's: text that happens
                     // to read as an old-style property list is not a message.
-                    if (base::propertyListFormatOf(item.frame) != base::PropertyListFormat::binary) {
+                    if (base::propertyListFormatOf(item.frame) !=
+                        base::PropertyListFormat::binary) {
                         throw base::PropertyListError("not a binary property list");
                     }
                     message = base::readPropertyList(item.frame).root;
                 } catch (const base::PropertyListError& e) {
-                    problem = "dropped a frame of " + describeSize(item.frame.size()) + ": " +
-                              e.what();
+                    problem =
+                        "dropped a frame of " + describeSize(item.frame.size()) + ": " + e.what();
                 }
                 item.frame = {};
                 if (!problem.empty()) {

@@ -92,13 +92,12 @@ std::vector<std::int64_t> flood(int socket, base::RunLoop& loop, std::int64_t co
     std::vector<std::int64_t> received;
     std::vector<std::string> problems;
     {
-        MessageChannel channel(socket,
-                               {[&](const base::ObjectRef& message) {
-                                    received.push_back(indexOf(message));
-                                },
-                                [&](const std::string& problem) { problems.push_back(problem); },
-                                {}},
-                               loop);
+        MessageChannel channel(
+            socket,
+            {[&](const base::ObjectRef& message) { received.push_back(indexOf(message)); },
+             [&](const std::string& problem) { problems.push_back(problem); },
+             {}},
+            loop);
         channel.start();
         for (std::int64_t i = 0; i < count; ++i) {
             if (!channel.send(make(i))) break;
@@ -141,12 +140,11 @@ void floodAgainstAnEchoingPeer(std::int64_t count,
     std::vector<std::string> problems;
     bool closed = false;
     {
-        MessageChannel page(sockets[0],
-                            {[&](const base::ObjectRef& message) {
-                                 replies.push_back(indexOf(message));
-                             },
-                             [&](const std::string& problem) { problems.push_back(problem); },
-                             [&](const std::string&) { closed = true; }});
+        MessageChannel page(
+            sockets[0],
+            {[&](const base::ObjectRef& message) { replies.push_back(indexOf(message)); },
+             [&](const std::string& problem) { problems.push_back(problem); },
+             [&](const std::string&) { closed = true; }});
         page.start();
         for (std::int64_t i = 0; i < count; ++i) ASSERT_TRUE(page.send(make(i))) << i;
         EXPECT_TRUE(base::RunLoop::main().runUntil(
@@ -206,8 +204,7 @@ TEST(MessageChannelTest, HandlersRunOneAtATimeInOrderNeverInsideASend) {
         // Its reader starts only once everything is sent: until then the
         // page's answers pile up and the page's sends block.
         base::RunLoop loop;
-        MessageChannel channel(socket,
-                               {[&](const base::ObjectRef&) { ++answered; }, {}, {}}, loop);
+        MessageChannel channel(socket, {[&](const base::ObjectRef&) { ++answered; }, {}, {}}, loop);
         for (std::int64_t i = 0; i < kMessages; ++i) {
             if (!channel.send(base::Number::initWithInteger(i))) return;
         }
