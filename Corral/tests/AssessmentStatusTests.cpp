@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "AssessmentStatusSerializationError.h"
+#include "Corral/PaddockNotifications.h"
 #include "Corral/PaddockPage.h"
 #include "Corral/base/Log.h"
 #include "Corral/base/Objects.h"
@@ -44,24 +45,28 @@ TEST_F(AssessmentStatusTest, EveryAssignmentPostsTheFlatFormFromThePage) {
     auto yes = base::Number::initWithBool(true), no = base::Number::initWithBool(false);
     auto text = [](const char* t) { return base::String::make(t); };
     const std::pair<std::optional<Status>, base::Ref<Dictionary>> assignments[] = {
-        {Status::pass(), Dictionary::withStringKeys({{"PaddockPageAssessmentPassed", yes}})},
+        {Status::pass(),
+         Dictionary::withStringKeys({{PaddockNotifications::Key::assessmentPassed, yes}})},
         {Status::pass("Well done"),
-         Dictionary::withStringKeys({{"PaddockPageAssessmentPassed", yes},
-                                     {"PaddockPageAssessmentPassedMessage", text("Well done")}})},
+         Dictionary::withStringKeys(
+             {{PaddockNotifications::Key::assessmentPassed, yes},
+              {PaddockNotifications::Key::assessmentPassedMessage, text("Well done")}})},
         {Status::fail(),
-         Dictionary::withStringKeys({{"PaddockPageAssessmentPassed", no},
-                                     {"PaddockPageAssessmentFailedHints", base::Array::make()}})},
+         Dictionary::withStringKeys(
+             {{PaddockNotifications::Key::assessmentPassed, no},
+              {PaddockNotifications::Key::assessmentFailedHints, base::Array::make()}})},
         {Status::fail({"look left", "look right"}, "cross"),
-         Dictionary::withStringKeys({{"PaddockPageAssessmentPassed", no},
-                                     {"PaddockPageAssessmentFailedHints",
-                                      base::Array::make({text("look left"), text("look right")})},
-                                     {"PaddockPageAssessmentFailedSolution", text("cross")}})},
-        {std::nullopt,
-         Dictionary::withStringKeys({{"PaddockPageAssessmentPassed", base::Null::null()}})},
-        {std::nullopt,
-         Dictionary::withStringKeys({{"PaddockPageAssessmentPassed", base::Null::null()}})},
+         Dictionary::withStringKeys(
+             {{PaddockNotifications::Key::assessmentPassed, no},
+              {PaddockNotifications::Key::assessmentFailedHints,
+               base::Array::make({text("look left"), text("look right")})},
+              {PaddockNotifications::Key::assessmentFailedSolution, text("cross")}})},
+        {std::nullopt, Dictionary::withStringKeys(
+                           {{PaddockNotifications::Key::assessmentPassed, base::Null::null()}})},
+        {std::nullopt, Dictionary::withStringKeys(
+                           {{PaddockNotifications::Key::assessmentPassed, base::Null::null()}})},
     };
-    NotificationRecorder recorder("PaddockPageAssessmentStatusDidChange");
+    NotificationRecorder recorder(PaddockNotifications::assessmentStatusDidChange);
     for (const auto& [status, expected] : assignments) {
         page.setAssessmentStatus(status);
         EXPECT_EQ(describe(page.assessmentStatus()), describe(status));
@@ -73,8 +78,8 @@ TEST_F(AssessmentStatusTest, EveryAssignmentPostsTheFlatFormFromThePage) {
         ASSERT_TRUE(n.userInfo);
         EXPECT_TRUE(n.userInfo->isEqual(*assignments[i].second))
             << i << ": " << n.userInfo->description();
-        auto passed =
-            base::cast<base::Number>(n.userInfo->objectForKey("PaddockPageAssessmentPassed"));
+        auto passed = base::cast<base::Number>(
+            n.userInfo->objectForKey(PaddockNotifications::Key::assessmentPassed));
         if (passed) {
             EXPECT_EQ(passed->typeCode(), "c") << i;
         }
@@ -85,10 +90,10 @@ TEST_F(AssessmentStatusTest, EveryAssignmentPostsTheFlatFormFromThePage) {
 
 TEST_F(AssessmentStatusTest, InPlaceModificationPostsOnceAfterTheChange) {
     page.setAssessmentStatus(Status::fail({"first"}));
-    NotificationRecorder recorder("PaddockPageAssessmentStatusDidChange");
+    NotificationRecorder recorder(PaddockNotifications::assessmentStatusDidChange);
     std::string seenByObserver;
     base::ScopedObserver observer(
-        "PaddockPageAssessmentStatusDidChange", &page,
+        PaddockNotifications::assessmentStatusDidChange, &page,
         [&](const base::Notification&) { seenByObserver = describe(page.assessmentStatus()); });
     page.modifyAssessmentStatus([&](std::optional<Status>& status) {
         status->asFail()->hints.push_back("second");
@@ -97,8 +102,8 @@ TEST_F(AssessmentStatusTest, InPlaceModificationPostsOnceAfterTheChange) {
     });
     ASSERT_EQ(recorder.notifications.size(), 1u);
     EXPECT_EQ(seenByObserver, "fail([first;second;], answer)");
-    auto hints = base::cast<base::Array>(
-        recorder.notifications[0].userInfo->objectForKey("PaddockPageAssessmentFailedHints"));
+    auto hints = base::cast<base::Array>(recorder.notifications[0].userInfo->objectForKey(
+        PaddockNotifications::Key::assessmentFailedHints));
     ASSERT_TRUE(hints);
     EXPECT_EQ(hints->count(), 2u);
 
@@ -154,7 +159,7 @@ TEST_F(AssessmentStatusTest, HostPushesAreStoredSilently) {
     auto token = base::Log::addObserver([&](const base::LogEntry& entry) {
         if (entry.category == "Diagnostics") diagnostics.push_back(entry.message);
     });
-    NotificationRecorder recorder("PaddockPageAssessmentStatusDidChange");
+    NotificationRecorder recorder(PaddockNotifications::assessmentStatusDidChange);
 
     bridge().send("setAssessmentStatus:",
                   {pushed(dictionary(

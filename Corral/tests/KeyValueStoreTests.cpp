@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "Corral/PaddockKeyValueStore.h"
+#include "Corral/PaddockNotifications.h"
 #include "Corral/PaddockPage.h"
 #include "Corral/base/Exception.h"
 #include "Corral/base/Objects.h"
@@ -34,13 +35,14 @@ protected:
     }
 
     PaddockKeyValueStore& store = PaddockKeyValueStore::current();
-    NotificationRecorder recorder{"PaddockKeyValueStoreDidChange"};
+    NotificationRecorder recorder{PaddockNotifications::keyValueStoreDidChange};
 };
 
 // The {"Key": key, "Value": value} dictionary a store notification carries.
 base::Ref<base::Dictionary> change(const base::Notification& n) {
     EXPECT_EQ(n.userInfo->count(), 1u);
-    return base::cast<base::Dictionary>(n.userInfo->objectForKey("PaddockKeyValueStoreChange"));
+    return base::cast<base::Dictionary>(
+        n.userInfo->objectForKey(PaddockNotifications::Key::keyValueStoreChange));
 }
 
 base::Ref<base::Dictionary> expectedChange(const char* key, base::ObjectRef value) {
@@ -99,7 +101,7 @@ TEST_F(KeyValueStoreTest, EveryWritePostsTheKeyAndTheValueRepresentation) {
 TEST_F(KeyValueStoreTest, ObserversSeeTheNewStateAndMayWriteInTurn) {
     std::vector<std::string> events;
     base::ScopedObserver observer(
-        "PaddockKeyValueStoreDidChange", &store, [&](const base::Notification& n) {
+        PaddockNotifications::keyValueStoreDidChange, &store, [&](const base::Notification& n) {
             auto key = base::cast<base::String>(change(n)->objectForKey("Key"))->text();
             auto value = store[key].value();
             events.push_back("observed " + key + "=" + (value ? *value->asString() : "nothing"));

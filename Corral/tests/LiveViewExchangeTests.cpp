@@ -1,7 +1,7 @@
 // Page code and a live view in another process exchange messages through
-// their hosts: this process is the page's, a child process runs the live
-// view (exchange/LiveViewPeer.cpp), and a socket pair carries the messages.
-#include <fcntl.h>
+// the transport: this process is the page's and plays its host, a child
+// process runs the live view (exchange/LiveViewPeer.cpp) connected by the
+// live-view agent, and a socket pair carries the messages.
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -12,49 +12,52 @@
 #include "Corral/PaddockPage.h"
 #include "Corral/PaddockRemoteView.h"
 #include "Corral/base/Objects.h"
+#include "Corral/testing/ChildProcess.h"
+#include "Corral/transport/MessageChannel.h"
 #include "TestSupport.h"
 #include "ValueTestSupport.h"
-#include "exchange/MessageChannel.h"
 
 namespace {
 
 using Proxy = PaddockRemoteLiveViewProxy;
 constexpr auto kPatience = std::chrono::seconds(30);
 
-// Starts the live-view process with `socket` as its end of the connection.
-pid_t startPeer(int socket) {
-    const std::string path = CORRAL_LIVE_VIEW_PEER;
-    const std::string descriptor = std::to_string(socket);
-    char* const argv[] = {const_cast<char*>(path.c_str()), const_cast<char*>(descriptor.c_str()),
-                          nullptr};
-    pid_t child = ::fork();
-    if (child == 0) {
-        // Only async-signal-safe calls between fork and exec.
-        ::fcntl(socket, F_SETFD, 0);  // keep this end open across exec
-        ::execv(argv[0], argv);
-        ::_exit(127);
-    }
-    return child;
-}
-
 }  // namespace
 
 TEST(LiveViewExchangeTest, PageAndRemoteLiveViewTalkBothWaysAndSeeTheClose) {
     int sockets[2];
     ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, sockets), 0);
-    pid_t peer = startPeer(sockets[1]);
+    testing_support::ChildProcess peer(CORRAL_LIVE_VIEW_PEER, {}, sockets[1]);
     ::close(sockets[1]);
-    ASSERT_GT(peer, 0);
+    ASSERT_GT(peer.pid(), 0);
 
     auto& page = PaddockPage::current();
     const base::Class& corral = bridge();
+    std::vector<std::string> problems;
+    bool closed = false;
     {
         // The host: the connection is open, so it installs the sender and
         // announces the remote live view.
-        wire::MessageChannel channel(sockets[0]);
-        channel.installSender();
+        auto channel = std::make_shared<transport::MessageChannel>(
+            sockets[0], transport::MessageChannel::Handlers{
+                            [&](const base::ObjectRef& message) {
+                                corral.send("deliverLiveViewMessage:", {message});
+                            },
+                            [&](const std::string& problem) { problems.push_back(problem); },
+                            [&](const std::string& reason) {
+                                if (!reason.empty()) problems.push_back(reason);
+                                corral.send("liveViewMessageConnectionClosed");
+                                closed = true;
+                            }});
+        std::weak_ptr<transport::MessageChannel> sender = channel;
+        corral.send("setLiveViewMessageSender:",
+                    {base::Block::make([sender](std::span<const base::ObjectRef> args) {
+                        if (auto channel = sender.lock(); channel && !args.empty())
+                            channel->send(args[0]);
+                        return base::ObjectRef();
+                    })});
         corral.send("setRemoteLiveViewIsAvailable:", {base::Number::initWithBool(true)});
-        channel.startReading();
+        channel->start();
 
         // Page code: talk to the remote live view through its proxy.
         auto proxy = page.liveView() ? page.liveView()->as<Proxy>() : nullptr;
@@ -70,13 +73,12 @@ TEST(LiveViewExchangeTest, PageAndRemoteLiveViewTalkBothWaysAndSeeTheClose) {
             {"urgent", PaddockValue::boolean(true)},
         });
         proxy->send(question);
-        ASSERT_TRUE(page.waitUntil([&] { return !delegate->received.empty(); }, kPatience))
-            << channel.error();
+        ASSERT_TRUE(page.waitUntil([&] { return !delegate->received.empty(); }, kPatience));
 
-        // The host closes the connection; the live view still says goodbye.
-        channel.closeWriting();
-        ASSERT_TRUE(page.waitUntil([&] { return channel.closed(); }, kPatience));
-        EXPECT_EQ(channel.error(), "");
+        // The host closes its side; the live view still says goodbye.
+        channel->closeWriting();
+        ASSERT_TRUE(page.waitUntil([&] { return closed; }, kPatience));
+        EXPECT_EQ(problems, std::vector<std::string>{});
 
         ASSERT_EQ(delegate->received.size(), 2u);
         const auto* answer = delegate->received[0].asDictionary();
@@ -85,7 +87,7 @@ TEST(LiveViewExchangeTest, PageAndRemoteLiveViewTalkBothWaysAndSeeTheClose) {
         EXPECT_TRUE(sameValue(answer->at("echo"), question));
         EXPECT_TRUE(sameValue(answer->at("opened"), PaddockValue::boolean(true)));
         ASSERT_NE(answer->at("process").asInteger(), nullptr);
-        EXPECT_EQ(*answer->at("process").asInteger(), peer);
+        EXPECT_EQ(*answer->at("process").asInteger(), peer.pid());
         EXPECT_TRUE(sameValue(delegate->received[1],
                               PaddockValue::dictionary({{"closed", PaddockValue::boolean(true)}})));
         EXPECT_EQ(delegate->receivedBy, (std::vector<base::Ref<Proxy>>{proxy, proxy}));
@@ -93,8 +95,8 @@ TEST(LiveViewExchangeTest, PageAndRemoteLiveViewTalkBothWaysAndSeeTheClose) {
 
         corral.send("setRemoteLiveViewIsAvailable:", {base::Number::initWithBool(false)});
     }
-    int status = 0;
-    ASSERT_EQ(::waitpid(peer, &status, 0), peer);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+    auto status = peer.wait(kPatience);
+    ASSERT_TRUE(status);
+    ASSERT_TRUE(WIFEXITED(*status));
+    EXPECT_EQ(WEXITSTATUS(*status), 0);
 }

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "Corral/PaddockNotifications.h"
 #include "Corral/PaddockPage.h"
 #include "Corral/PaddockRemoteView.h"
 #include "Corral/base/Exception.h"
@@ -86,8 +87,7 @@ TEST_F(LiveViewMessagingTest, ARemoteLiveViewIsInstalledSilentlyAndKeptWhileAvai
 
     setRemoteLiveViewIsAvailable(false);
     EXPECT_FALSE(page.liveView());
-    ASSERT_EQ(recorder.names(),
-              std::vector<std::string>{"PaddockPageLiveViewDidChangeNotification"});
+    ASSERT_EQ(recorder.names(), std::vector<std::string>{PaddockNotifications::liveViewDidChange});
     ASSERT_TRUE(recorder.notifications[0].userInfo);
     EXPECT_EQ(recorder.notifications[0].userInfo->count(), 0u);
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "Corral/PaddockLiveViewSafeArea.h"
+#include "Corral/PaddockNotifications.h"
 #include "Corral/PaddockPage.h"
 #include "Corral/base/Objects.h"
 #include "Corral/declarative/Declarative.h"
@@ -9,9 +10,9 @@
 
 namespace {
 
-const char* const kIndefinite = "PaddockPageNeedsIndefiniteExecutionDidChangeNotification";
-const char* const kLiveView = "PaddockPageLiveViewDidChangeNotification";
-const char* const kFullScreen = "PaddockPageWantsFullScreenLiveViewDidChange";
+const char* const kIndefinite = PaddockNotifications::needsIndefiniteExecutionDidChange;
+const char* const kLiveView = PaddockNotifications::liveViewDidChange;
+const char* const kFullScreen = PaddockNotifications::wantsFullScreenLiveViewDidChange;
 
 // A page's own value type, live-viewable through a member.
 struct Dial {
@@ -71,7 +72,7 @@ TEST_F(LiveViewTest, AViewIsAnnouncedAfterTheIndefiniteExecutionFlagIsRaised) {
     EXPECT_EQ(last().object.get(), &page);
     ASSERT_TRUE(last().userInfo);
     EXPECT_EQ(last().userInfo->count(), 1u);
-    EXPECT_EQ(last().userInfo->objectForKey("PaddockPageLiveView"), view);
+    EXPECT_EQ(last().userInfo->objectForKey(PaddockNotifications::Key::liveView), view);
     EXPECT_EQ(page.liveView()->as<ui::View>(), view);
 
     // No identity check: the same view again is announced again.
@@ -84,11 +85,12 @@ TEST_F(LiveViewTest, ControllersAndPageTypesAreAnnouncedByTheirRepresentation) {
     page.setLiveView(controller);
     EXPECT_EQ(takeNames(), (std::vector<std::string>{kIndefinite, kLiveView}));
     EXPECT_EQ(last().userInfo->count(), 1u);
-    EXPECT_EQ(last().userInfo->objectForKey("PaddockPageLiveViewController"), controller);
+    EXPECT_EQ(last().userInfo->objectForKey(PaddockNotifications::Key::liveViewController),
+              controller);
 
     Dial dial;
     page.setLiveView(dial);
-    EXPECT_EQ(last().userInfo->objectForKey("PaddockPageLiveView"), dial.face);
+    EXPECT_EQ(last().userInfo->objectForKey(PaddockNotifications::Key::liveView), dial.face);
     ASSERT_NE(page.liveView()->value<Dial>(), nullptr);
     EXPECT_EQ(page.liveView()->value<Dial>()->face, dial.face);
 }
@@ -104,7 +106,7 @@ TEST_F(LiveViewTest, DeclarativeContentGetsANewHostingControllerEveryTime) {
         const auto& info = recorder->notifications[1 + 2 * i].userInfo;
         EXPECT_EQ(info->count(), 1u);
         made[i] = base::cast<declarative::HostingController>(
-            info->objectForKey("PaddockPageLiveViewController"));
+            info->objectForKey(PaddockNotifications::Key::liveViewController));
         ASSERT_TRUE(made[i]);
         EXPECT_EQ(made[i]->rootView().node(), content.node());
     }
@@ -155,7 +157,7 @@ TEST_F(LiveViewTest, FullScreenRequestsPostOnlyChanges) {
     ASSERT_EQ(takeNames(), std::vector<std::string>{kFullScreen});
     EXPECT_EQ(last().object.get(), &page);
     auto flag = base::cast<base::Number>(
-        last().userInfo->objectForKey("PaddockPageWantsFullScreenLiveView"));
+        last().userInfo->objectForKey(PaddockNotifications::Key::wantsFullScreenLiveView));
     ASSERT_TRUE(flag);
     EXPECT_EQ(flag->typeCode(), "c");
     EXPECT_TRUE(flag->boolValue());
@@ -165,8 +167,8 @@ TEST_F(LiveViewTest, FullScreenRequestsPostOnlyChanges) {
     EXPECT_TRUE(takeNames().empty());
     page.modifyWantsFullScreenLiveView([](bool& full) { full = !full; });
     ASSERT_EQ(takeNames(), std::vector<std::string>{kFullScreen});
-    EXPECT_FALSE(base::cast<base::Number>(
-                     last().userInfo->objectForKey("PaddockPageWantsFullScreenLiveView"))
+    EXPECT_FALSE(base::cast<base::Number>(last().userInfo->objectForKey(
+                                              PaddockNotifications::Key::wantsFullScreenLiveView))
                      ->boolValue());
     EXPECT_FALSE(page.needsIndefiniteExecution());  // full screen alone keeps nothing running
 }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "Corral/PaddockNotifications.h"
 #include "Corral/PaddockPage.h"
 #include "Corral/base/Objects.h"
 #include "Corral/ui/UI.h"
@@ -10,7 +11,7 @@ namespace {
 // Runs `request` and returns the one link request it posted.
 template <class Request>
 base::Notification linkRequest(Request request) {
-    NotificationRecorder recorder("PaddockPageRequestsToHandleLink");
+    NotificationRecorder recorder(PaddockNotifications::requestsToHandleLink);
     request(PaddockPage::current());
     EXPECT_EQ(recorder.notifications.size(), 1u);
     if (recorder.notifications.empty()) return {};
@@ -22,8 +23,8 @@ template <class Request>
 std::string payloadOf(Request request) {
     auto n = linkRequest(request);
     if (!n.userInfo) return "<no user info>";
-    auto payload =
-        base::cast<base::String>(n.userInfo->objectForKey("PaddockPageLinkRequestPayload"));
+    auto payload = base::cast<base::String>(
+        n.userInfo->objectForKey(PaddockNotifications::Key::linkRequestPayload));
     return payload ? payload->text() : "<no payload>";
 }
 
@@ -73,7 +74,7 @@ TEST(NavigationTest, GlossaryNamesArePercentEncodedAndLocationsBoxed) {
     auto located =
         linkRequest([](PaddockPage& p) { p.showGlossaryEntry("x", base::Rect(10, 20, 30, 40)); });
     auto box = base::cast<base::Value>(
-        located.userInfo->objectForKey("PaddockPageRequestsShowGlossaryLocation"));
+        located.userInfo->objectForKey(PaddockNotifications::Key::showGlossaryLocation));
     ASSERT_TRUE(box);
     EXPECT_EQ(box->rectValue(), base::Rect(10, 20, 30, 40));
 }
@@ -90,10 +91,11 @@ std::optional<base::Rect> glossaryLocation(const std::optional<base::Rect>& loca
                                            const base::Ref<ui::View>& view) {
     auto n = linkRequest([&](PaddockPage& p) { p.showGlossaryEntry("loop", location, view); });
     if (!n.userInfo) return std::nullopt;
-    EXPECT_TRUE(base::isEqual(n.userInfo->objectForKey("PaddockPageLinkRequestPayload"),
-                              base::String::make("glossary://loop")));
+    EXPECT_TRUE(
+        base::isEqual(n.userInfo->objectForKey(PaddockNotifications::Key::linkRequestPayload),
+                      base::String::make("glossary://loop")));
     auto box = base::cast<base::Value>(
-        n.userInfo->objectForKey("PaddockPageRequestsShowGlossaryLocation"));
+        n.userInfo->objectForKey(PaddockNotifications::Key::showGlossaryLocation));
     EXPECT_EQ(n.userInfo->count(), box ? 2u : 1u);
     if (!box) return std::nullopt;
     return box->rectValue();

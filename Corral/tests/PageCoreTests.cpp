@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <thread>
 
+#include "Corral/PaddockNotifications.h"
 #include "Corral/PaddockPage.h"
 #include "Corral/base/Number.h"
 #include "Corral/base/RunLoop.h"
@@ -41,7 +42,7 @@ TEST(PageCoreTest, HostExecutionModeEntriesPostOnlyOnChange) {
     }
     ASSERT_EQ(recorder.notifications.size(), 5u);
     for (const auto& n : recorder.notifications) {
-        EXPECT_EQ(n.name, "PaddockPageExecutionModeDidChangeNotification");
+        EXPECT_EQ(n.name, PaddockNotifications::executionModeDidChange);
         EXPECT_EQ(n.name, PaddockNotificationName::paddockPageExecutionModeDidChange());
         EXPECT_EQ(n.object.get(), &page);
         EXPECT_EQ(n.userInfo, nullptr);
@@ -61,10 +62,10 @@ TEST(PageCoreTest, ObserversSeeTheNewModeWhenNotified) {
 
 namespace {
 bool flagIn(const base::Notification& n) {
-    EXPECT_EQ(n.name, "PaddockPageNeedsIndefiniteExecutionDidChangeNotification");
+    EXPECT_EQ(n.name, PaddockNotifications::needsIndefiniteExecutionDidChange);
     EXPECT_EQ(n.userInfo->count(), 1u);
-    auto value =
-        base::cast<base::Number>(n.userInfo->objectForKey("PaddockPageNeedsIndefiniteExecution"));
+    auto value = base::cast<base::Number>(
+        n.userInfo->objectForKey(PaddockNotifications::Key::needsIndefiniteExecution));
     EXPECT_TRUE(value);
     EXPECT_EQ(value->typeCode(), "c");  // a Boolean travels as a boolean number
     return value->boolValue();
@@ -107,7 +108,7 @@ TEST(PageCoreDeathTest, FinishExecutionPostsThenSleepsTenMinutesAndExitsWithZero
         {
             auto& page = PaddockPage::current();
             base::ScopedObserver observer(
-                "PaddockPageFinishExecutionNotification", &page, [](const base::Notification& n) {
+                PaddockNotifications::finishExecution, &page, [](const base::Notification& n) {
                     std::fprintf(stderr, "posted%s\n", n.userInfo ? " with info" : "");
                 });
             PaddockPageAccess::processControl().sleepSeconds = [](unsigned seconds) {

@@ -1,7 +1,7 @@
 #pragma once
-// Helpers shared by the Corral tests: recording notifications, calling the
-// host bridge by name, as a host does, and recording what a remote
-// live-view proxy tells its delegate.
+// Helpers shared by the Corral tests: calling the host bridge by name, as a
+// host does, and recording what a remote live-view proxy tells its
+// delegate (notifications are recorded by the shared NotificationRecorder).
 
 #include <gtest/gtest.h>
 
@@ -12,25 +12,9 @@
 #include "Corral/PaddockRemoteView.h"
 #include "Corral/base/NotificationCenter.h"
 #include "Corral/base/Runtime.h"
+#include "Corral/testing/Recorders.h"
 
-// Records every notification posted while it exists (optionally only one name).
-class NotificationRecorder {
-public:
-    explicit NotificationRecorder(std::optional<std::string> name = std::nullopt)
-        : observer_(std::move(name), nullptr,
-                    [this](const base::Notification& n) { notifications.push_back(n); }) {}
-
-    std::vector<std::string> names() const {
-        std::vector<std::string> result;
-        for (const auto& n : notifications) result.push_back(n.name);
-        return result;
-    }
-
-    std::vector<base::Notification> notifications;
-
-private:
-    base::ScopedObserver observer_;
-};
+using testing_support::NotificationRecorder;
 
 // The bridge class as a host finds it: by name, through the runtime.
 inline const base::Class& bridge() {

@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 
-#include "Corral/Stagehand/AppDelegate.h"
-#include "Corral/base/Log.h"
-#include "Corral/base/Print.h"
 #include "RootViewController.h"
+#include "Corral/Stagehand/AppDelegate.h"
 #include "StagehandTestSupport.h"
 #include "TintColor.h"
+#include "Corral/testing/Recorders.h"
+#include "Corral/base/Print.h"
 
 using namespace stagehandtest;
 using stagehand::LiveViewConfiguration;
@@ -20,22 +20,17 @@ protected:
         saved_ = base::_paddockPrintHook().get();
         base::_paddockPrintHook().set([](const std::string&) {});
         hookBeforeLaunch = base::_paddockPrintHook().get();
-        token_ = base::Log::addObserver([this](const base::LogEntry& entry) {
-            if (entry.category == "ExecutionExtension.print") logged.push_back(entry.message);
-        });
     }
     void TearDown() override {
-        base::Log::removeObserver(token_);
         base::_paddockPrintHook().set(saved_);
         ScreenTest::TearDown();
     }
 
     std::shared_ptr<const base::PrintHook> hookBeforeLaunch;
-    std::vector<std::string> logged;
+    testing_support::LogRecorder printed{"ExecutionExtension.print"};
 
 private:
     std::shared_ptr<const base::PrintHook> saved_;
-    base::Log::Token token_ = 0;
 };
 
 class ExampleDelegate : public stagehand::AppDelegate {
@@ -69,7 +64,7 @@ TEST_F(LaunchTest, LaunchInitialisesCorralBeforeAskingForTheLiveViewThenShowsIt)
     // Printed text was already forwarded to the log.
     EXPECT_EQ(delegate->setUps, 1);
     EXPECT_NE(delegate->hookAtSetUp, hookBeforeLaunch);
-    EXPECT_EQ(logged, std::vector<std::string>{"asked for the live view\n"});
+    EXPECT_EQ(printed.messages(), std::vector<std::string>{"asked for the live view\n"});
 
     auto window = ui::Application::shared()->keyWindow();
     ASSERT_NE(window, nullptr);

@@ -2,7 +2,7 @@
 
 #include "Corral/PaddockLiveViewMessageHandler.h"
 #include "Corral/Stagehand/SGHInitialize.h"
-#include "Corral/base/Log.h"
+#include "Corral/testing/Recorders.h"
 #include "Corral/base/Print.h"
 
 namespace {
@@ -10,13 +10,9 @@ struct Handler : PaddockLiveViewMessageHandler {};
 
 // How many diagnostics one send writes.
 int diagnosticsWrittenBySend() {
-    int count = 0;
-    auto token = base::Log::addObserver([&](const base::LogEntry& entry) {
-        if (entry.category == "Diagnostics") ++count;
-    });
+    testing_support::LogRecorder diagnostics("Diagnostics");
     Handler().send(PaddockValue::string("to nobody"));
-    base::Log::removeObserver(token);
-    return count;
+    return static_cast<int>(diagnostics.entries.size());
 }
 }  // namespace
 

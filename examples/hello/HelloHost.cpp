@@ -12,6 +12,7 @@
 #include <sstream>
 #include <string>
 
+#include "Corral/PaddockNotifications.h"
 #include "Corral/base/NotificationCenter.h"
 #include "Corral/base/Objects.h"
 #include "Corral/base/Runtime.h"
@@ -19,11 +20,11 @@
 #include "HelloPage.h"
 
 namespace {
-const char* const kStoreDidChange = "PaddockKeyValueStoreDidChange";
-const char* const kAssessmentDidChange = "PaddockPageAssessmentStatusDidChange";
-const char* const kLiveViewDidChange = "PaddockPageLiveViewDidChangeNotification";
-const char* const kFullScreenDidChange = "PaddockPageWantsFullScreenLiveViewDidChange";
-const char* const kLinkRequest = "PaddockPageRequestsToHandleLink";
+const char* const kStoreDidChange = PaddockNotifications::keyValueStoreDidChange;
+const char* const kAssessmentDidChange = PaddockNotifications::assessmentStatusDidChange;
+const char* const kLiveViewDidChange = PaddockNotifications::liveViewDidChange;
+const char* const kFullScreenDidChange = PaddockNotifications::wantsFullScreenLiveViewDidChange;
+const char* const kLinkRequest = PaddockNotifications::requestsToHandleLink;
 
 // The learner's sources as this host keeps them: the hello page's own files.
 const char* const kModule = "Hello";
@@ -73,13 +74,14 @@ public:
         window_->makeKeyAndVisible();
     }
     void show(const base::Notification& n) {
-        if (auto view = base::cast<ui::View>(n.userInfo->objectForKey("PaddockPageLiveView"))) {
+        if (auto view = base::cast<ui::View>(
+                n.userInfo->objectForKey(PaddockNotifications::Key::liveView))) {
             std::printf("host| live view: a view of class %s\n", view->className().c_str());
             auto holder = ui::ViewController::make();
             holder->setView(view);
             window_->setRootViewController(holder);
         } else if (auto controller = base::cast<ui::ViewController>(
-                       n.userInfo->objectForKey("PaddockPageLiveViewController"))) {
+                       n.userInfo->objectForKey(PaddockNotifications::Key::liveViewController))) {
             std::printf("host| live view: a view controller of class %s\n",
                         controller->className().c_str());
             window_->setRootViewController(controller);
@@ -102,18 +104,18 @@ private:
 };
 
 void reportFullScreen(const base::Notification& n) {
-    auto full =
-        base::cast<base::Number>(n.userInfo->objectForKey("PaddockPageWantsFullScreenLiveView"));
+    auto full = base::cast<base::Number>(
+        n.userInfo->objectForKey(PaddockNotifications::Key::wantsFullScreenLiveView));
     std::printf("host| the page %s its live view full screen\n",
                 full && full->boolValue() ? "wants" : "no longer wants");
 }
 
 void reportLink(const base::Notification& n) {
-    auto payload =
-        base::cast<base::String>(n.userInfo->objectForKey("PaddockPageLinkRequestPayload"));
+    auto payload = base::cast<base::String>(
+        n.userInfo->objectForKey(PaddockNotifications::Key::linkRequestPayload));
     std::printf("host| link request: %s", payload ? payload->text().c_str() : "(none)");
     if (auto at = base::cast<base::Value>(
-            n.userInfo->objectForKey("PaddockPageRequestsShowGlossaryLocation"))) {
+            n.userInfo->objectForKey(PaddockNotifications::Key::showGlossaryLocation))) {
         std::printf(" at %s in window coordinates", ui::describeRect(at->rectValue()).c_str());
     }
     std::printf("\n");
@@ -135,19 +137,19 @@ void report(const base::Notification& n) {
 
 // What a host would save so the store survives to the next run.
 void reportStoreChange(const base::Notification& n) {
-    auto change =
-        base::cast<base::Dictionary>(n.userInfo->objectForKey("PaddockKeyValueStoreChange"));
+    auto change = base::cast<base::Dictionary>(
+        n.userInfo->objectForKey(PaddockNotifications::Key::keyValueStoreChange));
     std::printf("host| store: the page wrote %s = %s\n",
-                describe(change->objectForKey("Key")).c_str(),
-                describe(change->objectForKey("Value")).c_str());
+                describe(change->objectForKey(PaddockNotifications::Key::changeKey)).c_str(),
+                describe(change->objectForKey(PaddockNotifications::Key::changeValue)).c_str());
 }
 
 void reportAssessment(const base::Notification& n) {
-    auto passed = n.userInfo->objectForKey("PaddockPageAssessmentPassed");
+    auto passed = n.userInfo->objectForKey(PaddockNotifications::Key::assessmentPassed);
     std::printf("host| assessment: passed = %s", describe(passed).c_str());
-    for (const char* key :
-         {"PaddockPageAssessmentPassedMessage", "PaddockPageAssessmentFailedHints",
-          "PaddockPageAssessmentFailedSolution"}) {
+    for (const char* key : {PaddockNotifications::Key::assessmentPassedMessage,
+                            PaddockNotifications::Key::assessmentFailedHints,
+                            PaddockNotifications::Key::assessmentFailedSolution}) {
         if (auto value = n.userInfo->objectForKey(key)) {
             std::printf(", %s = %s", key, value->description().c_str());
         }

@@ -18,7 +18,6 @@
 #include "Corral/declarative/Declarative.h"
 #include "Corral/plist/PropertyList.h"
 #include "Corral/ui/UI.h"
-#include "WriteFileAtomically.h"
 
 namespace {
 
@@ -128,7 +127,7 @@ private:
                         ui::dumpViewTree(*window).c_str());
             std::string path =
                 outputFolder_ + "/live-view-" + variantName + "-" + state.name + ".svg";
-            if (!examples::writeFileAtomically(path, ui::svgForViewTree(*window))) {
+            if (!base::writeFileAtomically(path, ui::svgForViewTree(*window))) {
                 std::fprintf(stderr, "error: cannot write %s\n", path.c_str());
                 return 73;  // cannot create the output file
             }

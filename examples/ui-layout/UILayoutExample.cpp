@@ -8,9 +8,9 @@
 #include <cstdio>
 #include <string>
 
+#include "Corral/base/FileSystem.h"
 #include "Corral/declarative/Declarative.h"
 #include "Corral/ui/UI.h"
-#include "WriteFileAtomically.h"
 
 namespace {
 
@@ -100,7 +100,7 @@ public:
 
         const auto& arguments = application.arguments();
         std::string path = arguments.size() > 1 ? arguments[1] : "ui-layout.svg";
-        if (!examples::writeFileAtomically(path, svg)) {
+        if (!base::writeFileAtomically(path, svg)) {
             std::fprintf(stderr, "error: cannot write %s\n", path.c_str());
             application.terminate(1);
             return false;

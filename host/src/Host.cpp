@@ -9,6 +9,7 @@
 #include <iostream>
 #include <thread>
 
+#include "Corral/PaddockNotifications.h"
 #include "Corral/base/Objects.h"
 #include "Corral/base/RunLoop.h"
 
@@ -36,18 +37,6 @@ base::ObjectRef stringArray(const std::vector<std::string>& texts) {
     return base::Array::make(std::move(elements));
 }
 
-// Every notification a page and its store post.
-const char* const observedNames[] = {
-    "PaddockPageExecutionModeDidChangeNotification",
-    "PaddockPageNeedsIndefiniteExecutionDidChangeNotification",
-    "PaddockPageFinishExecutionNotification",
-    "PaddockPageAssessmentStatusDidChange",
-    "PaddockPageRequestsToHandleLink",
-    "PaddockPageLiveViewDidChangeNotification",
-    "PaddockPageWantsFullScreenLiveViewDidChange",
-    "PaddockKeyValueStoreDidChange",
-};
-
 }  // namespace
 
 std::FILE* takeOverStandardOutput() {
@@ -73,17 +62,17 @@ Host::Host(HostOptions options, PageDocument document, PageModule module, std::F
              [this](const std::string& problem) { transcript_.event("store", problem); }) {}
 
 void Host::observeNotifications() {
-    for (const char* name : observedNames) {
+    for (const char* name : PaddockNotifications::allNames) {
         observers_.emplace_back(name, nullptr, [this](const base::Notification& n) {
             transcript_.notification(n);
-            if (n.name == "PaddockKeyValueStoreDidChange") {
+            if (n.name == PaddockNotifications::keyValueStoreDidChange) {
                 store_.apply(n.userInfo);
-            } else if (n.name == "PaddockPageNeedsIndefiniteExecutionDidChangeNotification") {
+            } else if (n.name == PaddockNotifications::needsIndefiniteExecutionDidChange) {
                 auto flag = n.userInfo ? base::cast<base::Number>(n.userInfo->objectForKey(
-                                             "PaddockPageNeedsIndefiniteExecution"))
+                                             PaddockNotifications::Key::needsIndefiniteExecution))
                                        : nullptr;
                 wantsToKeepRunning_ = flag && flag->boolValue();
-            } else if (n.name == "PaddockPageFinishExecutionNotification") {
+            } else if (n.name == PaddockNotifications::finishExecution) {
                 // The library would wait ten minutes; the host ends the run now.
                 transcript_.event("finished", "the page finished execution");
                 endRun(0);
@@ -131,6 +120,11 @@ void Host::watchSignals() {
 }
 
 int Host::finish(int status) {
+    // The signal watcher and the main thread may both end the run: the
+    // first does the work, the other waits for it.
+    std::lock_guard lock(finishMutex_);
+    if (finished_) return status;
+    finished_ = true;
     store_.close();
     if (liveView_) liveView_->shutDown();
     transcript_.flush();

@@ -14,6 +14,7 @@
 
 #include <atomic>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 #include "Corral/base/NotificationCenter.h"
@@ -60,6 +61,8 @@ private:
     std::unique_ptr<LiveViewConnection> liveView_;
     std::vector<base::ScopedObserver> observers_;
     std::atomic<bool> wantsToKeepRunning_{false};
+    std::mutex finishMutex_;
+    bool finished_ = false;
 };
 
 }  // namespace host

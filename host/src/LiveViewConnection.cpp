@@ -86,15 +86,19 @@ bool LiveViewConnection::start(const std::string& application) {
         return false;
     }
     std::string error;
-    process_ = spawnLiveView(application, sockets[1], error);
+    pid_t child = spawnLiveView(application, sockets[1], error);
     ::close(sockets[1]);
-    if (process_ < 0) {
+    {
+        std::lock_guard lock(processMutex_);
+        process_ = child;
+    }
+    if (child < 0) {
         ::close(sockets[0]);
         transcript_.event("error", error);
         return false;
     }
     transcript_.event("live view",
-                      "started " + application + " as process " + std::to_string(process_));
+                      "started " + application + " as process " + std::to_string(child));
     channel_ = std::make_unique<transport::MessageChannel>(
         sockets[0],
         transport::MessageChannel::Handlers{
@@ -117,9 +121,12 @@ bool LiveViewConnection::start(const std::string& application) {
 }
 
 void LiveViewConnection::connectionClosed(const std::string& reason) {
-    if (!open_) return;
-    open_ = false;
-    std::string status = reapProcess(std::chrono::milliseconds(500));
+    if (!open_.exchange(false)) return;
+    std::string status;
+    {
+        std::lock_guard lock(processMutex_);
+        status = reapProcess(std::chrono::milliseconds(500));
+    }
     transcript_.event("live view", "the connection closed" +
                                        (reason.empty() ? std::string() : ": " + reason) +
                                        (status.empty() ? "" : "; the live view " + status));
@@ -143,9 +150,13 @@ std::string LiveViewConnection::reapProcess(std::chrono::milliseconds patience) 
 }
 
 void LiveViewConnection::shutDown() {
+    std::lock_guard lock(processMutex_);
+    if (shutDown_) return;
+    shutDown_ = true;
     if (channel_) channel_->close();
-    if (process_ <= 0) return;
     if (reapProcess(std::chrono::milliseconds(2000)).empty() && process_ > 0) {
+        // Not reaped, and nobody else reaps while the lock is held: the pid
+        // is still the live view's.
         ::kill(process_, SIGKILL);
         reapProcess(std::chrono::milliseconds(2000));
     }

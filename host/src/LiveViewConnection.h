@@ -18,7 +18,10 @@
 
 #include <sys/types.h>
 
+#include <atomic>
+#include <chrono>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "Corral/base/Runtime.h"
@@ -38,19 +41,25 @@ public:
     // reason in the transcript, when it cannot be started.
     bool start(const std::string& application);
     // Closes the connection and waits a little for the live-view process to
-    // end, then stops it. Safe from any thread, once.
+    // end, then stops it. Safe from any thread and any number of times: a
+    // call while another runs waits for it.
     void shutDown();
 
 private:
     void connectionClosed(const std::string& reason);
-    // How the process ended, waiting up to `patience` for it; empty if it runs on.
+    // How the process ended, waiting up to `patience` for it; empty if it
+    // runs on. Called with processMutex_ held: while it is held nobody else
+    // reaps the child, so its pid cannot be reused by another process, and
+    // a signal sent meanwhile reaches the live view or nothing.
     std::string reapProcess(std::chrono::milliseconds patience);
 
     const base::Class& corral_;
     Transcript& transcript_;
     std::unique_ptr<transport::MessageChannel> channel_;
-    pid_t process_ = -1;
-    bool open_ = false;
+    std::mutex processMutex_;  // guards process_ and shutDown_
+    pid_t process_ = -1;       // the child, until it is reaped
+    bool shutDown_ = false;
+    std::atomic<bool> open_{false};
 };
 
 }  // namespace host

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstring>
 
+#include "Corral/PaddockNotifications.h"
 #include "Corral/base/FileSystem.h"
 #include "Corral/base/Objects.h"
 #include "Corral/plist/PropertyList.h"
@@ -86,29 +87,55 @@ base::Ref<base::Dictionary> StorePersistence::load() {
     return base::Dictionary::make();
 }
 
+StorePersistence::~StorePersistence() { close(); }
+
 bool StorePersistence::apply(const base::ObjectRef& userInfo) {
     auto info = base::cast<base::Dictionary>(userInfo);
-    auto change =
-        info ? base::cast<base::Dictionary>(info->objectForKey("PaddockKeyValueStoreChange"))
-             : nullptr;
-    auto key = change ? base::cast<base::String>(change->objectForKey("Key")) : nullptr;
+    auto change = info ? base::cast<base::Dictionary>(
+                             info->objectForKey(PaddockNotifications::Key::keyValueStoreChange))
+                       : nullptr;
+    auto key =
+        change
+            ? base::cast<base::String>(change->objectForKey(PaddockNotifications::Key::changeKey))
+            : nullptr;
     if (!key) return false;
-    auto value = change->objectForKey("Value");
+    auto value = change->objectForKey(PaddockNotifications::Key::changeValue);
     std::lock_guard lock(mutex_);
+    if (closed_) return false;
     if (!value || value->kind() == base::Kind::null) {
         contents_.erase(key->text());
     } else {
         contents_[key->text()] = value;
     }
-    return save();
+    dirty_ = true;
+    if (!saver_.joinable()) saver_ = std::thread([this] { runSaver(); });
+    changed_.notify_one();
+    return true;
 }
 
-bool StorePersistence::save() {
-    if (closed_) return false;
+base::Ref<base::Dictionary> StorePersistence::snapshot() const {
     base::Dictionary::Builder builder(contents_.size());
     for (const auto& [key, value] : contents_) builder.set(key, value);
+    return builder.build();
+}
+
+void StorePersistence::runSaver() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        changed_.wait(lock, [&] { return dirty_ || closed_; });
+        if (!dirty_) return;  // closed with nothing left to write
+        dirty_ = false;
+        auto contents = snapshot();
+        ++saves_;
+        lock.unlock();
+        save(contents);
+        lock.lock();
+    }
+}
+
+bool StorePersistence::save(const base::Ref<base::Dictionary>& contents) {
     try {
-        auto bytes = base::writePropertyList(builder.build(), base::PropertyListFormat::binary);
+        auto bytes = base::writePropertyList(contents, base::PropertyListFormat::binary);
         if (base::writeFileAtomically(file_.string(), bytes) && syncFolder(file_.parent_path())) {
             return true;
         }
@@ -121,8 +148,21 @@ bool StorePersistence::save() {
 }
 
 void StorePersistence::close() {
+    std::lock_guard closing(closeMutex_);
+    std::thread saver;
+    {
+        std::lock_guard lock(mutex_);
+        closed_ = true;
+        saver = std::move(saver_);
+        changed_.notify_all();
+    }
+    // The saver writes what is still unsaved before it ends.
+    if (saver.joinable() && saver.get_id() != std::this_thread::get_id()) saver.join();
+}
+
+std::size_t StorePersistence::saves() const {
     std::lock_guard lock(mutex_);
-    closed_ = true;
+    return saves_;
 }
 
 }  // namespace host

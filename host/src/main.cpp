@@ -22,9 +22,15 @@ int main(int argc, char** argv) {
         return 66;
     }
     try {
-        host::Host host(std::move(*options), std::move(*document), *module,
-                        host::takeOverStandardOutput());
-        return host.run();
+        // Corral keeps the hooks the host installs (the console hook, the
+        // providers, the message sender) until the process ends, and page
+        // code may print from a static destructor after main has returned:
+        // the host those hooks refer to must live as long, so it is never
+        // destroyed. Held by a static so that it stays reachable.
+        static host::Host* running = nullptr;
+        running = new host::Host(std::move(*options), std::move(*document), *module,
+                                 host::takeOverStandardOutput());
+        return running->run();
     } catch (const std::exception& e) {
         std::fprintf(stderr, "corral-host: %s\n", e.what());
         return 70;

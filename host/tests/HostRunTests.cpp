@@ -22,6 +22,17 @@ TEST(HostRunTest, RunsAPageAndReportsWhatItPrints) {
     EXPECT_EQ(run.out.find("\nThe greeter says hello."), std::string::npos) << run.out;
 }
 
+TEST(HostRunTest, PrintsOfStaticDestructorsReachTheTranscript) {
+    // They come after main has returned: the console hook must still find
+    // the host and its transcript alive.
+    auto run = runHost(page("page-test-PrintsAtExit") + " " + document);
+    EXPECT_EQ(run.status, 0) << run.out;
+    auto finished = run.out.find("host | finished: the page returned");
+    auto goodbye = run.out.find("page | goodbye from a static destructor\n");
+    EXPECT_NE(goodbye, std::string::npos) << run.out;
+    EXPECT_GT(goodbye, finished) << run.out;
+}
+
 TEST(HostRunTest, JsonTranscriptIsOneObjectPerLine) {
     auto run = runHost("--json --mode step " + std::string(GREETING_PAGE) + " " + document +
                        " | python3 -c 'import json,sys; lines=[json.loads(l) for l in sys.stdin]; "

@@ -1,8 +1,7 @@
 // The live-view process of the two-process exchange test: a page of its own
-// whose live view answers every message, driven by a small host that carries
-// messages over the socket it was given.
-//
-// usage: corral_live_view_peer <socket descriptor>
+// whose live view answers every message, connected to the test's process
+// by the live-view agent through the socket named in
+// CORRAL_LIVE_VIEW_SOCKET.
 //
 // The live view answers each message M with {"echo": M, "opened": whether
 // the connection was reported open first, "process": this process's id}.
@@ -13,13 +12,11 @@
 
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
-#include <string>
 
 #include "Corral/Corral.h"
+#include "Corral/LiveViewAgent/LiveViewAgent.h"
 #include "Corral/base/RunLoop.h"
 #include "Corral/ui/View.h"
-#include "MessageChannel.h"
 
 namespace {
 
@@ -43,30 +40,19 @@ public:
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s <socket descriptor>\n", argv[0]);
-        return 2;
-    }
+int main() {
     // The live view's own code: it shows itself.
     auto view = std::make_shared<AnsweringView>();
     PaddockPage::current().setLiveView(view);
-
-    // The host: the connection is there, so it installs the sender and
-    // reports the opening, then carries messages until the other side closes.
-    wire::MessageChannel channel(std::atoi(argv[1]));
-    channel.installSender();
-    base::Runtime::shared()
-        .lookUpClass("_CorralFramework")
-        ->send("liveViewMessageConnectionOpened");
-    channel.startReading();
+    if (!liveviewagent::connectLiveViewToHost()) {
+        std::fprintf(stderr, "live-view peer: no connection in CORRAL_LIVE_VIEW_SOCKET\n");
+        return 1;
+    }
     bool ended =
-        base::RunLoop::main().runUntil([&] { return channel.closed(); }, std::chrono::seconds(30));
-    if (!ended || !channel.error().empty() || !view->opened || !view->closed ||
-        view->received == 0) {
-        std::fprintf(stderr,
-                     "live-view peer: ended %d, error '%s', opened %d, closed %d, %d received\n",
-                     ended, channel.error().c_str(), view->opened, view->closed, view->received);
+        base::RunLoop::main().runUntil([&] { return view->closed; }, std::chrono::seconds(30));
+    if (!ended || !view->opened || view->received == 0) {
+        std::fprintf(stderr, "live-view peer: ended %d, opened %d, closed %d, %d received\n", ended,
+                     view->opened, view->closed, view->received);
         return 1;
     }
     return 0;

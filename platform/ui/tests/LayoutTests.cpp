@@ -1,3 +1,4 @@
+#include "Corral/testing/Recorders.h"
 #include "UITestSupport.h"
 
 using namespace ui;
@@ -172,15 +173,15 @@ TEST_F(LayoutTest, ConflictingConstraintsKeepTheLastGoodFramesAndAreReported) {
     window->layoutIfNeeded();
     ASSERT_EQ(view->frame(), (Rect{0, 0, 100, 10}));
 
-    uitest::LayoutLogCapture log;
+    testing_support::LogRecorder log("layout");
     auto width200 = view->widthAnchor()->constraintEqualToConstant(200);
     width200->setActive(true);
     root->setFrame({0, 0, 700, 500});  // the independent view still follows
     window->layoutIfNeeded();
     EXPECT_EQ(view->frame(), (Rect{0, 0, 100, 10}));
     EXPECT_EQ(other->frame(), (Rect{1, 1, 698, 498}));
-    EXPECT_TRUE(log.contains(base::LogLevel::error, "Unable to satisfy the constraints"));
-    EXPECT_TRUE(log.contains(base::LogLevel::error, width200->description()));
+    EXPECT_TRUE(log.contains("Unable to satisfy the constraints", base::LogLevel::error));
+    EXPECT_TRUE(log.contains(width200->description(), base::LogLevel::error));
 
     // A solution with a negative width is refused the same way.
     width200->setActive(false);
@@ -201,12 +202,12 @@ TEST_F(LayoutTest, MissingConstraintsKeepCurrentValuesAndAreReported) {
         view->topAnchor()->constraintEqualToAnchor(root->topAnchor(), 5),
         view->trailingAnchor()->constraintEqualToAnchor(root->trailingAnchor()),
     });
-    uitest::LayoutLogCapture log;
+    testing_support::LogRecorder log("layout");
     window->layoutIfNeeded();
     // The sizes keep their values and the positions follow from them.
     EXPECT_EQ(view->frame(), (Rect{680, 5, 120, 40}));
-    EXPECT_TRUE(log.contains(base::LogLevel::info, "Ambiguous layout"));
-    EXPECT_TRUE(log.contains(base::LogLevel::info, "the width of"));
+    EXPECT_TRUE(log.contains("Ambiguous layout", base::LogLevel::info));
+    EXPECT_TRUE(log.contains("the width of", base::LogLevel::info));
 }
 
 TEST_F(LayoutTest, ActivationKeepsListOrderAndChecksTheWholeListFirst) {
@@ -333,8 +334,8 @@ TEST_F(LayoutTest, LayoutThatNeverSettlesStopsAndIsReported) {
     };
     auto view = std::make_shared<Restless>();
     root->addSubview(view);
-    uitest::LayoutLogCapture log;
+    testing_support::LogRecorder log("layout");
     window->layoutIfNeeded();
     EXPECT_FALSE(window->needsLayout());
-    EXPECT_TRUE(log.contains(base::LogLevel::error, "Layout did not settle"));
+    EXPECT_TRUE(log.contains("Layout did not settle", base::LogLevel::error));
 }

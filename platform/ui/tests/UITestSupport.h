@@ -1,6 +1,6 @@
 #pragma once
 // Helpers shared by the UI tests: a fixture that restores the process-wide
-// screen and layout direction, a log capture, and a view controller that
+// screen and layout direction, and a view controller that
 // records the calls it receives.
 
 #include <gtest/gtest.h>
@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "Corral/base/Exception.h"
-#include "Corral/base/Log.h"
 #include "Corral/ui/UI.h"
 
 namespace base {
@@ -29,26 +28,6 @@ protected:
         ui::Screen::mainScreen()->setSafeAreaInsets({});
         ui::Screen::mainScreen()->setBounds({0, 0, 1024, 768});
     }
-};
-
-// Collects the layout diagnostics written while it exists.
-class LayoutLogCapture {
-public:
-    LayoutLogCapture()
-        : token_(base::Log::addObserver([this](const base::LogEntry& entry) {
-              if (entry.subsystem == "ui" && entry.category == "layout") entries.push_back(entry);
-          })) {}
-    ~LayoutLogCapture() { base::Log::removeObserver(token_); }
-    bool contains(base::LogLevel level, const std::string& text) const {
-        for (const auto& entry : entries) {
-            if (entry.level == level && entry.message.find(text) != std::string::npos) return true;
-        }
-        return false;
-    }
-    std::vector<base::LogEntry> entries;
-
-private:
-    base::Log::Token token_;
 };
 
 using CallLog = std::shared_ptr<std::vector<std::string>>;

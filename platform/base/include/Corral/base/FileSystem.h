@@ -6,6 +6,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "Corral/base/BaseExport.h"
@@ -29,6 +30,11 @@ BASE_EXPORT bool writeAll(int fd, std::span<const std::uint8_t> bytes);
 // was there keeps its permissions; a new one gets the usual ones for the
 // process's umask. On failure `path` is untouched and the new file removed.
 BASE_EXPORT bool writeFileAtomically(const std::string& path, std::span<const std::uint8_t> bytes);
+// The same for text.
+inline bool writeFileAtomically(const std::string& path, std::string_view text) {
+    return writeFileAtomically(
+        path, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+}
 
 // `path` with a leading "~" (alone or before "/") replaced by the home
 // directory and "~name" by the home directory of user `name`; any other
