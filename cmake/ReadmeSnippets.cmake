@@ -1,6 +1,9 @@
 # corral_readme_snippets(<markdown> <target>): extracts every ```cpp block of
-# the markdown file into its own source file and compiles them all as an
-# object library, so the README's code is checked by every build.
+# the markdown file into its own source file, so the README's code is checked
+# by every build. A block that defines a page's entry point (PADDOCK_PAGE_MAIN)
+# is a page: it becomes the Page.cpp of a page document of its own, is built
+# into a page module <target>-page<N> and is run by corral-host as a test; the
+# other blocks are compiled together as the object library <target>.
 function(corral_readme_snippets markdown target)
   set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${markdown})
   file(READ ${markdown} content)
@@ -25,7 +28,13 @@ function(corral_readme_snippets markdown target)
       string(REPLACE "@LBRACKET@" "[" code "${code}")
       string(REPLACE "@RBRACKET@" "]" code "${code}")
       string(REPLACE "@BACKSLASH@" "\\" code "${code}")
-      set(file ${CMAKE_CURRENT_BINARY_DIR}/readme/snippet${count}.cpp)
+      string(FIND "${code}" "PADDOCK_PAGE_MAIN()" entry)
+      if(entry EQUAL -1)
+        set(file ${CMAKE_CURRENT_BINARY_DIR}/readme/snippet${count}.cpp)
+      else()
+        set(document ${CMAKE_CURRENT_BINARY_DIR}/readme/Snippet${count}.paddock)
+        set(file ${document}/Page.cpp)
+      endif()
       set(old "")
       if(EXISTS ${file})
         file(READ ${file} old)
@@ -33,7 +42,11 @@ function(corral_readme_snippets markdown target)
       if(NOT old STREQUAL code)
         file(WRITE ${file} "${code}")
       endif()
-      list(APPEND sources ${file})
+      if(entry EQUAL -1)
+        list(APPEND sources ${file})
+      else()
+        corral_readme_page(${target}-page${count} ${document})
+      endif()
     elseif(inside)
       string(APPEND code "${line}\n")
     endif()
@@ -42,4 +55,18 @@ function(corral_readme_snippets markdown target)
     message(FATAL_ERROR "${markdown} has no C++ snippets")
   endif()
   add_library(${target} OBJECT ${sources})
+endfunction()
+
+# A page of the README, built from the Page.cpp of its document and run in
+# that document: it must return, or finish, with status 0.
+function(corral_readme_page page document)
+  corral_add_page(${page} SOURCES ${document}/Page.cpp)
+  target_link_libraries(${page} PRIVATE corral_warnings)
+  if(CORRAL_BUILD_TESTS AND TARGET corral-host)
+    add_test(NAME ${page} COMMAND corral-host --timeout 60 $<TARGET_FILE:${page}> ${document})
+    set_tests_properties(${page} PROPERTIES
+      PASS_REGULAR_EXPRESSION "host \\| finished"
+      FAIL_REGULAR_EXPRESSION "host \\| error"
+      TIMEOUT 90)
+  endif()
 endfunction()

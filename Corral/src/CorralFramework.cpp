@@ -6,14 +6,14 @@
 #include "Corral/PaddockKeyValueStore.h"
 #include "Corral/PaddockPage.h"
 #include "Corral/PaddockRemoteView.h"
-#include "PaddockKeyValueStoreAccess.h"
-#include "PaddockPageAccess.h"
-#include "PaddockValueObjectRepresentation.h"
-#include "PrintForwarder.h"
 #include "Corral/base/Exception.h"
 #include "Corral/base/Number.h"
 #include "Corral/base/Runtime.h"
 #include "Corral/base/String.h"
+#include "PaddockKeyValueStoreAccess.h"
+#include "PaddockPageAccess.h"
+#include "PaddockValueObjectRepresentation.h"
+#include "PrintForwarder.h"
 
 namespace {
 

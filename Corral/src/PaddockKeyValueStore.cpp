@@ -1,10 +1,10 @@
 #include "Corral/PaddockKeyValueStore.h"
 
 #include "Corral/PaddockPage.h"
-#include "PaddockKeyValueStoreAccess.h"
-#include "PaddockValueObjectRepresentation.h"
 #include "Corral/base/NotificationCenter.h"
 #include "Corral/base/Objects.h"
+#include "PaddockKeyValueStoreAccess.h"
+#include "PaddockValueObjectRepresentation.h"
 
 namespace {
 const base::NotificationName& paddockKeyValueStoreDidChange() {

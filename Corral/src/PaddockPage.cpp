@@ -4,11 +4,11 @@
 
 #include <cstdlib>
 
-#include "PaddockPageAccess.h"
 #include "Corral/base/Dictionary.h"
 #include "Corral/base/Exception.h"
 #include "Corral/base/Number.h"
 #include "Corral/base/RunLoop.h"
+#include "PaddockPageAccess.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
 // Reading the learner's sources through the host's providers, and wrapping
 // the host's blocks as providers.
 #include "Corral/PaddockPage.h"
-#include "PaddockPageAccess.h"
 #include "Corral/base/Array.h"
 #include "Corral/base/String.h"
+#include "PaddockPageAccess.h"
 
 std::string PaddockPage::text() const {
     auto provider = paddockTextProvider_;

@@ -2,10 +2,10 @@
 // that stands in for a live view running in another process.
 #include "Corral/PaddockRemoteView.h"
 
+#include "Corral/base/Exception.h"
 #include "CorralLog.h"
 #include "PaddockPageAccess.h"
 #include "PaddockValueObjectRepresentation.h"
-#include "Corral/base/Exception.h"
 
 namespace {
 // The source name that fatal-error reports of this unit carry.

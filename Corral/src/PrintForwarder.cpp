@@ -1,9 +1,9 @@
 #include "PrintForwarder.h"
 
 #include "Corral/PaddockPage.h"
-#include "PaddockPageAccess.h"
 #include "Corral/base/Format.h"
 #include "Corral/base/String.h"
+#include "PaddockPageAccess.h"
 
 base::PrintHook makePrintForwarder(std::shared_ptr<const base::PrintHook> previous) {
     return [previous = std::move(previous)](const std::string& text) {

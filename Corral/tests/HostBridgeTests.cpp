@@ -4,9 +4,9 @@
 #include <vector>
 
 #include "Corral/CorralFramework.h"
-#include "TestSupport.h"
 #include "Corral/base/Exception.h"
 #include "Corral/base/String.h"
+#include "TestSupport.h"
 
 TEST(HostBridgeTest, IsRegisteredUnderItsExactName) {
     EXPECT_NE(base::Runtime::shared().lookUpClass("_CorralFramework"), nullptr);

@@ -5,9 +5,9 @@
 #include <limits>
 #include <string>
 
+#include "Corral/base/Objects.h"
 #include "PaddockValueObjectRepresentation.h"
 #include "ValueTestSupport.h"
-#include "Corral/base/Objects.h"
 
 using Case = PaddockValue::Case;
 

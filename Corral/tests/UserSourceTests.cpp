@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "Corral/PaddockPage.h"
-#include "TestSupport.h"
 #include "Corral/base/Objects.h"
+#include "TestSupport.h"
 
 namespace {
 using Args = std::span<const base::ObjectRef>;

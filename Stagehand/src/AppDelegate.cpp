@@ -1,9 +1,9 @@
 #include "Corral/Stagehand/AppDelegate.h"
 
-#include "RootViewController.h"
 #include "Corral/Stagehand/SGHInitialize.h"
-#include "TintColor.h"
 #include "Corral/base/Exception.h"
+#include "RootViewController.h"
+#include "TintColor.h"
 
 namespace stagehand {
 

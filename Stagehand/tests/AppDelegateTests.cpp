@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 
-#include "RootViewController.h"
 #include "Corral/Stagehand/AppDelegate.h"
+#include "Corral/base/Print.h"
+#include "Corral/testing/Recorders.h"
+#include "RootViewController.h"
 #include "StagehandTestSupport.h"
 #include "TintColor.h"
-#include "Corral/testing/Recorders.h"
-#include "Corral/base/Print.h"
 
 using namespace stagehandtest;
 using stagehand::LiveViewConfiguration;

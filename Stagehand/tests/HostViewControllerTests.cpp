@@ -2,9 +2,9 @@
 
 #include "Corral/Stagehand/SGHHostViewController.h"
 #include "Corral/Stagehand/SGHostingView.h"
-#include "StagehandTestSupport.h"
 #include "Corral/base/Exception.h"
 #include "Corral/base/Runtime.h"
+#include "StagehandTestSupport.h"
 
 using namespace stagehandtest;
 using Calls = std::vector<std::string>;

@@ -2,8 +2,8 @@
 
 #include "Corral/PaddockLiveViewMessageHandler.h"
 #include "Corral/Stagehand/SGHInitialize.h"
-#include "Corral/testing/Recorders.h"
 #include "Corral/base/Print.h"
+#include "Corral/testing/Recorders.h"
 
 namespace {
 struct Handler : PaddockLiveViewMessageHandler {};

@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "RootViewController.h"
-#include "StagehandTestSupport.h"
 #include "Corral/declarative/Declarative.h"
 #include "Corral/ui/Coder.h"
+#include "RootViewController.h"
+#include "StagehandTestSupport.h"
 
 using namespace stagehandtest;
 using stagehand::LiveViewConfiguration;

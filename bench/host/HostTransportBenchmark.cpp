@@ -9,10 +9,10 @@
 #include <atomic>
 #include <thread>
 
-#include "Corral/transport/MessageChannel.h"
 #include "Corral/base/FileSystem.h"
 #include "Corral/base/Objects.h"
 #include "Corral/base/RunLoop.h"
+#include "Corral/transport/MessageChannel.h"
 
 namespace {
 
@@ -64,18 +64,18 @@ public:
             std::unique_ptr<transport::MessageChannel> channel;
             channel = std::make_unique<transport::MessageChannel>(
                 socket,
-                transport::MessageChannel::Handlers{[&](const base::ObjectRef& message) {
-                                                   if (echo) {
-                                                       channel->send(message);
-                                                   } else {
-                                                       auto n = base::cast<base::Number>(message);
-                                                       if (!n || n->integerValue() != received_)
-                                                           outOfOrder_ = true;
-                                                       ++received_;
-                                                   }
-                                               },
-                                               {},
-                                               [&](const std::string&) { closed = true; }},
+                transport::MessageChannel::Handlers{
+                    [&](const base::ObjectRef& message) {
+                        if (echo) {
+                            channel->send(message);
+                        } else {
+                            auto n = base::cast<base::Number>(message);
+                            if (!n || n->integerValue() != received_) outOfOrder_ = true;
+                            ++received_;
+                        }
+                    },
+                    {},
+                    [&](const std::string&) { closed = true; }},
                 loop);
             channel->start();
             loop.runUntil([&] { return closed.load(); }, std::chrono::minutes(5));
@@ -101,7 +101,8 @@ void HostTransportRoundTrip(benchmark::State& state) {
     Peer peer(sockets[1], true);
     auto& loop = base::RunLoop::main();
     std::int64_t replies = 0;
-    transport::MessageChannel page(sockets[0], {[&](const base::ObjectRef&) { ++replies; }, {}, {}});
+    transport::MessageChannel page(sockets[0],
+                                   {[&](const base::ObjectRef&) { ++replies; }, {}, {}});
     page.start();
     const auto message = smallMessage();
     for (auto _ : state) {

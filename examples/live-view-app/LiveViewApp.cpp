@@ -4,6 +4,8 @@
 // ("declarative"). Run headless, the application launches on a screen 1194
 // points wide, turns it to 834 points wide and back, prints the view tree
 // in each of the three states, writes an SVG picture of each, and ends.
+// Its name and version come from the Info.plist beside the program, which
+// the build expands from a template and a settings file.
 //
 //     example-live-view-app views|declarative [output-folder]
 #include <cstdio>
@@ -12,7 +14,9 @@
 
 #include "Corral/Stagehand/Stagehand.h"
 #include "Corral/base/FileSystem.h"
+#include "Corral/base/Objects.h"
 #include "Corral/declarative/Declarative.h"
+#include "Corral/plist/PropertyList.h"
 #include "Corral/ui/UI.h"
 
 namespace {
@@ -21,6 +25,19 @@ using ui::Color;
 using ui::LayoutConstraint;
 
 enum class Variant { views, declarative };
+
+// The string under `key` in the application's Info.plist, or nothing.
+std::string infoString(const std::string& key) {
+    auto bytes = base::readFile(ui::Bundle::mainBundle()->path() + "/Info.plist");
+    if (!bytes) return {};
+    try {
+        auto info = base::cast<base::Dictionary>(base::readPropertyList(*bytes).root);
+        auto value = info ? base::cast<base::String>(info->objectForKey(key)) : nullptr;
+        return value ? value->text() : std::string();
+    } catch (const base::PropertyListError&) {
+        return {};
+    }
+}
 
 base::Ref<ui::View> constrainedView(base::Ref<ui::View> view, base::Ref<Color> color) {
     view->setTranslatesAutoresizingMaskIntoConstraints(false);
@@ -136,6 +153,7 @@ int main(int argc, char** argv) {
         return 64;  // usage error
     }
     std::string outputFolder = argc >= 3 ? argv[2] : ".";
+    std::printf("%s %s\n\n", infoString("BundleName").c_str(), infoString("Version").c_str());
     return ui::applicationMain(argc, argv, [variant, outputFolder] {
         return std::make_shared<ScoreboardAppDelegate>(variant, outputFolder);
     });

@@ -11,8 +11,8 @@
 #include <string>
 #include <string_view>
 
-#include "MacroExpansionOracle.h"
 #include "Corral/base/Objects.h"
+#include "MacroExpansionOracle.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size > 1024) return 0;

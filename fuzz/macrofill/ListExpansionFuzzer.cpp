@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "PropertyListExpansion.h"
 #include "Corral/base/Objects.h"
+#include "PropertyListExpansion.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static const auto definitions = base::Dictionary::withStringKeys({

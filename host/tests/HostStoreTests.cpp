@@ -9,10 +9,10 @@
 #include <random>
 #include <thread>
 
-#include "HostProcess.h"
 #include "Corral/base/FileSystem.h"
 #include "Corral/base/Objects.h"
 #include "Corral/plist/PropertyList.h"
+#include "HostProcess.h"
 
 namespace fs = std::filesystem;
 

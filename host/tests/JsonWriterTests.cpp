@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "JsonWriter.h"
 #include "Corral/base/Objects.h"
+#include "JsonWriter.h"
 
 using host::toJson;
 

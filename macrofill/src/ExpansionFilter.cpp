@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <functional>
 
-#include "MacroExpansionError.h"
 #include "Corral/base/Exception.h"
+#include "MacroExpansionError.h"
 
 namespace macrofill {
 
@@ -24,7 +24,24 @@ void ExpansionFilter::forward(Call call) {
 }
 
 void ExpansionFilter::value(bool expandable) {
-    if (depth_ == 0) rootExpandable_ = expandable;
+    if (depth_ == 0) {
+        rootExpandable_ = expandable;
+    } else if (Level& parent = levels_[depth_ - 1]; !parent.dictionary) {
+        ++parent.elements;
+    }
+}
+
+KeyPath ExpansionFilter::currentPath() const {
+    std::vector<KeyPath::Component> components;
+    for (std::size_t i = 0; i < depth_; ++i) {
+        const Level& level = levels_[i];
+        if (level.dictionary) {
+            components.emplace_back(level.key);
+        } else {
+            components.emplace_back(level.elements - 1);
+        }
+    }
+    return KeyPath(std::move(components));
 }
 
 void ExpansionFilter::beginDictionary() {
@@ -40,7 +57,9 @@ void ExpansionFilter::beginDictionary() {
 void ExpansionFilter::beginArray() {
     value(true);
     if (levels_.size() == depth_) levels_.emplace_back();
-    levels_[depth_++].dictionary = false;
+    Level& level = levels_[depth_++];
+    level.dictionary = false;
+    level.elements = 0;
     forward([](auto& w) { w.beginArray(); });
 }
 
@@ -61,6 +80,7 @@ void ExpansionFilter::key(std::string_view text) {
     } else if (!level.manyKeys.insert(hash).second) {
         throw DuplicateKey{};
     }
+    level.key.assign(text);
     // Keys are never expanded.
     forward([text](auto& w) { w.key(text); });
 }
@@ -76,6 +96,7 @@ void ExpansionFilter::string(std::string_view text) {
     } catch (const MacroExpansionError&) {
         expansionFailure_ = std::current_exception();
     }
+    if (expansionFailure_) expansionFailurePath_ = currentPath();
     std::string_view result = expanded ? std::string_view(*expanded) : text;
     forward([result](auto& w) { w.string(result); });
 }

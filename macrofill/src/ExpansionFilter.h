@@ -15,8 +15,9 @@
 #include <unordered_set>
 #include <vector>
 
-#include "MacroExpander.h"
 #include "Corral/plist/PropertyListStream.h"
+#include "KeyPath.h"
+#include "MacroExpander.h"
 
 namespace macrofill {
 
@@ -33,6 +34,8 @@ public:
     // The first expansion failure (InvalidArgumentException or
     // MacroExpansionError), if any.
     const std::exception_ptr& expansionFailure() const { return expansionFailure_; }
+    // Where the string of that failure sits in the list.
+    const KeyPath& expansionFailurePath() const { return expansionFailurePath_; }
     // The writer refused a value.
     bool writeFailed() const { return writeFailed_; }
 
@@ -56,9 +59,12 @@ private:
         bool dictionary = false;
         std::vector<std::size_t> keys;
         std::unordered_set<std::size_t> manyKeys;  // used past a few keys
+        std::string key;                           // a dictionary's current key
+        std::size_t elements = 0;                  // an array's elements so far
     };
 
     void value(bool expandable);
+    KeyPath currentPath() const;
     template <class Call>
     void forward(Call call);
 
@@ -69,6 +75,7 @@ private:
     bool rootExpandable_ = false;
     bool writeFailed_ = false;
     std::exception_ptr expansionFailure_;
+    KeyPath expansionFailurePath_;
 };
 
 }  // namespace macrofill

@@ -2,9 +2,9 @@
 
 #include <cstring>
 
-#include "MacroExpansionError.h"
 #include "Corral/base/Format.h"
 #include "Corral/plist/PropertyList.h"
+#include "MacroExpansionError.h"
 
 namespace macrofill {
 
@@ -319,7 +319,7 @@ base::Ref<base::Array> MacroExpander::expandArray(const base::Ref<base::Array>& 
     NestingGuard guard(nesting_);
     std::vector<base::ObjectRef> elements;
     for (std::size_t i = 0; i < array->count(); ++i) {
-        base::ObjectRef expanded = expandValue(array->at(i));
+        base::ObjectRef expanded = expandElement(array->at(i), nullptr, i);
         if (elements.empty() && expanded == array->at(i)) continue;
         if (elements.empty()) {
             // The first change: copy what came before it.
@@ -339,7 +339,7 @@ base::Ref<base::Dictionary> MacroExpander::expandDictionary(
     std::vector<base::Dictionary::Entry> entries;
     const auto& original = dictionary->entries();
     for (std::size_t i = 0; i < original.size(); ++i) {
-        base::ObjectRef expanded = expandValue(original[i].second);
+        base::ObjectRef expanded = expandElement(original[i].second, &original[i].first, i);
         if (entries.empty() && expanded == original[i].second) continue;
         if (entries.empty()) {
             entries.reserve(original.size());
@@ -349,6 +349,32 @@ base::Ref<base::Dictionary> MacroExpander::expandDictionary(
     }
     if (entries.empty()) return dictionary;
     return base::Dictionary::make(std::move(entries));
+}
+
+base::ObjectRef MacroExpander::expandElement(const base::ObjectRef& value,
+                                             const base::ObjectRef* key, std::size_t index) {
+    auto notePlace = [&] {
+        if (!key) {
+            failurePlaces_.emplace_back(index);
+        } else if (auto text = base::cast<base::String>(*key)) {
+            failurePlaces_.emplace_back(text->text());
+        } else {
+            failurePlaces_.emplace_back((*key)->description());
+        }
+    };
+    try {
+        return expandValue(value);
+    } catch (const base::InvalidArgumentException&) {
+        notePlace();
+        throw;
+    } catch (const MacroExpansionError&) {
+        notePlace();
+        throw;
+    }
+}
+
+KeyPath MacroExpander::failureKeyPath() const {
+    return KeyPath({failurePlaces_.rbegin(), failurePlaces_.rend()});
 }
 
 }  // namespace macrofill

@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "Corral/base/Objects.h"
+#include "KeyPath.h"
 
 namespace macrofill {
 
@@ -50,6 +51,9 @@ public:
     base::Ref<base::Dictionary> expandDictionary(const base::Ref<base::Dictionary>& dictionary);
     // A string, array or dictionary expanded; anything else as it is.
     base::ObjectRef expandValue(const base::ObjectRef& value);
+    // After expandValue failed: where the string it failed on sits in the
+    // value, or the empty path for the value itself.
+    KeyPath failureKeyPath() const;
 
 private:
     struct Definition;
@@ -67,6 +71,10 @@ private:
     void charge(std::size_t characters);
     [[noreturn]] void cycleError(const Definition& definition) const;
     [[noreturn]] void nameCycleError(std::size_t fromDepth) const;
+    // Expands the element at `index` of an array, or under `key` of a
+    // dictionary; on failure notes its place.
+    base::ObjectRef expandElement(const base::ObjectRef& value, const base::ObjectRef* key,
+                                  std::size_t index);
 
     std::unordered_map<std::string_view, Definition> definitions_;
     std::vector<std::unique_ptr<Frame>> frames_;
@@ -81,6 +89,9 @@ private:
     std::size_t budget_ = 0;
     std::size_t nesting_ = 0;
     std::unordered_map<const base::Object*, base::ObjectRef> sharedResults_;
+    // The places of a failed string, innermost first, noted while the
+    // failure passes up through the containers.
+    std::vector<KeyPath::Component> failurePlaces_;
 };
 
 }  // namespace macrofill

@@ -10,8 +10,8 @@
 // themselves, a result past the size limit, or nesting past the depth limit
 // raise MacroExpansionError. Either way no partial result is returned.
 
-#include "MacroExpansionError.h"
 #include "Corral/base/Objects.h"
+#include "MacroExpansionError.h"
 
 namespace macrofill {
 

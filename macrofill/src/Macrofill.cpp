@@ -10,9 +10,9 @@
 #include <string_view>
 #include <unordered_set>
 
-#include "PropertyListExpansion.h"
 #include "Corral/base/FileSystem.h"
 #include "Corral/plist/PropertyList.h"
+#include "PropertyListExpansion.h"
 
 namespace macrofill {
 
@@ -179,7 +179,12 @@ int runMacrofill(int argc, const char* const* argv, const char* const* environme
             reportError("input file is not a valid property list", *options.input);
             return EX_DATAERR;
         case PropertyListExpansion::Outcome::expansionFailed:
-            reportError(expansion.failure);
+            // Named like the input's other failures, with the place of the
+            // string that could not be expanded.
+            reportError(expansion.failurePath.empty()
+                            ? expansion.failure
+                            : expansion.failure + " (at " + expansion.failurePath.text() + ")",
+                        *options.input);
             return EX_DATAERR;
         case PropertyListExpansion::Outcome::notWritable:
             reportError("unknown error occurred while expanding build settings");

@@ -1,16 +1,18 @@
 #include "PropertyListExpansion.h"
 
-#include "ExpansionFilter.h"
-#include "MacroExpansionError.h"
 #include "Corral/plist/PropertyList.h"
 #include "Corral/plist/PropertyListStream.h"
+#include "ExpansionFilter.h"
+#include "MacroExpansionError.h"
 
 namespace macrofill {
 
-PropertyListExpansion PropertyListExpansion::failed(Outcome outcome, std::string reason) {
+PropertyListExpansion PropertyListExpansion::failed(Outcome outcome, std::string reason,
+                                                    KeyPath path) {
     PropertyListExpansion expansion;
     expansion.outcome = outcome;
     expansion.failure = std::move(reason);
+    expansion.failurePath = std::move(path);
     return expansion;
 }
 
@@ -47,7 +49,8 @@ PropertyListExpansion expandStreaming(std::span<const std::uint8_t> input,
     }
     if (filter.expansionFailure())
         return PropertyListExpansion::failed(Outcome::expansionFailed,
-                                             reasonOf(filter.expansionFailure()));
+                                             reasonOf(filter.expansionFailure()),
+                                             filter.expansionFailurePath());
     if (!writer || !filter.hasResult() || filter.writeFailed())
         return PropertyListExpansion::failed(Outcome::notWritable);
     return PropertyListExpansion::written(writer->finish());
@@ -82,9 +85,11 @@ PropertyListExpansion expandPropertyListObjects(std::span<const std::uint8_t> in
             kind == base::Kind::string)
             result = expander.expandValue(list.root);
     } catch (const base::InvalidArgumentException& error) {
-        return PropertyListExpansion::failed(Outcome::expansionFailed, error.reason());
+        return PropertyListExpansion::failed(Outcome::expansionFailed, error.reason(),
+                                             expander.failureKeyPath());
     } catch (const MacroExpansionError& error) {
-        return PropertyListExpansion::failed(Outcome::expansionFailed, error.reason());
+        return PropertyListExpansion::failed(Outcome::expansionFailed, error.reason(),
+                                             expander.failureKeyPath());
     }
     keep.push_back(std::move(list.root));
     if (!result) return PropertyListExpansion::failed(Outcome::notWritable);

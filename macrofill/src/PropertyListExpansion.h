@@ -16,9 +16,11 @@ struct PropertyListExpansion {
     enum class Outcome { expanded, invalidInput, expansionFailed, notWritable };
     Outcome outcome = Outcome::expanded;
     std::string failure;              // expansionFailed: the reason
+    KeyPath failurePath;              // expansionFailed: where the string sits
     std::vector<std::uint8_t> bytes;  // expanded: the output
 
-    static PropertyListExpansion failed(Outcome outcome, std::string reason = {});
+    static PropertyListExpansion failed(Outcome outcome, std::string reason = {},
+                                        KeyPath path = {});
     static PropertyListExpansion written(std::vector<std::uint8_t> bytes);
 };
 

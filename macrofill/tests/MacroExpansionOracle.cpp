@@ -1,9 +1,9 @@
 #include "MacroExpansionOracle.h"
 
-#include "MacroExpander.h"
-#include "MacroExpansionError.h"
 #include "Corral/base/Exception.h"
 #include "Corral/base/String.h"
+#include "MacroExpander.h"
+#include "MacroExpansionError.h"
 
 namespace oracle {
 

@@ -318,12 +318,19 @@ TEST_F(MacrofillTool, ExpansionFailuresEndWithADataErrorAndWriteNothing) {
           "<plist><array><string>ok</string><string>$(COUNT)</string></array></plist>");
     Outcome r = run({"--build-settings", "settings.plist", "--output", "out.plist", "count.plist"});
     EXPECT_EQ(r.status, 65);
-    EXPECT_EQ(r.err,
-              errorLine("The value for the macro COUNT is not an Utterance but is a Number"));
+    // The input as prefix, and the place of the string in the list.
+    EXPECT_EQ(r.err, errorLine("The value for the macro COUNT is not an Utterance but is a Number "
+                               "(at [1])",
+                               "count.plist"));
     write("loop.plist", "<plist><string>$(LOOP)</string></plist>");
     r = run({"--build-settings", "settings.plist", "--output", "out.plist", "loop.plist"});
     EXPECT_EQ(r.status, 65);
-    EXPECT_EQ(r.err, errorLine("build setting references form a cycle: LOOP -> LOOP"));
+    EXPECT_EQ(r.err,
+              errorLine("build setting references form a cycle: LOOP -> LOOP", "loop.plist"));
+    r = run({"--build-settings", "settings.plist", "--output", "out.plist", "-"},
+            "<plist><dict><key>Types</key><array><string>$(LOOP)</string></array></dict></plist>");
+    EXPECT_EQ(r.err,
+              errorLine("build setting references form a cycle: LOOP -> LOOP (at Types[0])", "-"));
     r = run({"--build-settings", "settings.plist", "--output", "-", "loop.plist"});
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(contents("out.plist"), "old contents");

@@ -5,9 +5,9 @@
 
 #include <random>
 
-#include "PropertyListExpansion.h"
 #include "Corral/base/Objects.h"
 #include "Corral/plist/PropertyList.h"
+#include "PropertyListExpansion.h"
 
 using namespace base;
 using namespace macrofill;
@@ -19,7 +19,8 @@ std::span<const std::uint8_t> bytesOf(const std::string& text) {
 }
 
 std::string describe(const PropertyListExpansion& e) {
-    return std::to_string(static_cast<int>(e.outcome)) + " " + e.failure + " " +
+    std::string place = e.failurePath.empty() ? "" : " (at " + e.failurePath.text() + ")";
+    return std::to_string(static_cast<int>(e.outcome)) + " " + e.failure + place + " " +
            std::string(e.bytes.begin(), e.bytes.end());
 }
 
@@ -138,11 +139,43 @@ TEST(PropertyListExpansion, FailuresAreReportedInTheOrderOfTheSteps) {
         {{"N", Number::initWithInteger(1)}, {"C", String::make("\x01")}});
     EXPECT_EQ(bothWays("<plist><array><string>$(C)</string><string>$(N)</string></array></plist>",
                        *control),
-              "2 The value for the macro N is not an Utterance but is a Number ");
+              "2 The value for the macro N is not an Utterance but is a Number (at [1]) ");
     EXPECT_EQ(bothWays("<plist><array><string>$(C)</string></array></plist>", *control), "3  ");
     // A root that is no string, array or dictionary; a list in the text format.
     EXPECT_EQ(bothWays("<plist><integer>1</integer></plist>", *definitions), "3  ");
     EXPECT_EQ(bothWays("{ a = b; }", *definitions), "3  ");
     EXPECT_EQ(bothWays("{ a = \"$(N)\"; }", *definitions),
-              "2 The value for the macro N is not an Utterance but is a Number ");
+              "2 The value for the macro N is not an Utterance but is a Number (at a) ");
+}
+
+TEST(PropertyListExpansion, AFailureNamesThePlaceOfItsString) {
+    auto definitions = Dictionary::withStringKeys(
+        {{"A", String::make("$(B)")}, {"B", String::make("$(A)")}, {"OK", String::make("fine")}});
+    const std::string cycle = "2 build setting references form a cycle: A -> B -> A";
+    // Keys and positions at every depth, counting values of every kind, and
+    // a key that merely looks like a reference.
+    EXPECT_EQ(bothWays("<plist><dict><key>Name</key><string>$(OK)</string>"
+                       "<key>URLTypes</key><array><dict><key>Role</key><string>x</string>"
+                       "<key>URLName</key><string>$(A)</string></dict></array></dict></plist>",
+                       *definitions),
+              cycle + " (at URLTypes[0].URLName) ");
+    EXPECT_EQ(bothWays("<plist><array><integer>1</integer><true/><dict/><array/>"
+                       "<array><data></data><string>$(A)</string></array></array></plist>",
+                       *definitions),
+              cycle + " (at [4][1]) ");
+    EXPECT_EQ(bothWays("<plist><dict><key>$(OK)</key><dict><key>k</key><string>$(B)</string>"
+                       "</dict></dict></plist>",
+                       *definitions),
+              "2 build setting references form a cycle: B -> A -> B (at $(OK).k) ");
+    // The root string itself has no place to name.
+    EXPECT_EQ(bothWays("<plist><string>$(A)</string></plist>", *definitions), cycle + " ");
+    // A dictionary giving a key twice goes through objects; its place is
+    // found there too.
+    std::vector<ObjectRef> keep;
+    auto twice = expandPropertyList(
+        bytesOf("<plist><dict><key>k</key><string>a</string><key>list</key><array>"
+                "<string>$(OK)</string><dict><key>d</key><string>1</string><key>d</key>"
+                "<string>$(A)</string></dict></array></dict></plist>"),
+        *definitions, keep);
+    EXPECT_EQ(describe(twice), cycle + " (at list[1].d) ");
 }

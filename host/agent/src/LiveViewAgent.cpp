@@ -9,10 +9,10 @@
 #include <string>
 
 #include "Corral/CorralFramework.h"
-#include "Corral/transport/MessageChannel.h"
 #include "Corral/base/Log.h"
 #include "Corral/base/Objects.h"
 #include "Corral/base/RunLoop.h"
+#include "Corral/transport/MessageChannel.h"
 #include "Corral/ui/Application.h"
 
 namespace liveviewagent {

@@ -6,9 +6,9 @@
 #include <cstdlib>
 #include <vector>
 
-#include "Corral/transport/MessageChannel.h"
 #include "Corral/base/FileSystem.h"
 #include "Corral/base/Objects.h"
+#include "Corral/transport/MessageChannel.h"
 
 int main() {
     const char* socket = std::getenv("CORRAL_LIVE_VIEW_SOCKET");

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cmath>
 
-#include "Placement.h"
 #include "Corral/base/Exception.h"
 #include "Corral/ui/Color.h"
 #include "Corral/ui/View.h"
+#include "Placement.h"
 
 namespace declarative {
 

@@ -1,7 +1,7 @@
 #include "Corral/declarative/Text.h"
 
-#include "Placement.h"
 #include "Corral/declarative/TextView.h"
+#include "Placement.h"
 
 namespace declarative {
 

@@ -4,8 +4,8 @@
 #include <array>
 #include <unordered_map>
 
-#include "PropertyListCodec.h"
 #include "Corral/base/Objects.h"
+#include "PropertyListCodec.h"
 
 namespace base {
 

@@ -12,9 +12,9 @@
 #include <optional>
 #include <unordered_map>
 
+#include "Corral/base/Objects.h"
 #include "PropertyListCodec.h"
 #include "Unicode.h"
-#include "Corral/base/Objects.h"
 
 namespace base::plist {
 

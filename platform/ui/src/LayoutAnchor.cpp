@@ -1,8 +1,8 @@
 #include "Corral/ui/LayoutAnchor.h"
 
-#include "LayoutItemDescription.h"
 #include "Corral/base/Exception.h"
 #include "Corral/ui/LayoutConstraint.h"
+#include "LayoutItemDescription.h"
 
 namespace ui {
 

@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <cmath>
 
-#include "LayoutItemDescription.h"
-#include "NumberText.h"
 #include "Corral/base/Exception.h"
 #include "Corral/ui/LayoutAnchor.h"
 #include "Corral/ui/View.h"
+#include "LayoutItemDescription.h"
+#include "NumberText.h"
 
 namespace ui {
 

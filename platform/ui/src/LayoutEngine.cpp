@@ -9,14 +9,14 @@
 #include <unordered_set>
 #include <vector>
 
-#include "LayoutItemDescription.h"
-#include "LinearSystem.h"
 #include "Corral/base/Log.h"
 #include "Corral/ui/Application.h"
 #include "Corral/ui/LayoutAnchor.h"
 #include "Corral/ui/LayoutConstraint.h"
 #include "Corral/ui/LayoutGuide.h"
 #include "Corral/ui/View.h"
+#include "LayoutItemDescription.h"
+#include "LinearSystem.h"
 
 namespace ui {
 

@@ -1,7 +1,7 @@
 #include "Corral/ui/LayoutGuide.h"
 
-#include "LayoutItemDescription.h"
 #include "Corral/ui/View.h"
+#include "LayoutItemDescription.h"
 
 namespace ui {
 

@@ -4,9 +4,6 @@
 #include <cmath>
 #include <cstdio>
 
-#include "LayoutEngine.h"
-#include "LayoutItemDescription.h"
-#include "ViewAppearance.h"
 #include "Corral/base/Exception.h"
 #include "Corral/ui/Color.h"
 #include "Corral/ui/LayoutAnchor.h"
@@ -14,6 +11,9 @@
 #include "Corral/ui/LayoutGuide.h"
 #include "Corral/ui/ViewController.h"
 #include "Corral/ui/Window.h"
+#include "LayoutEngine.h"
+#include "LayoutItemDescription.h"
+#include "ViewAppearance.h"
 
 namespace ui {
 

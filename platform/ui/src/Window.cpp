@@ -1,9 +1,9 @@
 #include "Corral/ui/Window.h"
 
-#include "ViewAppearance.h"
 #include "Corral/ui/Application.h"
 #include "Corral/ui/Screen.h"
 #include "Corral/ui/ViewController.h"
+#include "ViewAppearance.h"
 
 namespace ui {
 

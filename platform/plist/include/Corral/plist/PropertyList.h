@@ -61,8 +61,8 @@ PLIST_EXPORT PropertyListReadResult readPropertyList(std::span<const std::uint8_
 // occurs in several places is written in each. `sizeHint`, the
 // expected size of the result, saves regrowing the buffer.
 PLIST_EXPORT std::vector<std::uint8_t> writePropertyList(const ObjectRef& root,
-                                                        PropertyListFormat format,
-                                                        std::size_t sizeHint = 0);
+                                                         PropertyListFormat format,
+                                                         std::size_t sizeHint = 0);
 
 PLIST_EXPORT std::string_view propertyListFormatName(PropertyListFormat format) noexcept;
 

@@ -54,12 +54,12 @@ public:
 // returns the format. Throws PropertyListError as readPropertyList does;
 // exceptions thrown by the sink pass through.
 PLIST_EXPORT PropertyListFormat readPropertyList(std::span<const std::uint8_t> bytes,
-                                                PropertyListSink& sink);
+                                                 PropertyListSink& sink);
 
 // A writer for the XML or binary format; fails for the old text format.
 // `sizeHint` is the expected size of the result.
 PLIST_EXPORT std::unique_ptr<PropertyListWriter> makePropertyListWriter(PropertyListFormat format,
-                                                                       std::size_t sizeHint = 0);
+                                                                        std::size_t sizeHint = 0);
 
 // Reports the values of `root` to `sink`. Fails as writePropertyList does
 // for objects that have no property-list form.
