@@ -22,14 +22,14 @@
 #include <string>
 
 #include "MessageChannel.h"
-#include "Transcript.h"
+#include "ProtocolWriter.h"
 #include "Corral/base/Runtime.h"
 
 namespace host {
 
 class LiveViewConnection {
 public:
-    LiveViewConnection(const base::Class& corral, Transcript& transcript);
+    LiveViewConnection(const base::Class& corral, ProtocolWriter& transcript);
     ~LiveViewConnection();
     LiveViewConnection(const LiveViewConnection&) = delete;
     LiveViewConnection& operator=(const LiveViewConnection&) = delete;
@@ -47,7 +47,7 @@ private:
     std::string reapProcess(std::chrono::milliseconds patience);
 
     const base::Class& corral_;
-    Transcript& transcript_;
+    ProtocolWriter& transcript_;
     std::unique_ptr<MessageChannel> channel_;
     pid_t process_ = -1;
     bool open_ = false;

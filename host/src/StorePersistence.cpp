@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -101,6 +102,31 @@ bool StorePersistence::apply(const base::ObjectRef& userInfo) {
         contents_[key->text()] = value;
     }
     return save();
+}
+
+bool StorePersistence::replace(const base::Ref<base::Dictionary>& contents) {
+    std::map<std::string, base::ObjectRef> replacement;
+    if (contents) {
+        for (const auto& [key, value] : *contents) {
+            if (value && value->kind() != base::Kind::null) replacement[key->description()] = value;
+        }
+    }
+    std::lock_guard lock(mutex_);
+    bool same = replacement.size() == contents_.size() &&
+                std::equal(replacement.begin(), replacement.end(), contents_.begin(),
+                           [](const auto& a, const auto& b) {
+                               return a.first == b.first && a.second->isEqual(*b.second);
+                           });
+    if (same) return true;  // nothing to write: the file stays as it is
+    contents_ = std::move(replacement);
+    return save();
+}
+
+base::Ref<base::Dictionary> StorePersistence::contents() {
+    std::lock_guard lock(mutex_);
+    base::Dictionary::Builder builder(contents_.size());
+    for (const auto& [key, value] : contents_) builder.set(key, value);
+    return builder.build();
 }
 
 bool StorePersistence::save() {

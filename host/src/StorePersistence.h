@@ -40,7 +40,11 @@ public:
     // Applies one change notification's user info and saves. False when the
     // user info has no change in it or the save failed.
     bool apply(const base::ObjectRef& userInfo);
+    // Replaces the whole contents (a host seeded the store) and saves.
+    bool replace(const base::Ref<base::Dictionary>& contents);
     void close();
+    // What the store holds now, as the host seeds a page with it.
+    base::Ref<base::Dictionary> contents();
 
     const std::filesystem::path& file() const noexcept { return file_; }
 

@@ -16,8 +16,8 @@ TEST(HostRunTest, RunsAPageAndReportsWhatItPrints) {
     auto run = runHost(std::string(GREETING_PAGE) + " " + document);
     EXPECT_EQ(run.status, 0) << run.out;
     EXPECT_NE(run.out.find("page | The greeter says hello.\n"), std::string::npos) << run.out;
-    EXPECT_NE(run.out.find("host | finished: the page returned"), std::string::npos);
-    EXPECT_NE(run.out.find("\"PaddockPageAssessmentPassed\":true"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("host | ended (returned): the page returned"), std::string::npos);
+    EXPECT_NE(run.out.find("host | assessmentStatus {\"status\":{\"pass\":\"Well greeted!\"}}"), std::string::npos) << run.out;
     // Page output appears once, through the transcript only.
     EXPECT_EQ(run.out.find("\nThe greeter says hello."), std::string::npos) << run.out;
 }
@@ -25,9 +25,10 @@ TEST(HostRunTest, RunsAPageAndReportsWhatItPrints) {
 TEST(HostRunTest, JsonTranscriptIsOneObjectPerLine) {
     auto run = runHost("--json --mode step " + std::string(GREETING_PAGE) + " " + document +
                        " | python3 -c 'import json,sys; lines=[json.loads(l) for l in sys.stdin]; "
-                       "print(len(lines), lines[0][\"name\"], lines[-1][\"event\"])'");
+                       "print(len(lines), lines[0][\"event\"], lines[-1][\"event\"], "
+                       "[l[\"mode\"] for l in lines if l[\"event\"]==\"executionMode\"])'");
     EXPECT_EQ(run.status, 0) << run.out;
-    EXPECT_NE(run.out.find("PaddockPageExecutionModeDidChangeNotification finished"),
+    EXPECT_NE(run.out.find("hello ended ['step']"),
               std::string::npos)
         << run.out;
 }
@@ -37,7 +38,7 @@ TEST(HostRunTest, LifecycleEndsOnFinishTimeoutOrSignal) {
     auto finished = runHost(page("page-test-Finishes") + " " + document);
     EXPECT_EQ(finished.status, 0) << finished.out;
     EXPECT_NE(finished.out.find("page | finishing"), std::string::npos) << finished.out;
-    EXPECT_NE(finished.out.find("finished: the page finished execution"), std::string::npos);
+    EXPECT_NE(finished.out.find("ended (finished): the page finished execution"), std::string::npos);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(60));
 
     auto timedOut = runHost("--timeout 0.2 " + page("page-test-KeepsRunning") + " " + document);
@@ -47,7 +48,7 @@ TEST(HostRunTest, LifecycleEndsOnFinishTimeoutOrSignal) {
     auto signalled = runHost("--timeout 30 " + page("page-test-KeepsRunning") + " " + document +
                              " & sleep 0.5; kill -TERM $!; wait $!");
     EXPECT_EQ(signalled.status, 128 + 15) << signalled.out;
-    EXPECT_NE(signalled.out.find("host | signal"), std::string::npos) << signalled.out;
+    EXPECT_NE(signalled.out.find("host | ended (stopped)"), std::string::npos) << signalled.out;
 }
 
 TEST(HostRunTest, BadInputGetsAClearErrorAndStatus) {
@@ -75,6 +76,6 @@ TEST(HostRunTest, GreetingFailsWithHintsWhenTheModuleDoesNotGreet) {
     auto run = runHost(std::string(GREETING_PAGE) + " " + copy.path().string());
     EXPECT_EQ(run.status, 0) << run.out;
     EXPECT_NE(run.out.find("page | The greeter does not say hello yet."), std::string::npos);
-    EXPECT_NE(run.out.find("\"PaddockPageAssessmentPassed\":false"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("host | assessmentStatus {\"status\":{\"fail\":"), std::string::npos) << run.out;
     EXPECT_NE(run.out.find("A greeting starts with"), std::string::npos) << run.out;
 }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "LayoutItemDescription.h"
+#include "Corral/ui/Window.h"
 #include "LinearSystem.h"
 #include "Corral/base/Log.h"
 #include "Corral/ui/Application.h"
@@ -444,6 +445,10 @@ void LayoutEngine::layout(View& root) {
             for (const auto& subview : view.subviews_) self(*subview, self);
         };
         clear(root, clear);
+    }
+    if (auto* window = dynamic_cast<Window*>(&root); window && window->layoutPassObserver_) {
+        auto observer = window->layoutPassObserver_;  // may replace itself while it runs
+        observer(*window);
     }
 }
 
