@@ -153,26 +153,35 @@ public:
     }
 
 private:
+    // Tests the kinds in the order string, dictionary, array, number, date,
+    // data; the object is read in place, without taking references to it.
     std::optional<PaddockValue> convertObject(const base::ObjectRef& object) {
-        if (auto string = base::cast<base::String>(object))
-            return PaddockValue::string(string->text());
-        if (auto dictionary = base::cast<base::Dictionary>(object);
-            dictionary && dictionary->hasOnlyStringKeys()) {
-            auto value = PaddockValue::dictionary({});
-            pending_.push_back({object.get(), nullptr, value.asMutableDictionary()});
-            return value;
+        const base::Object& o = *object;
+        switch (o.kind()) {
+            case base::Kind::string:
+                return PaddockValue::string(static_cast<const base::String&>(o).text());
+            case base::Kind::dictionary: {
+                if (!static_cast<const base::Dictionary&>(o).hasOnlyStringKeys())
+                    return std::nullopt;
+                auto value = PaddockValue::dictionary({});
+                pending_.push_back({&o, nullptr, value.asMutableDictionary()});
+                return value;
+            }
+            case base::Kind::array: {
+                auto value = PaddockValue::array({});
+                pending_.push_back({&o, value.asMutableArray(), nullptr});
+                return value;
+            }
+            case base::Kind::number:
+                return numberValue(static_cast<const base::Number&>(o));
+            case base::Kind::date:
+                return PaddockValue::date(
+                    {static_cast<const base::Date&>(o).timeIntervalSinceReferenceDate()});
+            case base::Kind::data:
+                return PaddockValue::data(static_cast<const base::Data&>(o).bytes());
+            default:
+                return std::nullopt;
         }
-        if (base::isKindOf<base::Array>(object)) {
-            auto value = PaddockValue::array({});
-            pending_.push_back({object.get(), value.asMutableArray(), nullptr});
-            return value;
-        }
-        if (auto number = base::cast<base::Number>(object)) return numberValue(*number);
-        if (auto date = base::cast<base::Date>(object)) {
-            return PaddockValue::date({date->timeIntervalSinceReferenceDate()});
-        }
-        if (auto data = base::cast<base::Data>(object)) return PaddockValue::data(data->bytes());
-        return std::nullopt;
     }
 
     struct Pending {
