@@ -1,6 +1,7 @@
 // The page's assessment status: the property page code sets (announced to
 // the host) and the decoding of the dictionary form a host pushes in.
 #include "AssessmentStatusSerializationError.h"
+#include "Corral/PaddockNotifications.h"
 #include "Corral/base/Objects.h"
 
 namespace {
@@ -8,28 +9,31 @@ namespace {
 using Status = PaddockPage::AssessmentStatus;
 
 const base::NotificationName& paddockPageAssessmentStatusDidChange() {
-    static const base::NotificationName name = "PaddockPageAssessmentStatusDidChange";
+    static const base::NotificationName name = PaddockNotifications::assessmentStatusDidChange;
     return name;
 }
 
 base::Ref<base::Dictionary> userInfo(const std::optional<Status>& status) {
     base::Dictionary::Builder info;
     if (!status) {
-        info.set("PaddockPageAssessmentPassed", base::Null::null());
+        info.set(PaddockNotifications::Key::assessmentPassed, base::Null::null());
     } else if (const auto* pass = status->asPass()) {
         if (pass->message)
-            info.set("PaddockPageAssessmentPassedMessage", base::String::make(*pass->message));
-        info.set("PaddockPageAssessmentPassed", base::Number::initWithBool(true));
+            info.set(PaddockNotifications::Key::assessmentPassedMessage,
+                     base::String::make(*pass->message));
+        info.set(PaddockNotifications::Key::assessmentPassed, base::Number::initWithBool(true));
     } else {
         const auto* fail = status->asFail();
         std::vector<base::ObjectRef> hints;
         hints.reserve(fail->hints.size());
         for (const auto& hint : fail->hints) hints.push_back(base::String::make(hint));
-        info.set("PaddockPageAssessmentFailedHints", base::Array::make(std::move(hints)));
+        info.set(PaddockNotifications::Key::assessmentFailedHints,
+                 base::Array::make(std::move(hints)));
         if (fail->solution) {
-            info.set("PaddockPageAssessmentFailedSolution", base::String::make(*fail->solution));
+            info.set(PaddockNotifications::Key::assessmentFailedSolution,
+                     base::String::make(*fail->solution));
         }
-        info.set("PaddockPageAssessmentPassed", base::Number::initWithBool(false));
+        info.set(PaddockNotifications::Key::assessmentPassed, base::Number::initWithBool(false));
     }
     return info.build();
 }

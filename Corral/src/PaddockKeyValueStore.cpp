@@ -1,4 +1,5 @@
 #include "Corral/PaddockKeyValueStore.h"
+#include "Corral/PaddockNotifications.h"
 
 #include "Corral/PaddockPage.h"
 #include "Corral/base/NotificationCenter.h"
@@ -8,7 +9,7 @@
 
 namespace {
 const base::NotificationName& paddockKeyValueStoreDidChange() {
-    static const base::NotificationName name = "PaddockKeyValueStoreDidChange";
+    static const base::NotificationName name = PaddockNotifications::keyValueStoreDidChange;
     return name;
 }
 }  // namespace
@@ -42,10 +43,12 @@ void PaddockKeyValueStore::write(const std::string& key, std::optional<PaddockVa
     base::ObjectRef representation =
         value ? objectRepresentation(*value) : base::ObjectRef(base::Null::null());
     auto change = base::Dictionary::withStringKeys(
-        {{"Key", base::String::make(key)}, {"Value", std::move(representation)}});
+        {{PaddockNotifications::Key::changeKey, base::String::make(key)},
+         {PaddockNotifications::Key::changeValue, std::move(representation)}});
     base::NotificationCenter::defaultCenter().post(
         paddockKeyValueStoreDidChange(), self(),
-        base::Dictionary::withStringKeys({{"PaddockKeyValueStoreChange", change}}));
+        base::Dictionary::withStringKeys(
+            {{PaddockNotifications::Key::keyValueStoreChange, change}}));
 }
 
 std::optional<PaddockValue> PaddockKeyValueStore::Entry::value() const {

@@ -1,4 +1,5 @@
 #include "Corral/PaddockPage.h"
+#include "Corral/PaddockNotifications.h"
 
 #include <unistd.h>
 
@@ -14,19 +15,19 @@ namespace {
 
 const base::NotificationName& paddockPageNeedsIndefiniteExecutionDidChange() {
     static const base::NotificationName name =
-        "PaddockPageNeedsIndefiniteExecutionDidChangeNotification";
+        PaddockNotifications::needsIndefiniteExecutionDidChange;
     return name;
 }
 
 const base::NotificationName& paddockPageIsReadyToFinishExecution() {
-    static const base::NotificationName name = "PaddockPageFinishExecutionNotification";
+    static const base::NotificationName name = PaddockNotifications::finishExecution;
     return name;
 }
 
 }  // namespace
 
 const base::NotificationName& PaddockNotificationName::paddockPageExecutionModeDidChange() {
-    static const base::NotificationName name = "PaddockPageExecutionModeDidChangeNotification";
+    static const base::NotificationName name = PaddockNotifications::executionModeDidChange;
     return name;
 }
 
@@ -77,7 +78,7 @@ void PaddockPage::setExecutionMode(ExecutionMode mode) {
 void PaddockPage::setNeedsIndefiniteExecution(bool value) {
     needsIndefiniteExecution_ = value;
     auto userInfo = base::Dictionary::withStringKeys(
-        {{"PaddockPageNeedsIndefiniteExecution", base::Number::initWithBool(value)}});
+        {{PaddockNotifications::Key::needsIndefiniteExecution, base::Number::initWithBool(value)}});
     base::NotificationCenter::defaultCenter().post(paddockPageNeedsIndefiniteExecutionDidChange(),
                                                    self(), userInfo);
 }

@@ -1,6 +1,7 @@
 // The page's live view and its full-screen request: what page code shows
 // beside its code, announced to the host, which places it.
 #include <utility>
+#include "Corral/PaddockNotifications.h"
 
 #include "Corral/PaddockPage.h"
 #include "Corral/PaddockRemoteView.h"
@@ -11,12 +12,13 @@
 namespace {
 
 const base::NotificationName& paddockPageLiveViewDidChange() {
-    static const base::NotificationName name = "PaddockPageLiveViewDidChangeNotification";
+    static const base::NotificationName name = PaddockNotifications::liveViewDidChange;
     return name;
 }
 
 const base::NotificationName& paddockPageWantsFullScreenLiveViewDidChange() {
-    static const base::NotificationName name = "PaddockPageWantsFullScreenLiveViewDidChange";
+    static const base::NotificationName name =
+        PaddockNotifications::wantsFullScreenLiveViewDidChange;
     return name;
 }
 
@@ -28,10 +30,10 @@ base::Ref<base::Dictionary> liveViewUserInfo(const std::optional<PaddockLiveView
     switch (representation.kind()) {
         case PaddockLiveViewRepresentation::Case::view:
             return base::Dictionary::withStringKeys(
-                {{"PaddockPageLiveView", representation.object()}});
+                {{PaddockNotifications::Key::liveView, representation.object()}});
         case PaddockLiveViewRepresentation::Case::viewController:
             return base::Dictionary::withStringKeys(
-                {{"PaddockPageLiveViewController", representation.object()}});
+                {{PaddockNotifications::Key::liveViewController, representation.object()}});
     }
     return base::Dictionary::make();
 }
@@ -80,8 +82,8 @@ void PaddockPage::setWantsFullScreenLiveView(bool value) {
     if (old == value) return;
     base::NotificationCenter::defaultCenter().post(
         paddockPageWantsFullScreenLiveViewDidChange(), self(),
-        base::Dictionary::withStringKeys(
-            {{"PaddockPageWantsFullScreenLiveView", base::Number::initWithBool(value)}}));
+        base::Dictionary::withStringKeys({{PaddockNotifications::Key::wantsFullScreenLiveView,
+                                           base::Number::initWithBool(value)}}));
 }
 
 void PaddockPage::modifyWantsFullScreenLiveView(const std::function<void(bool&)>& change) {

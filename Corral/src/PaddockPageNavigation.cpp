@@ -2,6 +2,7 @@
 // application or show a glossary entry. Each becomes one link payload posted
 // to the host.
 #include <string>
+#include "Corral/PaddockNotifications.h"
 
 #include "Corral/PaddockPage.h"
 #include "Corral/base/CharacterSet.h"
@@ -12,7 +13,7 @@
 namespace {
 
 const base::NotificationName& paddockPageRequestsToHandleLink() {
-    static const base::NotificationName name = "PaddockPageRequestsToHandleLink";
+    static const base::NotificationName name = PaddockNotifications::requestsToHandleLink;
     return name;
 }
 
@@ -25,9 +26,11 @@ std::string suffix(const char* prefix, std::optional<std::int64_t> number) {
 
 void PaddockPage::postLinkRequest(std::string payload, std::optional<base::Rect> location) {
     base::Dictionary::Builder userInfo(2);
-    userInfo.set("PaddockPageLinkRequestPayload", base::String::make(std::move(payload)));
+    userInfo.set(PaddockNotifications::Key::linkRequestPayload,
+                 base::String::make(std::move(payload)));
     if (location) {
-        userInfo.set("PaddockPageRequestsShowGlossaryLocation", base::Value::withRect(*location));
+        userInfo.set(PaddockNotifications::Key::showGlossaryLocation,
+                     base::Value::withRect(*location));
     }
     base::NotificationCenter::defaultCenter().post(paddockPageRequestsToHandleLink(), self(),
                                                    userInfo.build());

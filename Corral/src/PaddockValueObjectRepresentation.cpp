@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
 #include "Corral/base/Objects.h"
+#include "PaddockValueSharing.h"
 
 namespace {
 
@@ -40,8 +42,8 @@ base::ObjectRef leafObject(const PaddockValue& value) {
 // elements are collected in order, then the container object is made.
 class OutFrame {
 public:
-    explicit OutFrame(const PaddockValue& value)
-        : array_(value.asArray()), dictionary_(value.asDictionary()) {
+    OutFrame(const PaddockValue& value, const void* sharedPayload)
+        : array_(value.asArray()), dictionary_(value.asDictionary()), shared_(sharedPayload) {
         if (array_) {
             elements_.reserve(array_->size());
         } else {
@@ -70,9 +72,13 @@ public:
         return entries_.build();
     }
 
+    // The container's payload when other values share it, else null.
+    const void* sharedPayload() const { return shared_; }
+
 private:
     const PaddockValue::Array* array_;
     const PaddockValue::Dictionary* dictionary_;
+    const void* shared_;
     std::vector<base::ObjectRef> elements_;
     PaddockValue::Dictionary::const_iterator nextEntry_;
     base::Dictionary::Builder entries_;  // starts empty and grows
@@ -120,27 +126,20 @@ std::optional<PaddockValue::Dictionary> failable_map(const base::Dictionary& sou
 // while the values that hold it are moved into their parents.
 class InConversion {
 public:
+    // An object that several references share converts once; every later
+    // reference gets a copy of that value, which shares its storage, so a
+    // graph that holds one object many times, nested, converts in time and
+    // space linear in the number of distinct objects. A container's value is
+    // remembered while still empty: it is filled in place, through storage
+    // that its copies share.
     std::optional<PaddockValue> convert(const base::ObjectRef& object) {
         if (!object) return std::nullopt;
-        if (auto string = base::cast<base::String>(object))
-            return PaddockValue::string(string->text());
-        if (auto dictionary = base::cast<base::Dictionary>(object);
-            dictionary && dictionary->hasOnlyStringKeys()) {
-            auto value = PaddockValue::dictionary({});
-            pending_.push_back({object.get(), nullptr, value.asMutableDictionary()});
-            return value;
-        }
-        if (base::isKindOf<base::Array>(object)) {
-            auto value = PaddockValue::array({});
-            pending_.push_back({object.get(), value.asMutableArray(), nullptr});
-            return value;
-        }
-        if (auto number = base::cast<base::Number>(object)) return numberValue(*number);
-        if (auto date = base::cast<base::Date>(object)) {
-            return PaddockValue::date({date->timeIntervalSinceReferenceDate()});
-        }
-        if (auto data = base::cast<base::Data>(object)) return PaddockValue::data(data->bytes());
-        return std::nullopt;
+        if (object.use_count() == 1) return convertObject(object);
+        if (auto known = converted_.find(object.get()); known != converted_.end())
+            return known->second;
+        auto value = convertObject(object);
+        if (value) converted_.emplace(object.get(), *value);
+        return value;
     }
 
     // Fills every queued container; false as soon as one element fails.
@@ -154,6 +153,37 @@ public:
     }
 
 private:
+    // Tests the kinds in the order string, dictionary, array, number, date,
+    // data; the object is read in place, without taking references to it.
+    std::optional<PaddockValue> convertObject(const base::ObjectRef& object) {
+        const base::Object& o = *object;
+        switch (o.kind()) {
+            case base::Kind::string:
+                return PaddockValue::string(static_cast<const base::String&>(o).text());
+            case base::Kind::dictionary: {
+                if (!static_cast<const base::Dictionary&>(o).hasOnlyStringKeys())
+                    return std::nullopt;
+                auto value = PaddockValue::dictionary({});
+                pending_.push_back({&o, nullptr, value.asMutableDictionary()});
+                return value;
+            }
+            case base::Kind::array: {
+                auto value = PaddockValue::array({});
+                pending_.push_back({&o, value.asMutableArray(), nullptr});
+                return value;
+            }
+            case base::Kind::number:
+                return numberValue(static_cast<const base::Number&>(o));
+            case base::Kind::date:
+                return PaddockValue::date(
+                    {static_cast<const base::Date&>(o).timeIntervalSinceReferenceDate()});
+            case base::Kind::data:
+                return PaddockValue::data(static_cast<const base::Data&>(o).bytes());
+            default:
+                return std::nullopt;
+        }
+    }
+
     struct Pending {
         const base::Object* source;
         PaddockValue::Array* array;
@@ -189,24 +219,39 @@ private:
     }
 
     std::vector<Pending> pending_;
+    std::unordered_map<const base::Object*, PaddockValue> converted_;  // shared objects
 };
 
 }  // namespace
 
 base::ObjectRef objectRepresentation(const PaddockValue& value) {
     if (auto leaf = leafObject(value)) return leaf;
+    // The object of every payload that several values share, built once:
+    // a value that holds one sub-value many times, nested, converts in time
+    // and space linear in the value as built, and the objects share alike.
+    std::unordered_map<const void*, base::ObjectRef> sharedObjects;
     std::vector<OutFrame> open;
-    open.emplace_back(value);
+    open.emplace_back(value, nullptr);
     for (;;) {
         if (const PaddockValue* element = open.back().nextElement()) {
+            const void* shared = PaddockValueSharing::sharedPayload(*element);
+            if (shared) {
+                if (auto known = sharedObjects.find(shared); known != sharedObjects.end()) {
+                    open.back().add(known->second);
+                    continue;
+                }
+            }
             if (auto leaf = leafObject(*element)) {
+                if (shared) sharedObjects.emplace(shared, leaf);
                 open.back().add(std::move(leaf));
             } else {
-                open.emplace_back(*element);
+                open.emplace_back(*element, shared);
             }
             continue;
         }
         base::ObjectRef finished = open.back().build();
+        if (const void* shared = open.back().sharedPayload())
+            sharedObjects.emplace(shared, finished);
         open.pop_back();
         if (open.empty()) return finished;
         open.back().add(std::move(finished));

@@ -155,7 +155,8 @@ TEST_F(LiveViewTest, ClearingPostsAnEmptyDictionaryOnlyWhenALiveViewWasInstalled
 // The view named by the last live-view notification a recorder heard.
 base::ObjectRef lastAnnouncedView(const NotificationRecorder& recorder) {
     for (auto it = recorder.notifications.rbegin(); it != recorder.notifications.rend(); ++it) {
-        if (it->name == kLiveView) return it->userInfo->objectForKey("PaddockPageLiveView");
+        if (it->name == kLiveView)
+            return it->userInfo->objectForKey(PaddockNotifications::Key::liveView);
     }
     return nullptr;
 }
@@ -175,7 +176,7 @@ TEST_F(LiveViewTest, AnAssignmentMadeWhileTheFlagIsAnnouncedIsTheOneAnnouncedLas
     // The first view was never announced at all: it was replaced before its turn.
     for (const auto& n : later.notifications) {
         if (n.name != kLiveView) continue;
-        EXPECT_EQ(n.userInfo->objectForKey("PaddockPageLiveView"), second);
+        EXPECT_EQ(n.userInfo->objectForKey(PaddockNotifications::Key::liveView), second);
     }
 }
 
@@ -184,7 +185,8 @@ TEST_F(LiveViewTest, AnAssignmentMadeWhileTheViewIsAnnouncedIsTheOneAnnouncedLas
     auto second = ui::View::make();
     NotificationRecorder before;  // in line before the reassigner
     base::ScopedObserver reassigner(kLiveView, &page, [&](const base::Notification& n) {
-        if (n.userInfo->objectForKey("PaddockPageLiveView") == first) page.setLiveView(second);
+        if (n.userInfo->objectForKey(PaddockNotifications::Key::liveView) == first)
+            page.setLiveView(second);
     });
     NotificationRecorder after;  // heard of the first view after the second
     page.setLiveView(first);
@@ -194,7 +196,8 @@ TEST_F(LiveViewTest, AnAssignmentMadeWhileTheViewIsAnnouncedIsTheOneAnnouncedLas
 
     // Clearing from inside the announcement: everyone hears the empty one last.
     base::ScopedObserver clearer(kLiveView, &page, [&](const base::Notification& n) {
-        if (n.userInfo->count() == 1 && n.userInfo->objectForKey("PaddockPageLiveView") == second)
+        if (n.userInfo->count() == 1 &&
+            n.userInfo->objectForKey(PaddockNotifications::Key::liveView) == second)
             page.setLiveView(std::nullopt);
     });
     NotificationRecorder last;

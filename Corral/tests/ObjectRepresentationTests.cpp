@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <limits>
 #include <string>
+#include <unordered_set>
+#include <vector>
 
 #include "Corral/base/Objects.h"
 #include "PaddockValueObjectRepresentation.h"
@@ -20,6 +22,76 @@ std::optional<PaddockValue> in(const base::ObjectRef& object) {
 // `depth` array objects around `leaf`.
 base::ObjectRef nestedArrayObject(std::size_t depth, base::ObjectRef leaf) {
     for (std::size_t i = 0; i < depth; ++i) leaf = base::Array::make({leaf});
+    return leaf;
+}
+
+// The number of distinct array and dictionary objects reachable from
+// `root`, each counted once however often it is referenced.
+std::size_t distinctContainerObjects(const base::ObjectRef& root) {
+    std::unordered_set<const base::Object*> seen;
+    std::vector<const base::Object*> work{root.get()};
+    while (!work.empty()) {
+        const base::Object* next = work.back();
+        work.pop_back();
+        if (!seen.insert(next).second) continue;
+        if (next->kind() == base::Kind::array) {
+            for (const auto& element : static_cast<const base::Array&>(*next))
+                work.push_back(element.get());
+        } else if (next->kind() == base::Kind::dictionary) {
+            for (const auto& entry : static_cast<const base::Dictionary&>(*next))
+                work.push_back(entry.second.get());
+        }
+    }
+    return static_cast<std::size_t>(std::count_if(seen.begin(), seen.end(), [](auto* o) {
+        return o->kind() == base::Kind::array || o->kind() == base::Kind::dictionary;
+    }));
+}
+
+// The number of distinct array and dictionary payloads in `value`.
+std::size_t distinctContainerPayloads(const PaddockValue& value) {
+    std::unordered_set<const void*> seen;
+    std::vector<const PaddockValue*> work{&value};
+    while (!work.empty()) {
+        const PaddockValue* next = work.back();
+        work.pop_back();
+        if (const auto* array = next->asArray()) {
+            if (seen.insert(array).second)
+                for (const auto& element : *array) work.push_back(&element);
+        } else if (const auto* dictionary = next->asDictionary()) {
+            if (seen.insert(dictionary).second)
+                for (const auto& entry : *dictionary) work.push_back(&entry.second);
+        }
+    }
+    return seen.size();
+}
+
+// `levels` containers, alternately an array and a dictionary, each holding
+// the level below twice, around `leaf`: a tree of 2^levels leaves.
+PaddockValue doublingValue(std::size_t levels, PaddockValue leaf) {
+    for (std::size_t level = 0; level < levels; ++level) {
+        if (level % 2) {
+            leaf = PaddockValue::array({leaf, leaf});
+        } else {
+            PaddockValue::Dictionary entries;
+            entries.emplace("left", leaf);
+            entries.emplace("right", leaf);
+            leaf = PaddockValue::dictionary(std::move(entries));
+        }
+    }
+    return leaf;
+}
+
+// The first value that is not a container, found by always taking the first
+// element or entry.
+const PaddockValue& firstLeaf(const PaddockValue& value) {
+    const PaddockValue* next = &value;
+    while (next->asArray() || next->asDictionary())
+        next = next->asArray() ? &next->asArray()->front() : &next->asDictionary()->begin()->second;
+    return *next;
+}
+
+base::ObjectRef doublingObject(std::size_t levels, base::ObjectRef leaf) {
+    for (std::size_t level = 0; level < levels; ++level) leaf = base::Array::make({leaf, leaf});
     return leaf;
 }
 
@@ -169,4 +241,40 @@ TEST(ObjectRepresentationTest, DeeplyNestedGraphsConvertWithoutRecursion) {
 
         EXPECT_FALSE(in(nestedArrayObject(depth, base::Null::null())));
     });
+}
+
+TEST(ObjectRepresentationTest, SharedPartsConvertOnceAndStayShared) {
+    // Out: each shared payload becomes one object, referenced wherever the
+    // payload is.
+    PaddockValue shared = doublingValue(16, PaddockValue::string("leaf"));
+    base::ObjectRef object = objectRepresentation(shared);
+    ASSERT_EQ(distinctContainerObjects(object), 16u);
+    auto top = base::cast<base::Array>(object);
+    ASSERT_TRUE(top);
+    EXPECT_EQ(top->at(0).get(), top->at(1).get());
+
+    // In: each shared object becomes one payload, and the copies stay
+    // independent: writing through one branch leaves the other alone.
+    auto back = in(doublingObject(16, base::String::make("leaf")));
+    ASSERT_TRUE(back);
+    ASSERT_EQ(distinctContainerPayloads(*back), 16u);
+    auto& branches = *back->asMutableArray();
+    branches[0].asMutableArray()->push_back(PaddockValue::integer(1));
+    EXPECT_EQ(branches[0].asArray()->size(), 3u);
+    EXPECT_EQ(branches[1].asArray()->size(), 2u);
+    EXPECT_TRUE(sameValue(firstLeaf(branches[1]), PaddockValue::string("leaf")));
+
+    // A value that spells out 2^200 leaves converts out and back in step
+    // with its 200 levels, and the leaf comes back.
+    PaddockValue huge = doublingValue(200, PaddockValue::data({1, 2, 3}));
+    auto hugeBack = in(objectRepresentation(huge));
+    ASSERT_TRUE(hugeBack);
+    EXPECT_EQ(distinctContainerPayloads(*hugeBack), 200u);
+    EXPECT_TRUE(sameValue(firstLeaf(*hugeBack), PaddockValue::data({1, 2, 3})));
+
+    // Sharing does not weaken all-or-nothing: one bad object, however often
+    // it is referenced, spoils the whole graph.
+    EXPECT_FALSE(in(doublingObject(200, base::Null::null())));
+    auto good = doublingObject(200, base::String::make("fine"));
+    EXPECT_FALSE(in(base::Array::make({good, good, doublingObject(3, base::Null::null())})));
 }

@@ -1,6 +1,7 @@
 #include "MacroExpander.h"
 
 #include <cstring>
+#include <deque>
 
 #include "Corral/base/Format.h"
 #include "Corral/plist/PropertyList.h"
@@ -11,13 +12,6 @@ namespace macrofill {
 namespace {
 constexpr std::size_t none = static_cast<std::size_t>(-1);
 }
-
-struct MacroExpander::Definition {
-    std::string_view name;
-    const base::ObjectRef* value;
-    const base::String* string;  // the value when it is a string
-    std::size_t activeRecord = none;
-};
 
 // Unscanned text: a piece of the input or of a value put in.
 struct Segment {
@@ -30,33 +24,27 @@ struct Segment {
 // reference, whose expansion gives the name to look up.
 struct MacroExpander::Frame {
     std::string_view source;
-    std::string ownedSource;    // the name text, for a name
-    std::vector<Segment> rest;  // the text after the scan position; the top piece is scanned first
-    std::string output;         // the text before the scan position
-    const Definition* lastResolved = nullptr;
+    std::string ownedSource;  // the name text, for a name
+    // The text after the scan position; the top piece is scanned first. A
+    // deque grows in small blocks, without moving what it holds, so a long
+    // chain of values put in never copies the stack or asks the system for
+    // fresh pages.
+    std::deque<Segment> rest;
+    std::string output;               // the text before the scan position
+    std::size_t lastResolved = none;  // the position in the table of the last name put in
 };
 
 // A value put into a frame at `index` of its pieces. While no character
 // below that index has been scanned, meeting the same name again means the
 // expansion would repeat for ever.
 struct MacroExpander::Record {
-    Definition* definition;
+    std::size_t definition;  // its position in the table
     std::size_t frame;
     std::size_t index;
 };
 
 MacroExpander::MacroExpander(const base::Dictionary& table, std::size_t allowance)
-    : allowance_(allowance) {
-    definitions_.reserve(table.count());
-    for (const auto& [key, value] : table) {
-        auto name = base::cast<base::String>(key);
-        if (!name) continue;
-        const auto* string = value->kind() == base::Kind::string
-                                 ? static_cast<const base::String*>(value.get())
-                                 : nullptr;
-        definitions_.emplace(name->text(), Definition{name->text(), &value, string});
-    }
-}
+    : table_(table), allowance_(allowance) {}
 
 MacroExpander::~MacroExpander() = default;
 
@@ -74,12 +62,12 @@ MacroExpander::Frame& MacroExpander::startFrame(std::size_t depth) {
     Frame& frame = *frames_[depth];
     frame.rest.clear();
     frame.output.clear();
-    frame.lastResolved = nullptr;
+    frame.lastResolved = none;
     return frame;
 }
 
 void MacroExpander::popRecord() {
-    records_.back().definition->activeRecord = none;
+    active_[records_.back().definition] = false;
     records_.pop_back();
 }
 
@@ -144,22 +132,29 @@ bool MacroExpander::findReference(const Frame& frame, std::size_t& length) {
     return false;
 }
 
-void MacroExpander::cycleError(const Definition& definition) const {
+std::string_view MacroExpander::nameAt(std::size_t position) const {
+    return static_cast<const base::String&>(*table_.entries()[position].first).text();
+}
+
+void MacroExpander::cycleError(std::size_t definition) const {
     std::string path;
-    for (std::size_t i = definition.activeRecord; i < records_.size(); ++i) {
-        path += records_[i].definition->name;
+    // The cycle starts at the record of the definition met again, its only one.
+    std::size_t start = records_.size() - 1;
+    while (start > 0 && records_[start].definition != definition) --start;
+    for (std::size_t i = start; i < records_.size(); ++i) {
+        path += nameAt(records_[i].definition);
         path += " -> ";
     }
-    path += definition.name;
+    path += nameAt(definition);
     throw MacroExpansionError("build setting references form a cycle: " + path);
 }
 
 void MacroExpander::nameCycleError(std::size_t fromDepth) const {
     std::string path;
     for (std::size_t depth = fromDepth; depth <= depth_; ++depth) {
-        if (const Definition* definition = frames_[depth]->lastResolved) {
+        if (std::size_t definition = frames_[depth]->lastResolved; definition != none) {
             path += path.empty() ? "" : " -> ";
-            path += definition->name;
+            path += nameAt(definition);
         }
     }
     std::string first = path.substr(0, path.find(" -> "));
@@ -169,23 +164,26 @@ void MacroExpander::nameCycleError(std::size_t fromDepth) const {
 }
 
 void MacroExpander::resolve(Frame& frame, std::string_view name) {
-    auto found = definitions_.find(name);
-    if (found == definitions_.end()) return;
-    Definition& definition = found->second;
-    if (!definition.string) {
-        base::raiseInvalidArgument(
-            base::format("The value for the macro %@ is not an Utterance but is a %@",
-                         {base::String::make(std::string(name)),
-                          base::String::make((*definition.value)->className())}));
+    // Names are looked up in the table itself, so an expansion costs what it
+    // looks up, never the size of the table.
+    const base::Dictionary::Entry* found = table_.entryForKey(name);
+    if (!found) return;
+    const base::ObjectRef& value = found->second;
+    if (value->kind() != base::Kind::string) {
+        base::raiseInvalidArgument(base::format(
+            "The value for the macro %@ is not an Utterance but is a %@",
+            {base::String::make(std::string(name)), base::String::make(value->className())}));
     }
-    const std::string& text = definition.string->text();
+    const std::string& text = static_cast<const base::String&>(*value).text();
     if (text.empty()) return;
-    if (definition.activeRecord != none) cycleError(definition);
+    auto definition = static_cast<std::size_t>(found - table_.entries().data());
+    if (active_.empty()) active_.assign(table_.count(), false);
+    if (active_[definition]) cycleError(definition);
     charge(text.size());
     frame.rest.push_back({text.data(), text.data() + text.size()});
-    frame.lastResolved = &definition;
-    definition.activeRecord = records_.size();
-    records_.push_back({&definition, depth_, frame.rest.size() - 1});
+    frame.lastResolved = definition;
+    active_[definition] = true;
+    records_.push_back({definition, depth_, frame.rest.size() - 1});
 }
 
 MacroExpander::Outcome MacroExpander::run(Frame& frame) {
@@ -228,13 +226,15 @@ MacroExpander::Outcome MacroExpander::run(Frame& frame) {
 }
 
 base::Ref<base::String> MacroExpander::expandString(const base::Ref<base::String>& string) {
-    const std::string* expanded = expandText(string->text());
-    return expanded ? base::String::make(*expanded) : string;
+    // The expansion is frame 0's output, which the next expansion clears:
+    // it moves into the new string rather than being copied.
+    return expandText(string->text()) ? base::String::make(std::move(frames_[0]->output)) : string;
 }
 
 const std::string* MacroExpander::expandText(std::string_view text) {
     if (text.find('$') == std::string_view::npos) return nullptr;
     budget_ = allowance_ + 4 * text.size();
+    while (!records_.empty()) popRecord();  // left by an expansion that failed
     depth_ = 0;
     Frame* frame = &startFrame(0);
     frame->source = text;

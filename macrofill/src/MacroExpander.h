@@ -18,6 +18,7 @@
 // of exhausting memory.
 
 #include <cstddef>
+#include <deque>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -56,7 +57,6 @@ public:
     KeyPath failureKeyPath() const;
 
 private:
-    struct Definition;
     struct Frame;
     struct Record;
     enum class Outcome { finished, unterminated, nameToExpand };
@@ -69,17 +69,23 @@ private:
     void endFrame();
     void popRecord();
     void charge(std::size_t characters);
-    [[noreturn]] void cycleError(const Definition& definition) const;
+    // The name of the table's entry at `position`.
+    std::string_view nameAt(std::size_t position) const;
+    [[noreturn]] void cycleError(std::size_t definition) const;
     [[noreturn]] void nameCycleError(std::size_t fromDepth) const;
     // Expands the element at `index` of an array, or under `key` of a
     // dictionary; on failure notes its place.
     base::ObjectRef expandElement(const base::ObjectRef& value, const base::ObjectRef* key,
                                   std::size_t index);
 
-    std::unordered_map<std::string_view, Definition> definitions_;
+    const base::Dictionary& table_;
+    // For each entry of the table, by position: true while its value is
+    // being expanded (it has a record). Filled on the first look-up; one bit
+    // an entry, so that a large table costs little.
+    std::vector<bool> active_;
     std::vector<std::unique_ptr<Frame>> frames_;
     std::size_t depth_ = 0;
-    std::vector<Record> records_;
+    std::deque<Record> records_;  // grows in blocks, like each frame's pieces
     // The text each running frame expands, and its depth: a name whose
     // expansion needs the expansion of the same text never ends.
     std::unordered_map<std::string_view, std::size_t> activeSources_;

@@ -61,6 +61,10 @@ public:
         storage_ = std::make_shared<T>(std::as_const(*storage_));
         return *storage_;
     }
+    // The payload's address when other values share it, else null.
+    const void* sharedAddress() const noexcept {
+        return storage_.use_count() > 1 ? storage_.get() : nullptr;
+    }
     // True when no other value shares the payload. A true result also makes
     // every earlier use by a former co-owner on another thread visible here.
     bool isUnique() const noexcept {
@@ -87,6 +91,8 @@ template <class T>
 concept FloatingPointPayload = OneOf<T, float, double>;
 
 }  // namespace paddock_detail
+
+class PaddockValueSharing;
 
 class CORRAL_EXPORT PaddockValue {
 public:
@@ -208,6 +214,7 @@ public:
     }
 
 private:
+    friend class PaddockValueSharing;
     template <class T>
     using Shared = paddock_detail::CopyOnWrite<T>;
     using Storage = std::variant<Shared<Array>, Shared<Dictionary>, Shared<std::string>,

@@ -1,4 +1,6 @@
 #include <algorithm>
+#include <stdexcept>
+#include <utility>
 
 #include "Corral/base/Array.h"
 #include "Corral/base/Block.h"
@@ -154,6 +156,36 @@ bool keyMatches(const ObjectRef& key, std::string_view text) {
 }
 }  // namespace
 
+// KeyIndex
+
+void KeyIndex::clear() noexcept {
+    slots_.clear();
+    count_ = 0;
+}
+
+void KeyIndex::reserve(std::size_t count) {
+    std::size_t size = 16;
+    while (size < 2 * count) size *= 2;
+    if (size <= slots_.size()) return;
+    std::vector<Slot> old = std::exchange(slots_, std::vector<Slot>(size, Slot{0, 0}));
+    for (const Slot& slot : old)
+        if (slot.position != 0) place(slot);
+}
+
+void KeyIndex::place(Slot slot) {
+    std::size_t mask = slots_.size() - 1;
+    std::size_t i = home(slot.hash);
+    while (slots_[i].position != 0) i = (i + 1) & mask;
+    slots_[i] = slot;
+}
+
+void KeyIndex::insert(std::size_t hash, std::size_t position) {
+    if (position >= UINT32_MAX) throw std::length_error("a dictionary holds too many entries");
+    reserve(count_ + 1);
+    place({static_cast<std::uint32_t>(position + 1), static_cast<std::uint32_t>(hash)});
+    ++count_;
+}
+
 Dictionary::Builder& Dictionary::Builder::reserve(std::size_t capacity) {
     entries_.reserve(capacity);
     if (capacity > kIndexThreshold) index_.reserve(capacity);
@@ -172,16 +204,15 @@ Dictionary::Builder& Dictionary::Builder::set(ObjectRef key, ObjectRef value) {
     } else {
         if (index_.empty()) {
             for (std::size_t i = 0; i < entries_.size(); ++i)
-                index_.emplace(entries_[i].first->hash(), i);
+                index_.insert(entries_[i].first->hash(), i);
         }
-        auto [first, last] = index_.equal_range(hash);
-        for (auto it = first; it != last; ++it) {
-            if (base::isEqual(entries_[it->second].first, key)) {
-                entries_[it->second].second = std::move(value);
-                return *this;
-            }
+        auto found =
+            index_.find(hash, [&](std::size_t i) { return base::isEqual(entries_[i].first, key); });
+        if (found) {
+            entries_[*found].second = std::move(value);
+            return *this;
         }
-        index_.emplace(hash, entries_.size());
+        index_.insert(hash, entries_.size());
     }
     entries_.emplace_back(std::move(key), std::move(value));
     return *this;
@@ -194,7 +225,7 @@ Dictionary::Builder& Dictionary::Builder::set(std::string key, ObjectRef value) 
 Ref<Dictionary> Dictionary::Builder::build() {
     if (entries_.size() > kIndexThreshold && index_.empty()) {
         for (std::size_t i = 0; i < entries_.size(); ++i)
-            index_.emplace(entries_[i].first->hash(), i);
+            index_.insert(entries_[i].first->hash(), i);
     }
     if (entries_.size() <= kIndexThreshold) index_.clear();
     auto result = std::make_shared<Dictionary>(std::move(entries_), std::move(index_));
@@ -233,24 +264,29 @@ Dictionary::~Dictionary() {
 }
 
 template <class Matches>
-ObjectRef Dictionary::lookUp(std::size_t hash, const Matches& matches) const noexcept {
+const Dictionary::Entry* Dictionary::lookUp(std::size_t hash,
+                                            const Matches& matches) const noexcept {
     if (index_.empty()) {
-        for (const auto& [key, value] : entries_)
-            if (matches(key)) return value;
+        for (const auto& entry : entries_)
+            if (matches(entry.first)) return &entry;
         return nullptr;
     }
-    auto [first, last] = index_.equal_range(hash);
-    for (auto it = first; it != last; ++it)
-        if (matches(entries_[it->second].first)) return entries_[it->second].second;
-    return nullptr;
+    auto found = index_.find(hash, [&](std::size_t i) { return matches(entries_[i].first); });
+    return found ? &entries_[*found] : nullptr;
 }
 
 ObjectRef Dictionary::objectForKey(const Object& key) const noexcept {
-    return lookUp(key.hash(),
-                  [&](const ObjectRef& k) { return k.get() == &key || k->isEqual(key); });
+    const Entry* entry =
+        lookUp(key.hash(), [&](const ObjectRef& k) { return k.get() == &key || k->isEqual(key); });
+    return entry ? entry->second : nullptr;
 }
 
 ObjectRef Dictionary::objectForKey(std::string_view stringKey) const noexcept {
+    const Entry* entry = entryForKey(stringKey);
+    return entry ? entry->second : nullptr;
+}
+
+const Dictionary::Entry* Dictionary::entryForKey(std::string_view stringKey) const noexcept {
     return lookUp(std::hash<std::string_view>{}(stringKey),
                   [&](const ObjectRef& k) { return keyMatches(k, stringKey); });
 }

@@ -274,3 +274,20 @@ TEST(FormatTest, ReplacesPlaceholdersInOrder) {
     EXPECT_EQ(format("%d %", {String::make("x")}), "%d %");
     EXPECT_EQ(format("%@", {Value::withRect(Rect(1, 2, 3, 4))}), "Rect: {{1, 2}, {3, 4}}");
 }
+
+TEST(DictionaryTest, KeyIndexFindsEveryPositionThroughCollisionsAndGrowth) {
+    // Many positions under one hash, others under hashes that differ only
+    // above the low 32 bits: each is found, and a missing one is not.
+    KeyIndex index;
+    for (std::size_t i = 0; i < 300; ++i) index.insert(i % 3 ? 42 : (i << 32) | 42, i);
+    for (std::size_t i = 0; i < 300; ++i) {
+        auto found = index.find(i % 3 ? 42 : (i << 32) | 42, [i](std::size_t p) { return p == i; });
+        ASSERT_TRUE(found) << i;
+        EXPECT_EQ(*found, i);
+    }
+    EXPECT_FALSE(index.find(42, [](std::size_t p) { return p == 300; }));
+    EXPECT_FALSE(index.find(43, [](std::size_t) { return true; }));
+    index.clear();
+    EXPECT_TRUE(index.empty());
+    EXPECT_FALSE(index.find(42, [](std::size_t) { return true; }));
+}

@@ -3,10 +3,10 @@
 // order in which the keys were first given. Keys compare with isEqual, so
 // strings and numbers compare by value.
 
+#include <cstdint>
 #include <initializer_list>
 #include <optional>
 #include <string_view>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -15,6 +15,46 @@
 namespace base {
 
 class String;
+
+// Positions of a dictionary's entries by the hash of their keys: one flat
+// table with linear probing, at most half full, so that building a large
+// dictionary costs one allocation rather than one per entry and a look-up
+// touches one or two adjacent slots.
+class BASE_EXPORT KeyIndex {
+public:
+    bool empty() const noexcept { return count_ == 0; }
+    void clear() noexcept;
+    // Room for `count` positions without growing.
+    void reserve(std::size_t count);
+    void insert(std::size_t hash, std::size_t position);
+    // The first position with this hash for which `matches(position)` is
+    // true, or none.
+    template <class Matches>
+    std::optional<std::size_t> find(std::size_t hash, const Matches& matches) const {
+        if (slots_.empty()) return std::nullopt;
+        std::size_t mask = slots_.size() - 1;
+        auto tag = static_cast<std::uint32_t>(hash);
+        for (std::size_t i = home(tag); slots_[i].position != 0; i = (i + 1) & mask) {
+            if (slots_[i].hash == tag && matches(slots_[i].position - 1))
+                return slots_[i].position - 1;
+        }
+        return std::nullopt;
+    }
+
+private:
+    struct Slot {
+        std::uint32_t position;  // position + 1; 0 marks a free slot
+        std::uint32_t hash;      // the low bits of the key's hash
+    };
+    // The first slot to probe for a hash tag: its bits mixed, so that tags
+    // differing only in high bits spread too.
+    std::size_t home(std::uint32_t tag) const noexcept {
+        return static_cast<std::size_t>((tag * 0x9E3779B97F4A7C15ull) >> 32) & (slots_.size() - 1);
+    }
+    void place(Slot slot);
+    std::vector<Slot> slots_;
+    std::size_t count_ = 0;
+};
 
 class BASE_EXPORT Dictionary final : public Object {
 public:
@@ -35,7 +75,7 @@ public:
 
     private:
         std::vector<Entry> entries_;
-        std::unordered_multimap<std::size_t, std::size_t> index_;
+        KeyIndex index_;
     };
 
     static Ref<Dictionary> make(std::vector<Entry> entries = {});
@@ -53,6 +93,8 @@ public:
     // The value for a key, or an empty reference.
     ObjectRef objectForKey(const Object& key) const noexcept;
     ObjectRef objectForKey(std::string_view stringKey) const noexcept;
+    // The entry whose key is the string object `stringKey`, or null.
+    const Entry* entryForKey(std::string_view stringKey) const noexcept;
     // True when every key is a string object.
     bool hasOnlyStringKeys() const noexcept;
 
@@ -63,16 +105,16 @@ public:
     std::size_t hash() const noexcept override { return entries_.size(); }
     std::string description() const override;
 
-    Dictionary(std::vector<Entry> entries, std::unordered_multimap<std::size_t, std::size_t> index)
+    Dictionary(std::vector<Entry> entries, KeyIndex index)
         : entries_(std::move(entries)), index_(std::move(index)) {}
 
 private:
     friend struct ContainerRelease;
     template <class Key>
-    ObjectRef lookUp(std::size_t hash, const Key& matches) const noexcept;
+    const Entry* lookUp(std::size_t hash, const Key& matches) const noexcept;
     std::vector<Entry> entries_;
     // Hash of key to position; empty for small dictionaries, which are scanned.
-    std::unordered_multimap<std::size_t, std::size_t> index_;
+    KeyIndex index_;
 };
 
 }  // namespace base
