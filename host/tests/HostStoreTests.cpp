@@ -63,11 +63,15 @@ TEST(HostStoreTest, CounterSurvivesRunsAndADamagedFileIsKeptAside) {
 TEST(HostStoreTest, StoreFileSurvivesAKillAtAnyMomentOfSaving) {
     DocumentCopy document(COUNTER_DOCUMENT, "kill");
     std::mt19937 random(std::random_device{}());
-    std::uniform_int_distribution<int> delayMs(20, 200);
     const auto budget = std::chrono::steady_clock::now() + std::chrono::seconds(3);
     int rounds = 0, sawSaves = 0;
-    while (rounds < 3 || (std::chrono::steady_clock::now() < budget && rounds < 30)) {
+    // A slow build (the sanitizers) takes longer to reach its first save, so
+    // the kill comes later each round until one has got that far.
+    while (rounds < 3 || (std::chrono::steady_clock::now() < budget && rounds < 30) ||
+           (sawSaves == 0 && rounds < 60)) {
         ++rounds;
+        const int latest = 200 + (sawSaves == 0 ? 100 * rounds : 0);
+        std::uniform_int_distribution<int> delayMs(20, latest);
         pid_t child = ::fork();
         if (child == 0) {
             int null = ::open("/dev/null", O_WRONLY);
