@@ -43,14 +43,6 @@ private:
     Word state_ = (Word(0x6c62272e07bb0142ULL) << 64) | 0x62b821756295c58dULL;
 };
 
-std::optional<std::string> readFile(const fs::path& path) {
-    std::ifstream in(path, std::ifstream::binary);
-    if (!in) return std::nullopt;
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 struct ProcessOutput {
     bool started = false;
     int status = -1;
@@ -217,7 +209,7 @@ CompileResult PageCompiler::compile(const PageDocument& document) {
             hashed.push_back(fs::path("Modules") / module / file);
     for (const auto& path : hashed) {
         key.add(path.string());
-        key.add(readFile(document.folder() / path).value_or(std::string()));
+        key.add(readTextFile(document.folder() / path).value_or(std::string()));
     }
 
     fs::create_directories(cacheFolder_, ec);

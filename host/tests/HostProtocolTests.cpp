@@ -118,8 +118,9 @@ TEST(HostProtocolTest, CommandsSetTheModeTheStoreAndTheStatusAndStopTheRun) {
     ASSERT_TRUE(mode) << session.transcript();
     EXPECT_EQ((*mode)["mode"], "stepSlowly");
 
-    session.send({{"command", "seedStore"},
-                  {"contents", {{"lesson", {{"integer", 3}}}, {"ratio", {{"floatingPoint", 0.1}}}}}});
+    session.send(
+        {{"command", "seedStore"},
+         {"contents", {{"lesson", {{"integer", 3}}}, {"ratio", {{"floatingPoint", 0.1}}}}}});
     auto seeded = session.waitFor("storeContents");
     ASSERT_TRUE(seeded) << session.transcript();
     EXPECT_EQ((*seeded)["contents"]["lesson"], (Json{{"integer", 3}}));
@@ -130,8 +131,8 @@ TEST(HostProtocolTest, CommandsSetTheModeTheStoreAndTheStatusAndStopTheRun) {
     session.waitFor("storeContents");
     auto changed = session.waitFor("storeContents");
     ASSERT_TRUE(changed) << session.transcript();
-    EXPECT_EQ((*changed)["contents"], (Json{{"name", {{"string", "Ada"}}},
-                                            {"ratio", {{"floatingPoint", 0.1}}}}));
+    EXPECT_EQ((*changed)["contents"],
+              (Json{{"name", {{"string", "Ada"}}}, {"ratio", {{"floatingPoint", 0.1}}}}));
 
     // A status pushed in is taken without a word (the page does not post
     // it back); bad commands are refused and the run goes on.
@@ -160,8 +161,8 @@ TEST(HostProtocolTest, CommandsSetTheModeTheStoreAndTheStatusAndStopTheRun) {
     EXPECT_EQ(session.eventsOf("commandError").size(), 5u) << session.transcript();
 
     // What the commands put in the store was saved for the next run.
-    ProtocolSession next({"--timeout", "0.2", testPage("page-test-KeepsRunning"),
-                          copy.path().string()});
+    ProtocolSession next(
+        {"--timeout", "0.2", testPage("page-test-KeepsRunning"), copy.path().string()});
     auto kept = next.waitFor("storeContents");
     ASSERT_TRUE(kept) << next.transcript();
     EXPECT_EQ((*kept)["contents"]["name"], (Json{{"string", "Ada"}}));
@@ -195,11 +196,12 @@ TEST(HostCommandLineTest, HelpVersionAssignedValuesAndTheEndOfOptions) {
     EXPECT_TRUE(contains(assigned.out, "host | executionMode {\"mode\":\"step\"}")) << assigned.out;
 
     // A huge timeout is no timeout, not one that has already passed.
-    auto huge = runHost("--timeout 1e300 " + testPage("page-test-PrintsEverywhere") + " " + document);
+    auto huge =
+        runHost("--timeout 1e300 " + testPage("page-test-PrintsEverywhere") + " " + document);
     EXPECT_EQ(huge.status, 0) << huge.out;
 
-    for (const char* wrong : {"--timeout=-1 doc", "--timeout soon doc", "--frobnicate doc",
-                              "a b c", "--watch " GREETING_PAGE " doc"}) {
+    for (const char* wrong : {"--timeout=-1 doc", "--timeout soon doc", "--frobnicate doc", "a b c",
+                              "--watch " GREETING_PAGE " doc"}) {
         auto run = runHost(wrong);
         EXPECT_EQ(run.status, 64) << wrong << "\n" << run.out;
         EXPECT_TRUE(contains(run.out, "usage: corral-host")) << wrong << "\n" << run.out;

@@ -18,8 +18,8 @@ namespace fs = std::filesystem;
 // A compile cache of this test process's own, removed at the end.
 class CacheFolder {
 public:
-    CacheFolder() : path_(fs::temp_directory_path() /
-                          ("corral-host-cache-" + std::to_string(::getpid()))) {
+    CacheFolder()
+        : path_(fs::temp_directory_path() / ("corral-host-cache-" + std::to_string(::getpid()))) {
         fs::remove_all(path_);
     }
     ~CacheFolder() { fs::remove_all(path_); }
@@ -102,8 +102,7 @@ TEST(HostSourceTest, CompileErrorsNameTheLearnersFilesAndNothingOfTheHost) {
 
 TEST(HostSourceTest, AMachineWithoutACompilerIsToldWhatToInstall) {
     CacheFolder cache;
-    ProtocolSession session(
-        {cache.argument(), "--compiler=/nonexistent/c++", GREETING_DOCUMENT});
+    ProtocolSession session({cache.argument(), "--compiler=/nonexistent/c++", GREETING_DOCUMENT});
     EXPECT_EQ(session.finish(), 69) << session.transcript();
     auto failed = session.eventsOf("compileError");
     ASSERT_EQ(failed.size(), 1u) << session.transcript();
@@ -112,7 +111,8 @@ TEST(HostSourceTest, AMachineWithoutACompilerIsToldWhatToInstall) {
 
 TEST(HostSourceTest, PagesOfADocumentFollowTheirLinksAndShareOneStore) {
     CacheFolder cache;
-    const fs::path folder = fs::temp_directory_path() / ("corral-tour-" + std::to_string(::getpid()));
+    const fs::path folder =
+        fs::temp_directory_path() / ("corral-tour-" + std::to_string(::getpid()));
     fs::remove_all(folder);
     fs::create_directories(folder);
     // A damaged store file: set aside once, however many pages run.
@@ -139,8 +139,8 @@ TEST(HostSourceTest, PagesOfADocumentFollowTheirLinksAndShareOneStore) {
     EXPECT_TRUE(fs::exists(store));  // written afresh by the practice page
 
     // Under the protocol the reader decides: a link is reported, not followed.
-    ProtocolSession session({cache.argument(), "--store", store.string(), "--page", "2",
-                             TOUR_DOCUMENT});
+    ProtocolSession session(
+        {cache.argument(), "--store", store.string(), "--page", "2", TOUR_DOCUMENT});
     EXPECT_EQ(session.finish(), 0) << session.transcript();
     auto hello = session.eventsOf("hello");
     ASSERT_EQ(hello.size(), 1u);
@@ -172,7 +172,8 @@ TEST(HostSourceTest, WatchRunsThePageAgainWhenItsSourcesChange) {
     ASSERT_TRUE(session.waitFor("ended")) << session.transcript();
     session.send({{"command", "stop"}});
     EXPECT_EQ(session.finish(), 0) << session.transcript();
-    EXPECT_EQ(consoleTexts(session),
-              (std::vector<std::string>{"first version", "the second version", "the fourth version"}))
+    EXPECT_EQ(
+        consoleTexts(session),
+        (std::vector<std::string>{"first version", "the second version", "the fourth version"}))
         << session.transcript();
 }

@@ -25,9 +25,9 @@ public:
         int in[2], out[2];
         if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0) return;
         arguments.insert(arguments.begin(), "--protocol");
-        process_.emplace(CORRAL_HOST, std::move(arguments), -1,
-                         std::vector<testing_support::ChildProcess::Redirect>{{in[0], 0},
-                                                                              {out[1], 1}});
+        process_.emplace(
+            CORRAL_HOST, std::move(arguments), -1,
+            std::vector<testing_support::ChildProcess::Redirect>{{in[0], 0}, {out[1], 1}});
         ::close(in[0]);
         ::close(out[1]);
         input_ = in[1];
