@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "HostProcess.h"
+#include "PageDocument.h"
 #include "ProtocolSession.h"
 
 namespace {
@@ -176,4 +177,24 @@ TEST(HostSourceTest, WatchRunsThePageAgainWhenItsSourcesChange) {
         consoleTexts(session),
         (std::vector<std::string>{"first version", "the second version", "the fourth version"}))
         << session.transcript();
+}
+
+TEST(HostSourceTest, TheCompilerIsAskedForItsVersionOncePerCache) {
+    // A cached run must not pay for starting the compiler at all.
+    CacheFolder cache;
+    fs::create_directories(cache.path());
+    const fs::path counter = cache.path() / "asked";
+    const fs::path compiler = cache.path() / "counting-c++";
+    write(compiler,
+          "#!/bin/sh\n"
+          "[ \"$1\" = --version ] && echo asked >>'" +
+              counter.string() + "'\nexec c++ \"$@\"\n");
+    fs::permissions(compiler, fs::perms::owner_all);
+    for (int run = 0; run < 3; ++run) {
+        auto result = runHost(cache.argument() + " --compiler=" + compiler.string() + " " +
+                              GREETING_DOCUMENT);
+        EXPECT_EQ(result.status, 0) << result.out;
+    }
+    auto asked = host::readTextFile(counter);
+    EXPECT_EQ(asked.value_or(""), "asked\n");
 }
