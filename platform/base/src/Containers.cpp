@@ -224,6 +224,12 @@ Dictionary::Builder& Dictionary::Builder::set(ObjectRef key, ObjectRef value) {
     return *this;
 }
 
+Dictionary::Builder& Dictionary::Builder::add(ObjectRef key, ObjectRef value) {
+    if (!index_.empty()) index_.insert(key->hash(), entries_.size());
+    entries_.emplace_back(std::move(key), std::move(value));
+    return *this;
+}
+
 Dictionary::Builder& Dictionary::Builder::set(std::string key, ObjectRef value) {
     return set(String::make(std::move(key)), std::move(value));
 }
