@@ -62,7 +62,8 @@ public:
         if (array_) {
             elements_.push_back(std::move(object));
         } else {
-            entries_.set(nextEntry_->first, std::move(object));
+            // The keys of a value's dictionary are unique already.
+            entries_.add(base::String::make(nextEntry_->first), std::move(object));
             ++nextEntry_;
         }
     }

@@ -10,23 +10,32 @@ using Case = PaddockValue::Case;
 
 namespace {
 
-// Which named constructors accept which arguments.
-template <class T>
-concept MakesBoolean = requires(T t) {
-    PaddockValue::boolean(t);
+// Which named constructors accept which arguments: `Constructor` calls one
+// of them, and the concept holds when that call compiles for a T.
+template <auto Constructor, class T>
+concept Accepts = requires(T t) {
+    Constructor(t);
+};
+constexpr auto boolean = [](auto t) -> decltype(PaddockValue::boolean(t)) {
+    return PaddockValue::boolean(t);
+};
+constexpr auto integer = [](auto t) -> decltype(PaddockValue::integer(t)) {
+    return PaddockValue::integer(t);
+};
+constexpr auto floatingPoint = [](auto t) -> decltype(PaddockValue::floatingPoint(t)) {
+    return PaddockValue::floatingPoint(t);
+};
+constexpr auto string = [](auto t) -> decltype(PaddockValue::string(t)) {
+    return PaddockValue::string(t);
 };
 template <class T>
-concept MakesInteger = requires(T t) {
-    PaddockValue::integer(t);
-};
+concept MakesBoolean = Accepts<boolean, T>;
 template <class T>
-concept MakesFloatingPoint = requires(T t) {
-    PaddockValue::floatingPoint(t);
-};
+concept MakesInteger = Accepts<integer, T>;
 template <class T>
-concept MakesString = requires(T t) {
-    PaddockValue::string(t);
-};
+concept MakesFloatingPoint = Accepts<floatingPoint, T>;
+template <class T>
+concept MakesString = Accepts<string, T>;
 
 static_assert(MakesBoolean<bool>);
 static_assert(!MakesBoolean<const char*> && !MakesBoolean<int> && !MakesBoolean<double>);

@@ -14,16 +14,25 @@ namespace base {
 // about to die are instead emptied into a work list first, so every
 // destructor that does run finds its own children already gone.
 struct ContainerRelease {
+    static bool isContainer(const ObjectRef& o) {
+        return o && (o->kind() == Kind::array || o->kind() == Kind::dictionary);
+    }
+
+    // Moves the nested containers of a dying container into `work` and
+    // releases its other children in place: they hold nothing further.
     static void moveChildren(Object& container, std::vector<ObjectRef>& work) {
+        auto take = [&work](ObjectRef& child) {
+            if (isContainer(child)) work.push_back(std::move(child));
+        };
         if (container.kind() == Kind::array) {
             auto& elements = static_cast<Array&>(container).elements_;
-            for (auto& element : elements) work.push_back(std::move(element));
+            for (auto& element : elements) take(element);
             elements.clear();
         } else if (container.kind() == Kind::dictionary) {
             auto& entries = static_cast<Dictionary&>(container).entries_;
             for (auto& [key, value] : entries) {
-                work.push_back(std::move(key));
-                work.push_back(std::move(value));
+                take(key);
+                take(value);
             }
             entries.clear();
         }
@@ -35,10 +44,6 @@ struct ContainerRelease {
             work.pop_back();
             if (object && object.use_count() == 1) moveChildren(*object, work);
         }
-    }
-
-    static bool isContainer(const ObjectRef& o) {
-        return o && (o->kind() == Kind::array || o->kind() == Kind::dictionary);
     }
 };
 
@@ -137,7 +142,8 @@ Ref<Array> Array::make(std::initializer_list<ObjectRef> elements) {
 
 Array::~Array() {
     if (std::any_of(elements_.begin(), elements_.end(), ContainerRelease::isContainer)) {
-        std::vector<ObjectRef> work = std::move(elements_);
+        std::vector<ObjectRef> work;
+        ContainerRelease::moveChildren(*this, work);
         ContainerRelease::release(work);
     }
 }
@@ -218,6 +224,12 @@ Dictionary::Builder& Dictionary::Builder::set(ObjectRef key, ObjectRef value) {
     return *this;
 }
 
+Dictionary::Builder& Dictionary::Builder::add(ObjectRef key, ObjectRef value) {
+    if (!index_.empty()) index_.insert(key->hash(), entries_.size());
+    entries_.emplace_back(std::move(key), std::move(value));
+    return *this;
+}
+
 Dictionary::Builder& Dictionary::Builder::set(std::string key, ObjectRef value) {
     return set(String::make(std::move(key)), std::move(value));
 }
@@ -253,12 +265,7 @@ Dictionary::~Dictionary() {
     });
     if (nested) {
         std::vector<ObjectRef> work;
-        work.reserve(entries_.size() * 2);
-        for (auto& [key, value] : entries_) {
-            work.push_back(std::move(key));
-            work.push_back(std::move(value));
-        }
-        entries_.clear();
+        ContainerRelease::moveChildren(*this, work);
         ContainerRelease::release(work);
     }
 }

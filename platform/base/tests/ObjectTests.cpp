@@ -291,3 +291,16 @@ TEST(DictionaryTest, KeyIndexFindsEveryPositionThroughCollisionsAndGrowth) {
     EXPECT_TRUE(index.empty());
     EXPECT_FALSE(index.find(42, [](std::size_t) { return true; }));
 }
+
+TEST(DictionaryTest, KeysAddedWithoutComparisonAreFoundAndReplaceable) {
+    // Past the size at which the builder indexes its keys, entries added
+    // without comparison must still be found by later sets and look-ups.
+    Dictionary::Builder builder;
+    for (int i = 0; i < 12; ++i) builder.set(std::to_string(i), Number::initWithInteger(i));
+    for (int i = 12; i < 20; ++i) builder.add(String::make(std::to_string(i)), Null::null());
+    builder.set("15", Number::initWithInteger(-15));
+    auto dictionary = builder.build();
+    ASSERT_EQ(dictionary->count(), 20u);
+    EXPECT_EQ(cast<Number>(dictionary->objectForKey("15"))->integerValue(), -15);
+    for (int i = 0; i < 20; ++i) EXPECT_TRUE(dictionary->objectForKey(std::to_string(i))) << i;
+}

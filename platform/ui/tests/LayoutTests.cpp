@@ -19,8 +19,10 @@ protected:
         return view;
     }
 
+    // `view`'s edges `inset` inside those of `to`, a view or a layout guide.
+    template <class To>
     static std::vector<base::Ref<LayoutConstraint>> edges(const base::Ref<View>& view,
-                                                          const base::Ref<View>& to,
+                                                          const base::Ref<To>& to,
                                                           double inset = 0) {
         return {view->topAnchor()->constraintEqualToAnchor(to->topAnchor(), inset),
                 to->bottomAnchor()->constraintEqualToAnchor(view->bottomAnchor(), inset),
@@ -271,12 +273,7 @@ TEST_F(LayoutTest, SafeAreaAndOwnGuidesTakePartInLayout) {
     auto content = constrainedView();
     fullWindow->addSubview(content);
     auto safe = fullWindow->safeAreaLayoutGuide();
-    LayoutConstraint::activateConstraints({
-        content->topAnchor()->constraintEqualToAnchor(safe->topAnchor()),
-        content->bottomAnchor()->constraintEqualToAnchor(safe->bottomAnchor()),
-        content->leadingAnchor()->constraintEqualToAnchor(safe->leadingAnchor()),
-        content->trailingAnchor()->constraintEqualToAnchor(safe->trailingAnchor()),
-    });
+    LayoutConstraint::activateConstraints(edges(content, safe));
     fullWindow->layoutIfNeeded();
     EXPECT_EQ(content->frame(), (Rect{0, 20, 1024, 738}));
     EXPECT_EQ(safe->layoutFrame(), (Rect{0, 20, 1024, 738}));

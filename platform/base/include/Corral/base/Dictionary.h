@@ -70,6 +70,9 @@ public:
         Builder& reserve(std::size_t capacity);
         Builder& set(ObjectRef key, ObjectRef value);
         Builder& set(std::string key, ObjectRef value);
+        // Appends an entry whose key the caller knows differs from every key
+        // given so far (the keys of a map, say), without comparing it.
+        Builder& add(ObjectRef key, ObjectRef value);
         std::size_t count() const noexcept { return entries_.size(); }
         Ref<Dictionary> build();
 
