@@ -2,9 +2,12 @@
 #include <cstdio>
 #include <exception>
 
+#include "Corral/Studio/StudioServer.h"
 #include "Host.h"
 
 int main(int argc, char** argv) {
+    if (argc > 1 && std::string(argv[1]) == "serve")
+        return studio::serveCommand(std::vector<std::string>(argv + 2, argv + argc), argv[0]);
     std::string error;
     auto options = host::parseHostOptions(std::vector<std::string>(argv + 1, argv + argc), error);
     if (!options) {
