@@ -94,8 +94,12 @@ int serveCommand(const std::vector<std::string>& arguments, const std::string& h
                              "(share/corral/studio beside corral-host)\n");
         return 69;
     }
+    // Runs are corral-host itself in protocol mode, unless another program
+    // that speaks the protocol is named.
     auto executable = std::filesystem::canonical("/proc/self/exe", ec);
     options.pageCommand = {ec ? hostExecutable : executable.string()};
+    if (const char* other = std::getenv("CORRAL_STUDIO_PAGE_PROCESS"); other && *other)
+        options.pageCommand = {other};
     // Every run is bounded, so a page that loops, allocates or opens files
     // without end is stopped and the studio goes on serving.
     options.runOptions = {"--cpu-limit", "30", "--memory-limit", "1024", "--open-files-limit", "256"};

@@ -10,6 +10,9 @@ document's Page.cpp instead of compiling it:
   LOOP              keeps running until stopped
   FLOOD             writes console lines without end
   CRASH             dies of SIGSEGV without an ended event
+  ANIMATE <views> <frames>
+                    draws that many live views of that many views each,
+                    stamped with the wall-clock time of their layout pass
 """
 import json, os, signal, sys, threading, time
 
@@ -62,6 +65,15 @@ for line in page:
         while not stopped.is_set():
             emit(event="console", stream="stdout", text="flood %d" % n, partial=False)
             n += 1
+    elif text.startswith("ANIMATE "):
+        views, frames = (int(n) for n in text.split()[1:3])
+        for frame in range(frames):
+            shapes = "".join('<rect x="%d" y="%d" width="12" height="12" fill="#%06x"/>'
+                             % ((i * 17 + frame * 3) % 500, (i * 29) % 756, (i * 2654435761) & 0xffffff)
+                             for i in range(views))
+            emit(event="liveView", svg='<svg xmlns="http://www.w3.org/2000/svg" width="512" height="768">'
+                 + shapes + "</svg>", width=512, height=768, fullScreen=False, stamp=time.time() * 1000)
+            time.sleep(0.1)
     elif text == "LOOP":
         emit(event="running")
         stopped.wait()

@@ -134,6 +134,7 @@ function drawLiveView(event) {
   img.onload = () => { if (studio.liveUrl && studio.liveUrl !== url) URL.revokeObjectURL(studio.liveUrl);
                        studio.liveUrl = url; window.__liveViewDrawn?.(event); };
   img.src = url;
+  box.classList.remove("stale");
   studio.liveSize = { width: event.width, height: event.height };
   $("layout").className = event.fullScreen ? "full-screen" : "side-by-side";
 }
@@ -233,6 +234,7 @@ function handle(event) {
       break;
     case "runRequested":
       $("console").replaceChildren(); showDiagnostics([]); showAssessment(null);
+      $("live-view").classList.add("stale");
       setRunning(true); setState("Starting…", "running");
       break;
     case "compiling": setState("Compiling…", "running"); break;
