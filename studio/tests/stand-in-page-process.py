@@ -9,6 +9,10 @@ document's Page.cpp instead of compiling it:
   FAIL_SYNTAX       reports a compile error at the marker's line
   LOOP              keeps running until stopped
   FLOOD             writes console lines without end
+  HINTS <h1>|<h2>|<solution>
+                    reports a failed assessment with hints and a solution
+  GLOSSARY <name>   asks for the glossary entry at the live view's circle
+  STORE <key> <n>   sets an integer in the key-value store
   CRASH             dies of SIGSEGV without an ended event
   ANIMATE <views> <frames>
                     draws that many live views of that many views each,
@@ -58,6 +62,14 @@ for line in page:
         emit(event="console", stream="stderr", text=text[5:], partial=False)
     elif text.startswith("PASS "):
         emit(event="assessmentStatus", status={"pass": text[5:]})
+    elif text.startswith("HINTS "):
+        *hints, solution = text[6:].split("|")
+        emit(event="assessmentStatus", status={"fail": {"hints": hints, "solution": solution}})
+    elif text.startswith("GLOSSARY "):
+        emit(event="glossary", name=text[9:], location={"x": 176, "y": 220, "width": 160, "height": 160})
+    elif text.startswith("STORE "):
+        key, number = text[6:].split()
+        emit(event="store", key=key, value={"integer": int(number)})
     elif text == "CRASH":
         os.kill(os.getpid(), signal.SIGSEGV)
     elif text == "FLOOD":

@@ -99,6 +99,30 @@ try {
   await page.click("#stop");
   await waitForState("Stopped");
   console.log("endless page stopped, server still serving; state:", await state());
+
+  // 4. Hints one at a time, the solution behind a button, a glossary popover
+  //    over the live view, the store updating live.
+  await replaceCode("HINTS Count the sides.|A square has four.|sides = 4\nGLOSSARY circle\nSTORE score 7");
+  await page.click("#run");
+  await waitForState("Finished");
+  const hints = () => page.$$eval(".assessment .hint", (h) => h.map((e) => e.textContent));
+  assert.deepEqual(await hints(), ["Hint 1 of 2: Count the sides."]);
+  assert.equal(await page.$(".assessment .solution"), null);
+  const [nextHint, showSolution] = await page.$$(".assessment .actions button");
+  await nextHint.click();
+  assert.equal((await hints()).length, 2);
+  assert.equal(await nextHint.evaluate((b) => b.disabled), true);
+  await showSolution.click();
+  assert.equal(await page.$eval(".assessment .solution", (s) => s.textContent), "sides = 4");
+  const popover = await page.$eval("#live-view .popover", (p) => {
+    const box = p.getBoundingClientRect(), img = document.querySelector("#live-view img").getBoundingClientRect();
+    return { text: p.textContent, x: box.left + box.width / 2 - img.left, width: img.width };
+  });
+  assert.match(popover.text, /circle/);
+  // Centred under the circle, which is centred in the picture.
+  assert.ok(Math.abs(popover.x - popover.width / 2) < 4, JSON.stringify(popover));
+  assert.match(await page.$eval("#store", (t) => t.innerText), /score\s+7/);
+  console.log("hints, solution, glossary and store shown");
 } catch (error) {
   console.error(error);
   failed = true;
