@@ -2,6 +2,7 @@
 #include <fstream>
 #include <gtest/gtest.h>
 
+#include "ScratchFolder.h"
 #include "DocumentFiles.h"
 
 namespace studio {
@@ -11,9 +12,7 @@ namespace fs = std::filesystem;
 class DocumentFilesTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        root = fs::temp_directory_path() / ("studio-files-" + std::to_string(::getpid()) + "-" +
-                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(root);
+        root = freshScratchFolder("studio-files");
         fs::create_directories(root / "Doc.paddock" / "Modules" / "Shapes");
         write(root / "Doc.paddock" / "Page.cpp", "int main() {}\n");
         write(root / "Doc.paddock" / "Modules" / "Shapes" / "Square.cpp", "// square\n");

@@ -7,6 +7,7 @@
 #include <nlohmann/json.hpp>
 #include <thread>
 
+#include "ScratchFolder.h"
 #include "Corral/Studio/StudioServer.h"
 
 namespace studio {
@@ -17,9 +18,7 @@ using nlohmann::json;
 class StudioServerTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        root = fs::temp_directory_path() / ("studio-server-" + std::to_string(::getpid()) + "-" +
-                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(root);
+        root = freshScratchFolder("studio-server");
         fs::create_directories(root / "Doc.paddock");
         fs::create_directories(root / "assets");
         std::ofstream(root / "assets" / "index.html") << "<title>studio</title>";
