@@ -84,8 +84,8 @@ bool DocumentFiles::save(const std::string& module, const std::string& name,
         return false;
     }
     if (!base::writeFileAtomically(
-            path->string(), std::span(reinterpret_cast<const std::uint8_t*>(text.data()),
-                                      text.size()))) {
+            path->string(),
+            std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()))) {
         error = "could not save " + name;
         return false;
     }

@@ -36,8 +36,7 @@ public:
     const std::filesystem::path& folder() const { return folder_; }
 
 private:
-    std::optional<std::filesystem::path> pathFor(const std::string& module,
-                                                 const std::string& name,
+    std::optional<std::filesystem::path> pathFor(const std::string& module, const std::string& name,
                                                  std::string& error) const;
     std::filesystem::path folder_;
 };

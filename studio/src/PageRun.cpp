@@ -1,12 +1,12 @@
 #include "PageRun.h"
 
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
-#include <fcntl.h>
 #include <stdexcept>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include "Corral/base/FileSystem.h"
 
@@ -44,8 +44,8 @@ PageRun::PageRun(const std::vector<std::string>& command, Callbacks callbacks)
         ::dup2(out[1], 1);
         ::dup2(err[1], 2);
         ::execvp(argv[0], argv.data());
-        const std::string message = std::string("cannot start ") + argv[0] + ": " +
-                                    std::strerror(errno) + "\n";
+        const std::string message =
+            std::string("cannot start ") + argv[0] + ": " + std::strerror(errno) + "\n";
         [[maybe_unused]] auto written = ::write(2, message.data(), message.size());
         ::_exit(127);
     }
@@ -107,7 +107,8 @@ bool PageRun::send(const std::string& line) {
     std::lock_guard lock(mutex_);
     if (exited_ || input_ < 0) return false;
     const std::string text = line + "\n";
-    if (!base::writeAll(input_, {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()})) {
+    if (!base::writeAll(input_,
+                        {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()})) {
         closeIfOpen(input_);
         return false;
     }

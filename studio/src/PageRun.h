@@ -5,10 +5,10 @@
 // child has exited, `onExit` gets its wait status. The child leads its own
 // process group, so stopping it ends whatever it started too.
 
+#include <sys/types.h>
 #include <functional>
 #include <mutex>
 #include <string>
-#include <sys/types.h>
 #include <thread>
 #include <vector>
 

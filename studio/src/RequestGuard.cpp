@@ -15,8 +15,8 @@ bool RequestGuard::hostIsOwn(const std::string& hostHeader) const {
     const std::string name = hostHeader.substr(0, hostHeader.size() - suffix.size());
     if (name == listenHost_) return true;
     // Loopback names are the server's own when it listens on loopback.
-    const bool loopback = listenHost_ == "127.0.0.1" || listenHost_ == "localhost" ||
-                          listenHost_ == "::1";
+    const bool loopback =
+        listenHost_ == "127.0.0.1" || listenHost_ == "localhost" || listenHost_ == "::1";
     return loopback && (name == "127.0.0.1" || name == "localhost" || name == "[::1]");
 }
 

@@ -1,10 +1,10 @@
 // `corral-host serve`: options, the front end's folder, the address printed,
 // and serving until the learner presses Control-C.
+#include <pthread.h>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <pthread.h>
 #include <thread>
 
 #include "Corral/Studio/StudioServer.h"
@@ -22,17 +22,19 @@ const char* serveUsage =
 // The bundled front end: beside an installed corral-host, or in the build tree.
 std::string findAssets(const std::string& hostExecutable) {
     std::vector<std::filesystem::path> candidates;
-    if (const char* overridden = std::getenv("CORRAL_STUDIO_ASSETS")) candidates.push_back(overridden);
+    if (const char* overridden = std::getenv("CORRAL_STUDIO_ASSETS"))
+        candidates.push_back(overridden);
     std::error_code ec;
     auto executable = std::filesystem::canonical(hostExecutable, ec);
     if (ec) executable = std::filesystem::canonical("/proc/self/exe", ec);
     if (!ec) {
         const auto dir = executable.parent_path();
-        candidates.push_back(dir.parent_path() / "share" / "corral" / "studio");
-        candidates.push_back(dir.parent_path() / "studio" / "web-bundle");
+        candidates.push_back(dir / STUDIO_INSTALLED_ASSETS);
+        candidates.push_back(dir / STUDIO_BUILD_ASSETS);
     }
     for (const auto& candidate : candidates)
-        if (std::filesystem::is_regular_file(candidate / "index.html", ec)) return candidate.string();
+        if (std::filesystem::is_regular_file(candidate / "index.html", ec))
+            return candidate.string();
     return "";
 }
 
@@ -42,7 +44,8 @@ int serveCommand(const std::vector<std::string>& arguments, const std::string& h
     StudioOptions options;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         std::string argument = arguments[i], value;
-        const bool takesValue = argument.rfind("--port", 0) == 0 || argument.rfind("--host", 0) == 0;
+        const bool takesValue =
+            argument.rfind("--port", 0) == 0 || argument.rfind("--host", 0) == 0;
         if (argument == "--help" || argument == "-h") {
             std::fputs(serveUsage, stdout);
             return 0;
@@ -55,7 +58,8 @@ int serveCommand(const std::vector<std::string>& arguments, const std::string& h
             } else if (i + 1 < arguments.size()) {
                 value = arguments[++i];
             } else {
-                std::fprintf(stderr, "corral-host: %s needs a value\n%s", argument.c_str(), serveUsage);
+                std::fprintf(stderr, "corral-host: %s needs a value\n%s", argument.c_str(),
+                             serveUsage);
                 return 64;
             }
         }
@@ -72,7 +76,8 @@ int serveCommand(const std::vector<std::string>& arguments, const std::string& h
         } else if (argument == "--") {
             if (i + 1 < arguments.size()) options.document = arguments[++i];
         } else if (argument.rfind("-", 0) == 0 || !options.document.empty()) {
-            std::fprintf(stderr, "corral-host: unexpected argument: %s\n%s", argument.c_str(), serveUsage);
+            std::fprintf(stderr, "corral-host: unexpected argument: %s\n%s", argument.c_str(),
+                         serveUsage);
             return 64;
         } else {
             options.document = argument;
@@ -90,8 +95,9 @@ int serveCommand(const std::vector<std::string>& arguments, const std::string& h
     options.document = std::filesystem::canonical(options.document, ec).string();
     options.assetsFolder = findAssets(hostExecutable);
     if (options.assetsFolder.empty()) {
-        std::fprintf(stderr, "corral-host: the studio's front end is not installed "
-                             "(share/corral/studio beside corral-host)\n");
+        std::fprintf(stderr,
+                     "corral-host: the studio's front end is not installed "
+                     "(share/corral/studio beside corral-host)\n");
         return 69;
     }
     // Runs are corral-host itself in protocol mode, unless another program
@@ -102,7 +108,8 @@ int serveCommand(const std::vector<std::string>& arguments, const std::string& h
         options.pageCommand = {other};
     // Every run is bounded, so a page that loops, allocates or opens files
     // without end is stopped and the studio goes on serving.
-    options.runOptions = {"--cpu-limit", "30", "--memory-limit", "1024", "--open-files-limit", "256"};
+    options.runOptions = {"--cpu-limit",        "30", "--memory-limit", "1024",
+                          "--open-files-limit", "256"};
     if (options.host != "127.0.0.1" && options.host != "localhost" && options.host != "::1")
         std::fprintf(stderr, "corral-host: warning: listening on %s, not only on loopback\n",
                      options.host.c_str());
@@ -121,8 +128,9 @@ int serveCommand(const std::vector<std::string>& arguments, const std::string& h
         std::fprintf(stderr, "corral-host: %s\n", error.c_str());
         return 69;
     }
-    std::printf("Corral studio for %s\nOpen %s\n(add &run to run the page at once; Control-C ends)\n",
-                options.document.c_str(), server.address().c_str());
+    std::printf(
+        "Corral studio for %s\nOpen %s\n(add &run to run the page at once; Control-C ends)\n",
+        options.document.c_str(), server.address().c_str());
     std::fflush(stdout);
     std::thread waiter([&] {
         int received = 0;

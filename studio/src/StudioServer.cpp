@@ -1,10 +1,10 @@
 #include "Corral/Studio/StudioServer.h"
 
+#include <httplib.h>
+#include <sys/wait.h>
 #include <atomic>
 #include <filesystem>
-#include <httplib.h>
 #include <nlohmann/json.hpp>
-#include <sys/wait.h>
 
 #include "Corral/base/FileSystem.h"
 #include "DocumentFiles.h"
@@ -23,9 +23,8 @@ constexpr const char* tokenCookie = "corral_token";
 const std::vector<std::string> executionModes = {"run", "runFaster", "runFastest", "step",
                                                  "stepSlowly"};
 // Commands the browser may send on to a run.
-const std::vector<std::string> forwardedCommands = {"setMode", "setAssessmentStatus",
-                                                    "seedStore", "setStoreValue",
-                                                    "liveViewMessage"};
+const std::vector<std::string> forwardedCommands = {"setMode", "setAssessmentStatus", "seedStore",
+                                                    "setStoreValue", "liveViewMessage"};
 
 bool contains(const std::vector<std::string>& list, const std::string& value) {
     return std::find(list.begin(), list.end(), value) != list.end();
@@ -86,7 +85,8 @@ struct StudioServer::State {
     std::shared_ptr<std::atomic<bool>> runReportedEnd;
 
     explicit State(StudioOptions o)
-        : options(std::move(o)), guard(options.host, 0, ""),
+        : options(std::move(o)),
+          guard(options.host, 0, ""),
           files(std::filesystem::path(options.document)) {
         if (options.token.empty()) options.token = makeRandomToken();
     }
@@ -104,11 +104,11 @@ struct StudioServer::State {
             refuse(response, 403, "requests from other sites are refused");
             return false;
         }
-        const std::string token = request.has_param("token")
-                                      ? request.get_param_value("token")
-                                  : request.has_header("X-Corral-Token")
-                                      ? request.get_header_value("X-Corral-Token")
-                                      : cookieValue(request.get_header_value("Cookie"), tokenCookie);
+        const std::string token =
+            request.has_param("token") ? request.get_param_value("token")
+            : request.has_header("X-Corral-Token")
+                ? request.get_header_value("X-Corral-Token")
+                : cookieValue(request.get_header_value("Cookie"), tokenCookie);
         if (!guard.tokenMatches(token)) {
             refuse(response, 403, "open the address the studio printed: it carries the token");
             return false;
@@ -156,12 +156,13 @@ struct StudioServer::State {
         callbacks.onLine = [this, reportedEnd](const std::string& line) {
             json event = json::parse(line, nullptr, false);
             if (event.is_discarded() || !event.is_object() || !event.contains("event")) {
-                publish({{"event", "hostMessage"}, {"about", "page process"},
+                publish({{"event", "hostMessage"},
+                         {"about", "page process"},
                          {"message", "unreadable output: " + line.substr(0, 200)}});
                 return;
             }
-            const std::string kind = event["event"].is_string() ? event["event"].get<std::string>()
-                                                                : "";
+            const std::string kind =
+                event["event"].is_string() ? event["event"].get<std::string>() : "";
             if (kind == "ended" || kind == "compileError") *reportedEnd = true;
             publish(event);
         };
@@ -175,7 +176,10 @@ struct StudioServer::State {
         try {
             run = std::make_unique<PageRun>(command, std::move(callbacks));
         } catch (const std::exception& e) {
-            publish({{"event", "ended"}, {"cause", "error"}, {"status", 70}, {"signal", nullptr},
+            publish({{"event", "ended"},
+                     {"cause", "error"},
+                     {"status", 70},
+                     {"signal", nullptr},
                      {"message", std::string("the page could not be started: ") + e.what()}});
         }
         return number;
@@ -185,11 +189,11 @@ struct StudioServer::State {
 };
 
 void StudioServer::State::routes() {
-    server.set_pre_routing_handler([this](const httplib::Request& request,
-                                          httplib::Response& response) {
-        return admitted(request, response) ? httplib::Server::HandlerResponse::Unhandled
-                                           : httplib::Server::HandlerResponse::Handled;
-    });
+    server.set_pre_routing_handler(
+        [this](const httplib::Request& request, httplib::Response& response) {
+            return admitted(request, response) ? httplib::Server::HandlerResponse::Unhandled
+                                               : httplib::Server::HandlerResponse::Handled;
+        });
     server.set_post_routing_handler([](const httplib::Request&, httplib::Response& response) {
         response.set_header("X-Content-Type-Options", "nosniff");
         response.set_header("Referrer-Policy", "no-referrer");
@@ -230,8 +234,10 @@ void StudioServer::State::routes() {
         if (!contains(executionModes, mode)) return refuse(response, 400, "no such mode: " + mode);
         const json page = body->value("page", json());
         std::string pageName;
-        if (page.is_string()) pageName = page.get<std::string>();
-        else if (page.is_number_unsigned()) pageName = std::to_string(page.get<unsigned>());
+        if (page.is_string())
+            pageName = page.get<std::string>();
+        else if (page.is_number_unsigned())
+            pageName = std::to_string(page.get<unsigned>());
         reply(response, 200, json{{"run", startRun(mode, pageName)}});
     });
     server.Post("/api/stop", [this](const httplib::Request&, httplib::Response& response) {
@@ -240,20 +246,19 @@ void StudioServer::State::routes() {
         if (wasRunning) run->send(R"({"command":"stop"})");
         reply(response, 200, json{{"stopping", wasRunning}});
     });
-    server.Post("/api/command", [this](const httplib::Request& request,
-                                       httplib::Response& response) {
-        auto body = parseBody(request, response);
-        if (!body) return;
-        const std::string command = body->value("command", "");
-        if (!contains(forwardedCommands, command))
-            return refuse(response, 400, "not a command for a run: " + command);
-        std::lock_guard lock(runMutex);
-        if (!run || !run->running()) return refuse(response, 409, "no page is running");
-        run->send(body->dump(-1, ' ', false, json::error_handler_t::replace));
-        reply(response, 200, json{{"sent", command}});
-    });
-    server.Get("/api/events", [this](const httplib::Request& request,
-                                     httplib::Response& response) {
+    server.Post("/api/command",
+                [this](const httplib::Request& request, httplib::Response& response) {
+                    auto body = parseBody(request, response);
+                    if (!body) return;
+                    const std::string command = body->value("command", "");
+                    if (!contains(forwardedCommands, command))
+                        return refuse(response, 400, "not a command for a run: " + command);
+                    std::lock_guard lock(runMutex);
+                    if (!run || !run->running()) return refuse(response, 409, "no page is running");
+                    run->send(body->dump(-1, ' ', false, json::error_handler_t::replace));
+                    reply(response, 200, json{{"sent", command}});
+                });
+    server.Get("/api/events", [this](const httplib::Request& request, httplib::Response& response) {
         std::uint64_t after = 0;
         const std::string resume = request.has_header("Last-Event-ID")
                                        ? request.get_header_value("Last-Event-ID")
@@ -296,10 +301,9 @@ StudioServer::~StudioServer() {
 
 bool StudioServer::bind(std::string& error) {
     auto& s = *state_;
-    s.port = s.options.port ? (s.server.bind_to_port(s.options.host, s.options.port)
-                                   ? s.options.port
-                                   : -1)
-                            : s.server.bind_to_any_port(s.options.host);
+    s.port = s.options.port
+                 ? (s.server.bind_to_port(s.options.host, s.options.port) ? s.options.port : -1)
+                 : s.server.bind_to_any_port(s.options.host);
     if (s.port <= 0) {
         error = "cannot listen on " + s.options.host + ":" + std::to_string(s.options.port);
         return false;

@@ -1,9 +1,9 @@
+#include <gtest/gtest.h>
 #include <filesystem>
 #include <fstream>
-#include <gtest/gtest.h>
 
-#include "ScratchFolder.h"
 #include "DocumentFiles.h"
+#include "ScratchFolder.h"
 
 namespace studio {
 
@@ -21,7 +21,9 @@ protected:
         write(root / "outside.cpp", "secret\n");
     }
     void TearDown() override { fs::remove_all(root); }
-    static void write(const fs::path& path, const std::string& text) { std::ofstream(path) << text; }
+    static void write(const fs::path& path, const std::string& text) {
+        std::ofstream(path) << text;
+    }
     static std::string read(const fs::path& path) {
         std::ifstream in(path);
         return {std::istreambuf_iterator<char>(in), {}};
@@ -46,7 +48,8 @@ TEST_F(DocumentFilesTest, SavesReplaceTheTextAndLeaveNoTemporaryFile) {
     EXPECT_EQ(read(root / "Doc.paddock" / "Page.cpp"), "int x;\n");
     EXPECT_EQ(read(root / "Doc.paddock" / "Modules" / "Shapes" / "Triangle.cpp"), "// new\n");
     std::size_t entries = 0;
-    for ([[maybe_unused]] const auto& entry : fs::directory_iterator(root / "Doc.paddock")) ++entries;
+    for ([[maybe_unused]] const auto& entry : fs::directory_iterator(root / "Doc.paddock"))
+        ++entries;
     EXPECT_EQ(entries, 2u);  // Page.cpp and Modules
 }
 

@@ -1,10 +1,10 @@
 #pragma once
 // An empty folder of the test's own below the system's temporary folder,
 // named after the process and the running test.
-#include <filesystem>
 #include <gtest/gtest.h>
-#include <string>
 #include <unistd.h>
+#include <filesystem>
+#include <string>
 
 namespace studio {
 

@@ -1,14 +1,14 @@
 // The studio server end to end over HTTP, with a scripted page process in
 // place of corral-host so that each behaviour of a run can be provoked.
-#include <filesystem>
-#include <fstream>
 #include <gtest/gtest.h>
 #include <httplib.h>
+#include <filesystem>
+#include <fstream>
 #include <nlohmann/json.hpp>
 #include <thread>
 
-#include "ScratchFolder.h"
 #include "Corral/Studio/StudioServer.h"
+#include "ScratchFolder.h"
 
 namespace studio {
 
@@ -41,7 +41,9 @@ protected:
         server.reset();
         fs::remove_all(root);
     }
-    void writePage(const std::string& text) { std::ofstream(root / "Doc.paddock" / "Page.cpp") << text; }
+    void writePage(const std::string& text) {
+        std::ofstream(root / "Doc.paddock" / "Page.cpp") << text;
+    }
 
     httplib::Result post(const std::string& path, const json& body) {
         return client->Post(path.c_str(), body.dump(), "application/json");
@@ -102,15 +104,19 @@ TEST_F(StudioServerTest, RefusesRequestsWithoutTheTokenOrFromAnotherSite) {
     EXPECT_NE(page->get_header_value("Set-Cookie").find("corral_token=" + server->token()),
               std::string::npos);
     // The cookie alone lets the page's own requests in.
-    EXPECT_EQ(anonymous.Get("/api/document", {{"Cookie", "corral_token=" + server->token()}})->status,
-              200);
+    EXPECT_EQ(
+        anonymous.Get("/api/document", {{"Cookie", "corral_token=" + server->token()}})->status,
+        200);
 
-    EXPECT_EQ(client->Get("/api/document", {{"Host", "attacker.example:" + std::to_string(server->port())}})
-                  ->status,
-              403);
-    EXPECT_EQ(client->Post("/api/run", {{"Origin", "http://attacker.example"}}, "{}", "application/json")
-                  ->status,
-              403);
+    EXPECT_EQ(
+        client
+            ->Get("/api/document", {{"Host", "attacker.example:" + std::to_string(server->port())}})
+            ->status,
+        403);
+    EXPECT_EQ(
+        client->Post("/api/run", {{"Origin", "http://attacker.example"}}, "{}", "application/json")
+            ->status,
+        403);
     // Nothing was started by the refused run.
     EXPECT_EQ(json::parse(client->Get("/api/document")->body)["lastEvent"], 0);
 }
@@ -120,8 +126,9 @@ TEST_F(StudioServerTest, ARunStreamsItsConsoleAndStatusAndTheDocumentCanBeEdited
     ASSERT_EQ(document["files"].size(), 1u);
     EXPECT_EQ(document["files"][0]["name"], "Page.cpp");
 
-    auto saved = post("/api/save", {{"module", ""}, {"name", "Page.cpp"},
-                                    {"text", "SAY edited text\nPASS Right\n"}});
+    auto saved =
+        post("/api/save",
+             {{"module", ""}, {"name", "Page.cpp"}, {"text", "SAY edited text\nPASS Right\n"}});
     ASSERT_EQ(saved->status, 200) << saved->body;
     EXPECT_EQ(post("/api/save", {{"module", ".."}, {"name", "x.cpp"}, {"text", "x"}})->status, 400);
     EXPECT_EQ(post("/api/save", {{"name", "Page.cpp"}})->status, 400);
@@ -146,7 +153,8 @@ TEST_F(StudioServerTest, APageThatLoopsIsStoppedAndTheServerGoesOn) {
     ASSERT_EQ(post("/api/run", {{"mode", "run"}})->status, 200);
     auto events = eventsUntil("running");
     // Commands reach the running page; others are refused.
-    EXPECT_EQ(post("/api/command", {{"command", "setStoreValue"}, {"key", "k"}, {"value", {{"integer", 3}}}})
+    EXPECT_EQ(post("/api/command",
+                   {{"command", "setStoreValue"}, {"key", "k"}, {"value", {{"integer", 3}}}})
                   ->status,
               200);
     EXPECT_EQ(post("/api/command", {{"command", "format the disk"}})->status, 400);
@@ -177,7 +185,8 @@ TEST_F(StudioServerTest, ANewRunEndsAFloodingOneAndTheServerStaysResponsive) {
     auto second = post("/api/run", json::object());
     ASSERT_EQ(second->status, 200);
     const int run = json::parse(second->body)["run"];
-    const auto last = json::parse(client->Get("/api/document")->body)["lastEvent"].get<std::uint64_t>();
+    const auto last =
+        json::parse(client->Get("/api/document")->body)["lastEvent"].get<std::uint64_t>();
     const auto events = eventsUntil("ended", last > 200 ? last - 200 : 0, run);
     ASSERT_FALSE(events.empty());
     EXPECT_EQ(events.back()["cause"], "returned");

@@ -16,13 +16,13 @@
 namespace studio {
 
 struct StudioOptions {
-    std::string document;                 // the page document's folder
-    std::string host = "127.0.0.1";       // address to listen on
-    int port = 0;                         // 0: any free port
-    std::vector<std::string> pageCommand; // program and leading arguments of a run
-    std::vector<std::string> runOptions;  // limits and other options every run gets
-    std::string assetsFolder;             // the bundled front end
-    std::string token;                    // empty: a random one
+    std::string document;                  // the page document's folder
+    std::string host = "127.0.0.1";        // address to listen on
+    int port = 0;                          // 0: any free port
+    std::vector<std::string> pageCommand;  // program and leading arguments of a run
+    std::vector<std::string> runOptions;   // limits and other options every run gets
+    std::string assetsFolder;              // the bundled front end
+    std::string token;                     // empty: a random one
 };
 
 class STUDIO_EXPORT StudioServer {
