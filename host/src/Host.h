@@ -1,68 +1,90 @@
 #pragma once
-// Runs one page: initialises Corral through its bridge, installs the console
-// hook and the source providers from the page document, sets the execution
-// mode, observes every notification and runs the page's entry point, then
-// keeps the main run loop going while the page asked to keep running.
+// The page process: runs one page inside the process that corral-host's
+// supervisor started for it. It initialises Corral through its bridge,
+// installs the source providers from the page document, seeds the
+// key-value store, sets the execution mode, observes every notification
+// and runs the page's entry point, then keeps the main run loop going while
+// the page asked to keep running.
 //
-// The key-value store is seeded from the document and saved after every
-// change (see StorePersistence); with a live-view application the page
-// talks to a live view in a second process (see LiveViewConnection).
+// It reports on `events` in the page-process protocol (see the README):
+// every notification as its event, the live view as pictures (see
+// LiveViewPresenter), and last an "exit" event with the cause:
+// "returned", "finished", "error" or "signal". It takes commands from
+// `commands` on a thread of its own and carries them out on the page's
+// thread (the main run loop), so a command reaches a page that is busy only
+// when it next lets the run loop turn.
 //
-// Exit statuses: 0 when the page returned or finished, 69 when the live
-// view cannot be started, 70 when the page's entry point threw, 124 when
-// --timeout ran out, 128+N on signal N.
+// What the page prints is not reported here: the supervisor reads the
+// process's standard output and error itself.
 
 #include <atomic>
+#include <map>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <vector>
 
+#include "Corral/base/Dictionary.h"
 #include "Corral/base/NotificationCenter.h"
 #include "Corral/base/Runtime.h"
 #include "HostOptions.h"
 #include "LiveViewConnection.h"
+#include "LiveViewPresenter.h"
 #include "PageDocument.h"
 #include "PageModule.h"
-#include "StorePersistence.h"
-#include "Transcript.h"
+#include "ProtocolWriter.h"
 
 namespace host {
 
-// Gives the transcript its own copy of standard output and points the
-// process's standard output at /dev/null: everything page code prints
-// reaches the transcript through the console hook, so the raw copy that
-// printing also writes to standard output would only duplicate it (and
-// break a JSON transcript). Returns the transcript's stream.
-std::FILE* takeOverStandardOutput();
-
 class Host {
 public:
-    // The transcript goes to `out`; see takeOverStandardOutput().
-    Host(HostOptions options, PageDocument document, PageModule module, std::FILE* out);
+    Host(HostOptions options, PageDocument document, PageModule module, int events, int commands,
+         base::Ref<base::Dictionary> storeContents);
+    // Runs the page and reports how it ended (the "exit" event); the
+    // process's exit status. The process should end with it soon: commands
+    // that arrive from now on are not carried out.
     int run();
 
 private:
     void observeNotifications();
     void installBridge();
+    void connectProtocolLiveView();
     void watchSignals();
-    // Runs the page and keeps it running as long as it asks; the exit status.
-    int runPage();
-    // Closes the store and the live view and flushes the transcript; returns `status`.
-    int finish(int status);
-    // finish(), then ends the process at once.
-    [[noreturn]] void endRun(int status);
+    void readCommands();
+    void perform(const Json& command);
+    void setMode(const std::string& mode);
+    void sendStoreContents();
+    // How a run ended, for the "exit" event.
+    struct Ending {
+        int status;
+        std::string cause;
+        std::string message;
+    };
+    Ending runPage();
+    // Flushes, closes the live view and sends the "exit" event; false, doing
+    // nothing, when the run was reported already.
+    bool report(int status, const std::string& cause, const std::string& message);
+    // report(), then ends the process at once.
+    [[noreturn]] void endRun(int status, const std::string& cause, const std::string& message);
 
     HostOptions options_;
     PageDocument document_;
     PageModule module_;
-    Transcript transcript_;
+    ProtocolWriter events_;
+    int commands_;
+    base::Ref<base::Dictionary> seed_;
     const base::Class& corral_;
-    StorePersistence store_;
+    std::string mode_;
+    std::map<std::string, base::ObjectRef> store_;  // what the page's store holds
+    std::unique_ptr<LiveViewPresenter> presenter_;
     std::unique_ptr<LiveViewConnection> liveView_;
     std::vector<base::ScopedObserver> observers_;
     std::atomic<bool> wantsToKeepRunning_{false};
-    std::mutex finishMutex_;
-    bool finished_ = false;
+    std::mutex exitMutex_;  // guards exiting_
+    bool exiting_ = false;  // the run has been reported: post no more commands
 };
+
+// The execution modes by name, with the bridge entry that sets each.
+const std::map<std::string, std::string>& executionModeSelectors();
 
 }  // namespace host

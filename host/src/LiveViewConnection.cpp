@@ -73,7 +73,7 @@ std::string describeExit(int status) {
 
 }  // namespace
 
-LiveViewConnection::LiveViewConnection(const base::Class& corral, Transcript& transcript)
+LiveViewConnection::LiveViewConnection(const base::Class& corral, ProtocolWriter& transcript)
     : corral_(corral), transcript_(transcript) {}
 
 LiveViewConnection::~LiveViewConnection() { shutDown(); }

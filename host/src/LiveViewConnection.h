@@ -26,13 +26,13 @@
 
 #include "Corral/base/Runtime.h"
 #include "Corral/transport/MessageChannel.h"
-#include "Transcript.h"
+#include "ProtocolWriter.h"
 
 namespace host {
 
 class LiveViewConnection {
 public:
-    LiveViewConnection(const base::Class& corral, Transcript& transcript);
+    LiveViewConnection(const base::Class& corral, ProtocolWriter& transcript);
     ~LiveViewConnection();
     LiveViewConnection(const LiveViewConnection&) = delete;
     LiveViewConnection& operator=(const LiveViewConnection&) = delete;
@@ -54,7 +54,7 @@ private:
     std::string reapProcess(std::chrono::milliseconds patience);
 
     const base::Class& corral_;
-    Transcript& transcript_;
+    ProtocolWriter& transcript_;
     std::unique_ptr<transport::MessageChannel> channel_;
     std::mutex processMutex_;  // guards process_ and shutDown_
     pid_t process_ = -1;       // the child, until it is reaped

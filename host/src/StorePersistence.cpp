@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -107,10 +108,39 @@ bool StorePersistence::apply(const base::ObjectRef& userInfo) {
     } else {
         contents_[key->text()] = value;
     }
+    scheduleSave();
+    return true;
+}
+
+bool StorePersistence::replace(const base::Ref<base::Dictionary>& contents) {
+    std::map<std::string, base::ObjectRef> replacement;
+    if (contents) {
+        for (const auto& [key, value] : *contents) {
+            if (value && value->kind() != base::Kind::null) replacement[key->description()] = value;
+        }
+    }
+    std::lock_guard lock(mutex_);
+    if (closed_) return false;
+    bool same = replacement.size() == contents_.size() &&
+                std::equal(replacement.begin(), replacement.end(), contents_.begin(),
+                           [](const auto& a, const auto& b) {
+                               return a.first == b.first && a.second->isEqual(*b.second);
+                           });
+    if (same) return true;  // nothing to write: the file stays as it is
+    contents_ = std::move(replacement);
+    scheduleSave();
+    return true;
+}
+
+base::Ref<base::Dictionary> StorePersistence::contents() {
+    std::lock_guard lock(mutex_);
+    return snapshot();
+}
+
+void StorePersistence::scheduleSave() {
     dirty_ = true;
     if (!saver_.joinable()) saver_ = std::thread([this] { runSaver(); });
     changed_.notify_one();
-    return true;
 }
 
 base::Ref<base::Dictionary> StorePersistence::snapshot() const {

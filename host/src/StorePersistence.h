@@ -51,9 +51,13 @@ public:
     // when the user info has no change in it or the store is closed; a
     // failed save is reported.
     bool apply(const base::ObjectRef& userInfo);
+    // Replaces the whole contents (a host seeded the store) and saves.
+    bool replace(const base::Ref<base::Dictionary>& contents);
     void close();
     // How many times the file was written.
     std::size_t saves() const;
+    // What the store holds now, as the host seeds a page with it.
+    base::Ref<base::Dictionary> contents();
 
     const std::filesystem::path& file() const noexcept { return file_; }
 
@@ -61,6 +65,7 @@ private:
     // Writes `contents` (a snapshot); false, reported, when that fails.
     bool save(const base::Ref<base::Dictionary>& contents);
     base::Ref<base::Dictionary> snapshot() const;  // with mutex_ held
+    void scheduleSave();                           // with mutex_ held
     void runSaver();
 
     std::filesystem::path file_;

@@ -31,7 +31,8 @@ TEST(HostLiveViewTest, EchoPageGetsBackEveryValueInOrderAndJsonParses) {
                          "echo 15 matches: {name: \"Ada\", nested: {when: date(86400)}, "
                          "scores: [3, 4.5]}"))
         << run.out;
-    EXPECT_TRUE(contains(run.out, "events: started live view")) << run.out;
+    EXPECT_TRUE(contains(run.out, "events: hello storeFile storeContents started hostMessage"))
+        << run.out;
 }
 
 TEST(HostLiveViewTest, CrashingLiveViewClosesTheConnectionAndTheDelegateHearsIt) {
@@ -42,7 +43,7 @@ TEST(HostLiveViewTest, CrashingLiveViewClosesTheConnectionAndTheDelegateHearsIt)
     EXPECT_TRUE(contains(run.out, "page | the proxy's delegate heard the close")) << run.out;
     EXPECT_TRUE(contains(run.out, "page | the live view is gone")) << run.out;
     // The page's removal of the proxy is announced as a cleared live view.
-    EXPECT_TRUE(contains(run.out, "host | PaddockPageLiveViewDidChangeNotification {}")) << run.out;
+    EXPECT_TRUE(contains(run.out, "host | liveViewCleared")) << run.out;
 }
 
 TEST(HostLiveViewTest, MalformedFramesAreDroppedAndAnOversizedOneCloses) {

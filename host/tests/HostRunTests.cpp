@@ -16,33 +16,38 @@ TEST(HostRunTest, RunsAPageAndReportsWhatItPrints) {
     auto run = runHost(std::string(GREETING_PAGE) + " " + document);
     EXPECT_EQ(run.status, 0) << run.out;
     EXPECT_NE(run.out.find("page | The greeter says hello.\n"), std::string::npos) << run.out;
-    EXPECT_NE(run.out.find("host | finished: the page returned"), std::string::npos);
-    EXPECT_NE(run.out.find("\"PaddockPageAssessmentPassed\":true"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("host | ended (returned): the page returned"), std::string::npos);
+    EXPECT_NE(run.out.find("host | assessmentStatus {\"status\":{\"pass\":\"Well greeted!\"}}"),
+              std::string::npos)
+        << run.out;
     // Page output appears once, through the transcript only.
     EXPECT_EQ(run.out.find("\nThe greeter says hello."), std::string::npos) << run.out;
 }
 
 TEST(HostRunTest, PrintsOfStaticDestructorsReachTheTranscript) {
-    // They come after main has returned: the console hook must still find
-    // the host and its transcript alive.
+    // They come as the page process exits, after the page returned: the
+    // console hook must still find the host alive, and the run is reported
+    // as ended only once they are in.
     auto run = runHost(page("page-test-PrintsAtExit") + " " + document);
     EXPECT_EQ(run.status, 0) << run.out;
-    auto finished = run.out.find("host | finished: the page returned");
+    auto running = run.out.find("page | running\n");
     auto goodbye = run.out.find("page | goodbye from a static destructor\n");
-    EXPECT_NE(goodbye, std::string::npos) << run.out;
-    EXPECT_GT(goodbye, finished) << run.out;
+    auto ended = run.out.find("host | ended (returned): the page returned");
+    ASSERT_NE(goodbye, std::string::npos) << run.out;
+    ASSERT_NE(ended, std::string::npos) << run.out;
+    EXPECT_LT(running, goodbye) << run.out;
+    EXPECT_LT(goodbye, ended) << run.out;
 }
 
 TEST(HostRunTest, JsonTranscriptIsOneObjectPerLine) {
     auto run =
         runHostThrough("--json --mode step " + std::string(GREETING_PAGE) + " " + document,
                        "python3 -c 'import json,sys; lines=[json.loads(l) for l in sys.stdin]; "
-                       "print(len(lines), lines[0][\"name\"], lines[-1][\"event\"])'");
+                       "print(len(lines), lines[0][\"event\"], lines[-1][\"event\"], "
+                       "[l[\"mode\"] for l in lines if l[\"event\"]==\"executionMode\"])'");
     EXPECT_EQ(run.status, 0) << run.out;
     EXPECT_EQ(run.filterStatus, 0) << run.out;
-    EXPECT_NE(run.out.find("PaddockPageExecutionModeDidChangeNotification finished"),
-              std::string::npos)
-        << run.out;
+    EXPECT_NE(run.out.find("hello ended ['step']"), std::string::npos) << run.out;
 }
 
 TEST(HostRunTest, AHostThatCrashesUnderAFilterFails) {
@@ -60,7 +65,8 @@ TEST(HostRunTest, LifecycleEndsOnFinishTimeoutOrSignal) {
     auto finished = runHost(page("page-test-Finishes") + " " + document);
     EXPECT_EQ(finished.status, 0) << finished.out;
     EXPECT_NE(finished.out.find("page | finishing"), std::string::npos) << finished.out;
-    EXPECT_NE(finished.out.find("finished: the page finished execution"), std::string::npos);
+    EXPECT_NE(finished.out.find("ended (finished): the page finished execution"),
+              std::string::npos);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(60));
 
     auto timedOut = runHost("--timeout 0.2 " + page("page-test-KeepsRunning") + " " + document);
@@ -70,7 +76,7 @@ TEST(HostRunTest, LifecycleEndsOnFinishTimeoutOrSignal) {
     auto signalled = runHost("--timeout 30 " + page("page-test-KeepsRunning") + " " + document +
                              " & sleep 0.5; kill -TERM $!; wait $!");
     EXPECT_EQ(signalled.status, 128 + 15) << signalled.out;
-    EXPECT_NE(signalled.out.find("host | signal"), std::string::npos) << signalled.out;
+    EXPECT_NE(signalled.out.find("host | ended (stopped)"), std::string::npos) << signalled.out;
 }
 
 TEST(HostRunTest, BadInputGetsAClearErrorAndStatus) {
@@ -98,6 +104,7 @@ TEST(HostRunTest, GreetingFailsWithHintsWhenTheModuleDoesNotGreet) {
     auto run = runHost(std::string(GREETING_PAGE) + " " + copy.path().string());
     EXPECT_EQ(run.status, 0) << run.out;
     EXPECT_NE(run.out.find("page | The greeter does not say hello yet."), std::string::npos);
-    EXPECT_NE(run.out.find("\"PaddockPageAssessmentPassed\":false"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("host | assessmentStatus {\"status\":{\"fail\":"), std::string::npos)
+        << run.out;
     EXPECT_NE(run.out.find("A greeting starts with"), std::string::npos) << run.out;
 }

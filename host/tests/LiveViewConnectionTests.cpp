@@ -40,7 +40,7 @@ TEST(LiveViewConnectionTest, ShutDownFromManyThreadsWhileTheConnectionClosesReap
     for (int round = 0; round < 20; ++round) {
         std::FILE* out = std::tmpfile();
         ASSERT_NE(out, nullptr);
-        host::Transcript transcript(out, host::Transcript::Format::text);
+        host::ProtocolWriter transcript(fileno(out));
         {
             host::LiveViewConnection connection(*corral, transcript);
             // A live view that ends at once: the connection closes by itself.

@@ -15,6 +15,7 @@
 #include "Corral/ui/LayoutConstraint.h"
 #include "Corral/ui/LayoutGuide.h"
 #include "Corral/ui/View.h"
+#include "Corral/ui/Window.h"
 #include "LayoutItemDescription.h"
 #include "LinearSystem.h"
 
@@ -444,6 +445,10 @@ void LayoutEngine::layout(View& root) {
             for (const auto& subview : view.subviews_) self(*subview, self);
         };
         clear(root, clear);
+    }
+    if (auto* window = dynamic_cast<Window*>(&root); window && window->layoutPassObserver_) {
+        auto observer = window->layoutPassObserver_;  // may replace itself while it runs
+        observer(*window);
     }
 }
 

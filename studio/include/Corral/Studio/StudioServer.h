@@ -48,9 +48,9 @@ private:
     std::unique_ptr<State> state_;
 };
 
-// `corral-host serve` in full: parses the arguments after "serve", prints
-// the address and serves until interrupted. Returns the exit status.
-STUDIO_EXPORT int serveCommand(const std::vector<std::string>& arguments,
-                               const std::string& hostExecutable);
+// `corral-host serve` once its command line is read: checks the document,
+// finds the front end, prints the address and serves until interrupted.
+// Returns the exit status.
+STUDIO_EXPORT int serveCommand(StudioOptions options, const std::string& hostExecutable);
 
 }  // namespace studio

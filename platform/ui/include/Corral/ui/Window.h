@@ -3,6 +3,8 @@
 // screen coordinates). A window starts hidden. It shows the view of its root
 // view controller, sized to fill it, once it is visible.
 
+#include <functional>
+
 #include "Corral/ui/View.h"
 
 namespace ui {
@@ -48,10 +50,20 @@ public:
     // safe-area insets leave free.
     Rect safeRect() const;
 
+    // Called at the end of every layout pass over this window's tree, on
+    // the thread that ran it (a host that draws the window redraws there).
+    // One observer; a later call replaces it, an empty one removes it.
+    using LayoutPassObserver = std::function<void(Window&)>;
+    void setLayoutPassObserver(LayoutPassObserver observer) {
+        layoutPassObserver_ = std::move(observer);
+    }
+
 private:
+    friend class LayoutEngine;
     void installRootView();
     base::Ref<ViewController> rootViewController_;
     base::WeakRef<View> installedRootView_;
+    LayoutPassObserver layoutPassObserver_;
 };
 
 }  // namespace ui

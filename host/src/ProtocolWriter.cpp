@@ -1,0 +1,42 @@
+#include "ProtocolWriter.h"
+
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <thread>
+
+namespace host {
+
+bool writeAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        bytes.remove_prefix(std::size_t(n));
+    }
+    return true;
+}
+
+bool ProtocolWriter::send(const Json& message) {
+    std::string line = protocolLine(message);
+    line += '\n';
+    std::lock_guard lock(mutex_);
+    auto giveUp = std::chrono::steady_clock::now() + patience_;
+    for (int pipe : orderAfter_) {
+        int unread = 0;
+        while (::ioctl(pipe, FIONREAD, &unread) == 0 && unread > 0 &&
+               std::chrono::steady_clock::now() < giveUp) {
+            std::this_thread::sleep_for(std::chrono::microseconds(50));
+        }
+    }
+    return writeAll(fd_, line);
+}
+
+void ProtocolWriter::event(const std::string& about, const std::string& text) {
+    send({{"event", "hostMessage"}, {"about", about}, {"message", text}});
+}
+
+}  // namespace host
