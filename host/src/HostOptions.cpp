@@ -155,7 +155,7 @@ std::optional<HostOptions> parseHostOptions(const std::vector<std::string>& argu
         // The studio decides the mode and the page of each run, and speaks
         // the protocol to its runs.
         for (const char* own :
-             {"--protocol", "--mode", "--page", "--live-view", "--protocol-live-view", "--watch"}) {
+             {"--protocol", "--mode", "--page", "--protocol-live-view", "--watch"}) {
             if (app->get_option(own)->count()) {
                 error = std::string(own) + " is not an option of serve";
                 return std::nullopt;
@@ -202,7 +202,8 @@ std::string serveHelp() {
     return helpWith(
         *command, serveUsageLine,
         command->get_description() +
-            "\nRun options: --timeout, --store, --compiler, --cache, --corral-prefix,\n"
+            "\nRun options: --timeout, --store, --compiler, --cache, --corral-prefix, "
+            "--live-view,\n"
             "--cpu-limit (default 30), --memory-limit (default 1024), --open-files-limit\n"
             "(default 256) and --console-limit; see corral-host --help.");
 }
