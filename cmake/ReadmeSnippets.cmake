@@ -65,8 +65,8 @@ function(corral_readme_page page document)
   if(CORRAL_BUILD_TESTS AND TARGET corral-host)
     add_test(NAME ${page} COMMAND corral-host --timeout 60 $<TARGET_FILE:${page}> ${document})
     set_tests_properties(${page} PROPERTIES
-      PASS_REGULAR_EXPRESSION "host \\| finished"
-      FAIL_REGULAR_EXPRESSION "host \\| error"
+      PASS_REGULAR_EXPRESSION "host \\| ended \\((returned|finished)\\)"
+      FAIL_REGULAR_EXPRESSION "host \\| ended \\((error|crash|limit|timeout|signal|exited|stopped)\\)"
       TIMEOUT 90)
   endif()
 endfunction()

@@ -1,5 +1,7 @@
 #include "PageCompiler.h"
 
+#include "Corral/base/FileSystem.h"
+
 #include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -42,14 +44,6 @@ private:
     static Word prime() { return (Word(1) << 88) + 0x13B; }
     Word state_ = (Word(0x6c62272e07bb0142ULL) << 64) | 0x62b821756295c58dULL;
 };
-
-std::optional<std::string> readFile(const fs::path& path) {
-    std::ifstream in(path, std::ifstream::binary);
-    if (!in) return std::nullopt;
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 struct ProcessOutput {
     bool started = false;
@@ -144,6 +138,33 @@ fs::path PageCompiler::defaultCacheFolder() {
     return fs::temp_directory_path() / ("corral-" + std::to_string(getuid())) / "pages";
 }
 
+std::optional<std::string> PageCompiler::compilerVersion(const std::string& compiler) {
+    // Asking a compiler for its version takes tens of milliseconds, most of
+    // a cached run's start: the answer is kept in the cache, under the
+    // identity of the program file the compiler's path leads to.
+    std::error_code ec;
+    fs::path program = fs::canonical(compiler, ec);
+    ContentKey identity;
+    identity.add(ec ? compiler : program.string());
+    identity.add(std::to_string(fs::file_size(program, ec)));
+    identity.add(std::to_string(fs::last_write_time(program, ec).time_since_epoch().count()));
+    fs::path noted = cacheFolder_ / "compilers" / identity.hex();
+    if (auto known = readTextFile(noted); known && !known->empty()) return *known;
+
+    auto version = runProcess({compiler, "--version"}, {});
+    if (!version.started || version.status != 0) return std::nullopt;
+    std::string line = version.output.substr(0, version.output.find('\n'));
+    if (line.empty()) line = "unknown";
+    fs::create_directories(noted.parent_path(), ec);
+    if (!ec) {
+        // Written whole or not at all: several runs may share the cache.
+        base::writeFileAtomically(
+            noted.string(),
+            std::span(reinterpret_cast<const std::uint8_t*>(line.data()), line.size()));
+    }
+    return line;
+}
+
 std::optional<std::string> PageCompiler::locateCompiler(std::string& problem) {
     if (!compiler_.empty()) return compiler_;
     std::vector<std::string> candidates;
@@ -156,10 +177,10 @@ std::optional<std::string> PageCompiler::locateCompiler(std::string& problem) {
     for (const auto& candidate : candidates) {
         auto found = inPath(candidate);
         if (!found) continue;
-        auto version = runProcess({*found, "--version"}, {});
-        if (!version.started || version.status != 0) continue;
+        auto version = compilerVersion(*found);
+        if (!version) continue;
         compiler_ = *found;
-        compilerVersion_ = version.output.substr(0, version.output.find('\n'));
+        compilerVersion_ = *version;
         return compiler_;
     }
     problem = requestedCompiler_.empty()
@@ -217,7 +238,7 @@ CompileResult PageCompiler::compile(const PageDocument& document) {
             hashed.push_back(fs::path("Modules") / module / file);
     for (const auto& path : hashed) {
         key.add(path.string());
-        key.add(readFile(document.folder() / path).value_or(std::string()));
+        key.add(readTextFile(document.folder() / path).value_or(std::string()));
     }
 
     fs::create_directories(cacheFolder_, ec);

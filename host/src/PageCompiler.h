@@ -62,6 +62,9 @@ public:
 private:
     // The compiler's path, or nothing with the reason in `problem`.
     std::optional<std::string> locateCompiler(std::string& problem);
+    // The first line of the compiler's --version, noted in the cache; nothing
+    // when it cannot be run.
+    std::optional<std::string> compilerVersion(const std::string& compiler);
     std::vector<std::string> flags() const;
 
     CorralInstallation corral_;

@@ -8,8 +8,7 @@ namespace host {
 
 namespace fs = std::filesystem;
 
-namespace {
-std::optional<std::string> readFile(const fs::path& path) {
+std::optional<std::string> readTextFile(const fs::path& path) {
     std::error_code ec;
     if (!fs::is_regular_file(path, ec)) return std::nullopt;
     std::ifstream in(path, std::ifstream::binary);
@@ -19,6 +18,7 @@ std::optional<std::string> readFile(const fs::path& path) {
     return text.str();
 }
 
+namespace {
 std::vector<std::string> entries(const fs::path& folder, bool wantFolders) {
     std::vector<std::string> names;
     std::error_code ec;
@@ -103,7 +103,7 @@ std::vector<fs::path> PageDocument::moduleSourcePaths() const {
 }
 
 std::string PageDocument::pageText() const {
-    return readFile(folder_ / page().file).value_or(std::string());
+    return readTextFile(folder_ / page().file).value_or(std::string());
 }
 
 std::vector<std::string> PageDocument::moduleNames() const {
@@ -118,7 +118,7 @@ std::vector<std::string> PageDocument::sourceFiles(const std::string& moduleName
 std::optional<std::string> PageDocument::sourceText(const std::string& fileName,
                                                     const std::string& moduleName) const {
     if (!isPlainName(fileName) || !isPlainName(moduleName)) return std::nullopt;
-    return readFile(folder_ / "Modules" / moduleName / fileName);
+    return readTextFile(folder_ / "Modules" / moduleName / fileName);
 }
 
 }  // namespace host

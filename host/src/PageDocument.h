@@ -23,6 +23,9 @@
 
 namespace host {
 
+// The whole of a regular file, or nothing when it cannot be read.
+std::optional<std::string> readTextFile(const std::filesystem::path& path);
+
 class PageDocument {
 public:
     // The document at `folder`, or an error message when it is not one.

@@ -10,10 +10,10 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <fstream>
-#include <sstream>
 
 #include "ConsoleStream.h"
 #include "Corral/PaddockNotifications.h"
@@ -67,14 +67,16 @@ void setLimit(int resource, double value, double hardExtra = 0) {
     setrlimit(resource, &limit);
 }
 
+// The shortest text of `value`, whatever the process's locale.
+std::string numberText(double value) {
+    char text[64];
+    auto [end, error] = std::to_chars(text, text + sizeof text, value);
+    return error == std::errc() ? std::string(text, end) : std::string("?");
+}
+
 std::string describeBytes(double bytes) {
-    std::ostringstream out;
-    if (bytes >= 1024 * 1024) {
-        out << bytes / (1024 * 1024) << " MiB";
-    } else {
-        out << bytes << " bytes";
-    }
-    return out.str();
+    if (bytes >= 1024 * 1024) return numberText(bytes / (1024 * 1024)) + " MiB";
+    return numberText(bytes) + " bytes";
 }
 
 bool isCrash(int signal) {
@@ -506,10 +508,10 @@ PageSupervisor::Outcome PageSupervisor::runChild(const std::string& module) {
     if (WIFSIGNALED(status)) {
         int signal = WTERMSIG(status);
         if (signal == SIGXCPU || (signal == SIGKILL && options_.limits.cpuSeconds > 0)) {
-            std::ostringstream message;
-            message << "the page used up its CPU time (" << options_.limits.cpuSeconds
-                    << " s) and was stopped";
-            return {"limit", message.str(), 70, signal};
+            return {"limit",
+                    "the page used up its CPU time (" + numberText(options_.limits.cpuSeconds) +
+                        " s) and was stopped",
+                    70, signal};
         }
         if (isCrash(signal))
             return {"crash", std::string("the page crashed: ") + strsignal(signal), 70, signal};

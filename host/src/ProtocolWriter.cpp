@@ -1,5 +1,7 @@
 #include "ProtocolWriter.h"
 
+#include "Corral/base/FileSystem.h"
+
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -9,15 +11,8 @@
 namespace host {
 
 bool writeAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        bytes.remove_prefix(std::size_t(n));
-    }
-    return true;
+    return base::writeAll(
+        fd, std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
 }
 
 bool ProtocolWriter::send(const Json& message) {

@@ -41,7 +41,7 @@ private:
     std::chrono::milliseconds patience_{0};
 };
 
-// Writes all of `bytes` to `fd`, retrying after interruptions; false on error.
+// Writes all of `bytes` to `fd` (base::writeAll for text); false on error.
 bool writeAll(int fd, std::string_view bytes);
 
 }  // namespace host

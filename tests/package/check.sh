@@ -14,7 +14,8 @@
 #     corral_add_page, a live-view application, a host, a property list
 #     expanded at build time) and runs its tests with the installed
 #     corral-host, then edits the settings file and checks the re-expansion;
-#   - builds the README's out-of-tree page and runs it;
+#   - builds the README's out-of-tree page and runs it, then runs it from its
+#     source, compiled by the installed corral-host;
 #   - builds a page, a host and a live-view application with pkg-config and
 #     runs them;
 #   - starts the installed studio and fetches its bundled front end.
@@ -113,6 +114,14 @@ cmake -S "$work/hello" -B "$work/hello/build" -DCMAKE_PREFIX_PATH="$prefix" >/de
 cmake --build "$work/hello/build" >/dev/null
 output=$("$prefix/bin/corral-host" --timeout 30 "$work/hello/build/hello.so" "$work/hello/Hello.paddock")
 expect "the README's page" "page \| Hello from an out-of-tree page" "$output"
+# The same page from its source: the installed corral-host compiles it
+# against the installed headers and libraries, then finds it in its cache.
+for run in compiled cached; do
+    output=$("$prefix/bin/corral-host" --timeout 60 --cache "$work/page-cache" "$work/hello/Hello.paddock" 2>&1) ||
+        fail "the README's page from source ($run): $output"
+    expect "the README's page from source ($run)" "page \| Hello from an out-of-tree page" "$output"
+done
+expect "the README's page from the cache" '"cached":true' "$output"
 
 # pkg-config alone compiles and links a page, a host and a live-view application.
 export PKG_CONFIG_PATH=$(dirname "$(find "$prefix" -name corral.pc)")

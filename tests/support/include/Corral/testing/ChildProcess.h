@@ -1,6 +1,7 @@
 #pragma once
 // Runs a program as a child process, the way a host runs a live view: with
-// a socket as its descriptor 3, named in CORRAL_LIVE_VIEW_SOCKET.
+// a socket as its descriptor 3, named in CORRAL_LIVE_VIEW_SOCKET; or with
+// descriptors of the caller's choosing as its standard input and output.
 
 #include <signal.h>
 #include <spawn.h>
@@ -21,10 +22,17 @@ namespace testing_support {
 
 class ChildProcess {
 public:
+    // A descriptor of the caller's that becomes the child's descriptor `as`.
+    struct Redirect {
+        int fd;
+        int as;
+    };
+
     // Starts `program` with `arguments`; a `socket` of 0 or more becomes the
-    // child's descriptor 3. pid() is -1 when the program cannot be started.
+    // child's descriptor 3, and every redirect is made. pid() is -1 when the
+    // program cannot be started.
     explicit ChildProcess(const std::string& program, std::vector<std::string> arguments = {},
-                          int socket = -1) {
+                          int socket = -1, const std::vector<Redirect>& redirects = {}) {
         std::vector<std::string> environment;
         if (socket >= 0) environment.push_back("CORRAL_LIVE_VIEW_SOCKET=3");
         for (char** entry = environ; *entry; ++entry) {
@@ -40,6 +48,8 @@ public:
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         if (socket >= 0) posix_spawn_file_actions_adddup2(&actions, socket, 3);
+        for (const auto& redirect : redirects)
+            posix_spawn_file_actions_adddup2(&actions, redirect.fd, redirect.as);
         if (posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.data(), envp.data()) != 0)
             pid_ = -1;
         posix_spawn_file_actions_destroy(&actions);
