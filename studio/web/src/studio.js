@@ -279,6 +279,9 @@ function handle(event) {
     case "hostMessage": consoleLine(`${event.about}: ${event.message}`, "system"); break;
     case "commandError": consoleLine(`Refused: ${event.message}`, "error"); break;
     case "ended": {
+      // A live view in a process of its own sends no picture here.
+      const placeholder = $("live-view").querySelector(".placeholder");
+      if (placeholder) placeholder.textContent = "This run drew no live view here";
       const passed = $("assessment").classList.contains("pass");
       setState(endings[event.cause] || "Ended", ["returned", "finished", "stopped"].includes(event.cause)
         ? (passed ? "passed" : "idle") : "failed");
