@@ -3,8 +3,10 @@
 #include <httplib.h>
 #include <sys/wait.h>
 #include <atomic>
+#include <condition_variable>
 #include <filesystem>
 #include <nlohmann/json.hpp>
+#include <optional>
 
 #include "Corral/base/FileSystem.h"
 #include "DocumentFiles.h"
@@ -83,12 +85,62 @@ struct StudioServer::State {
     std::unique_ptr<PageRun> run;
     std::uint64_t runNumber = 0;
     std::shared_ptr<std::atomic<bool>> runReportedEnd;
+    // What the latest run was started with, so that a change of the sources
+    // on disk (a save from the browser or another editor) runs it again.
+    std::optional<std::size_t> sourcesOfLastRun;
+    std::string lastMode = "run", lastPage;
+    std::mutex watchMutex;
+    std::condition_variable watchWake;
+    bool watching = true;
+    std::thread watcher;
 
     explicit State(StudioOptions o)
         : options(std::move(o)),
           guard(options.host, 0, ""),
           files(std::filesystem::path(options.document)) {
         if (options.token.empty()) options.token = makeRandomToken();
+        watcher = std::thread([this] { watchSources(); });
+    }
+
+    ~State() {
+        {
+            std::lock_guard lock(watchMutex);
+            watching = false;
+        }
+        watchWake.notify_all();
+        watcher.join();
+    }
+
+    std::size_t sourcesFingerprint() {
+        std::string all;
+        for (const auto& file : files.list())
+            all += file.module + '/' + file.name + '\0' + file.text + '\0';
+        return std::hash<std::string>{}(all);
+    }
+
+    // Polls the document's sources; once they differ from what the latest
+    // run started with and have stayed the same for one poll, runs again.
+    void watchSources() {
+        std::optional<std::size_t> previous;
+        std::unique_lock lock(watchMutex);
+        while (!watchWake.wait_for(lock, std::chrono::milliseconds(250),
+                                   [this] { return !watching; })) {
+            const std::size_t now = sourcesFingerprint();
+            std::string mode, page;
+            {
+                std::lock_guard runLock(runMutex);
+                if (!sourcesOfLastRun || *sourcesOfLastRun == now || previous != now) {
+                    previous = now;
+                    continue;
+                }
+                mode = lastMode;
+                page = lastPage;
+            }
+            publish({{"event", "hostMessage"},
+                     {"about", "document"},
+                     {"message", "the sources changed: running the page again"}});
+            startRun(mode, page);
+        }
     }
 
     void publish(const json& event) {
@@ -143,6 +195,9 @@ struct StudioServer::State {
         std::lock_guard lock(runMutex);
         previous = std::move(run);
         previous.reset();  // stops and waits; its end is published before the new start
+        sourcesOfLastRun = sourcesFingerprint();
+        lastMode = mode;
+        lastPage = page;
         std::vector<std::string> command = options.pageCommand;
         command.insert(command.end(), {"--protocol", "--mode", mode});
         if (!page.empty()) command.insert(command.end(), {"--page", page});

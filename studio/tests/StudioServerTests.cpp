@@ -148,6 +148,28 @@ TEST_F(StudioServerTest, ARunStreamsItsConsoleAndStatusAndTheDocumentCanBeEdited
     EXPECT_EQ(post("/api/run", {{"mode", "sideways"}})->status, 400);
 }
 
+TEST_F(StudioServerTest, ChangedSourcesOnDiskRunThePageAgainInItsMode) {
+    // Nothing has run yet: a change alone starts nothing.
+    writePage("SAY not run\n");
+    std::this_thread::sleep_for(std::chrono::milliseconds(800));
+    EXPECT_EQ(json::parse(client->Get("/api/document")->body)["lastEvent"], 0);
+
+    ASSERT_EQ(post("/api/run", {{"mode", "step"}})->status, 200);
+    eventsUntil("runFinished", 0, 1);
+    const std::uint64_t seen = json::parse(client->Get("/api/document")->body)["lastEvent"];
+    writePage("SAY changed on disk\n");
+    auto second = eventsUntil("runFinished", seen, 2);
+    ASSERT_FALSE(second.empty());
+    EXPECT_EQ(second.front()["mode"], "step");
+    bool sawLine = false;
+    for (const auto& event : second)
+        sawLine = sawLine || (event["event"] == "console" && event["text"] == "changed on disk");
+    EXPECT_TRUE(sawLine);
+    // Unchanged sources after that run: no further run.
+    std::this_thread::sleep_for(std::chrono::milliseconds(800));
+    EXPECT_EQ(json::parse(post("/api/run", {{"mode", "run"}})->body)["run"], 3);
+}
+
 TEST_F(StudioServerTest, APageThatLoopsIsStoppedAndTheServerGoesOn) {
     writePage("SAY before the loop\nLOOP\n");
     ASSERT_EQ(post("/api/run", {{"mode", "run"}})->status, 200);
