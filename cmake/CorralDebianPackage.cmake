@@ -10,8 +10,9 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
 set(CPACK_PACKAGE_DESCRIPTION
     "Corral lets short programs written by a learner run inside a page-based learning
 environment and talk to it. The package holds the Corral and Stagehand libraries
-with their platform layers and headers, the corral-host reference host, the
-macrofill build tool, their manuals, a CMake package and pkg-config files.")
+with their platform layers and headers, the corral-host reference host with its
+browser studio, the macrofill build tool, their manuals, a CMake package and
+pkg-config files.")
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES OFF)

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <locale>
+#include <sstream>
 
 #include <CLI/CLI.hpp>
 
@@ -15,7 +17,14 @@ namespace {
 
 const char* const usageLine =
     "usage: corral-host [options] [PAGE-MODULE] DOCUMENT\n"
-    "       corral-host --protocol [options] [PAGE-MODULE] DOCUMENT\n";
+    "       corral-host --protocol [options] [PAGE-MODULE] DOCUMENT\n"
+    "       corral-host serve [--port PORT] [--host ADDRESS] [options] DOCUMENT\n";
+
+const char* const serveUsageLine =
+    "usage: corral-host serve [--port PORT] [--host ADDRESS] [options] DOCUMENT\n";
+
+// What a studio run may use when the command line does not say.
+const ResourceLimits studioLimits = {30, 1024, 256, ResourceLimits{}.consoleBytes};
 
 const CLI::Validator nonNegative(
     [](std::string& text) -> std::string {
@@ -26,9 +35,36 @@ const CLI::Validator nonNegative(
     },
     "NUMBER", "non-negative");
 
-// Builds the command line into `options`; `operands` takes the operands.
+// `serve` and its own options. The run options stay the main command's and
+// may follow `serve` too.
+void addServe(CLI::App& app, ServeOptions& serve) {
+    auto* command = app.add_subcommand(
+        "serve",
+        "Open DOCUMENT in the studio, a local web server: edit, run and watch the page in\n"
+        "the browser. The run options apply to every run it starts.");
+    command->fallthrough();
+    command->add_option("--port", serve.port, "The port to listen on (default: any free port)")
+        ->check(CLI::Range(0, 65535))
+        ->type_name("PORT");
+    command
+        ->add_option("--host", serve.address,
+                     "The address to listen on (default: 127.0.0.1, the loopback address only)")
+        ->type_name("ADDRESS");
+}
+
+// The help text of `app` with its own description and usage line replaced.
+std::string helpWith(const CLI::App& app, const char* usage, const std::string& description) {
+    std::string help = app.help();
+    auto lists = help.find("Positionals:");
+    if (lists == std::string::npos) lists = help.find("Options:");
+    return std::string(usage) + "\n" + description + "\n\n" +
+           (lists == std::string::npos ? std::string() : help.substr(lists));
+}
+
+// Builds the command line into `options`; `operands` takes the operands,
+// those after `serve` too.
 std::unique_ptr<CLI::App> makeParser(HostOptions& options, std::vector<std::string>& operands,
-                                     std::optional<double>& timeout) {
+                                     std::optional<double>& timeout, ServeOptions& serve) {
     auto app = std::make_unique<CLI::App>(
         "Runs a page document: compiles its page from source (or loads a prebuilt\n"
         "PAGE-MODULE), runs it in a supervised child process and reports what it\n"
@@ -83,25 +119,62 @@ std::unique_ptr<CLI::App> makeParser(HostOptions& options, std::vector<std::stri
         ->check(nonNegative)
         ->type_name("BYTES");
     app->add_option("operands", operands, "[PAGE-MODULE] DOCUMENT")->expected(0, 2);
+    addServe(*app, serve);
     return app;
 }
+
+// The parser with the places its results go.
+struct CommandLine {
+    HostOptions options;
+    std::vector<std::string> operands;
+    std::optional<double> timeout;
+    ServeOptions serve;
+    std::unique_ptr<CLI::App> app = makeParser(options, operands, timeout, serve);
+};
 
 }  // namespace
 
 std::optional<HostOptions> parseHostOptions(const std::vector<std::string>& arguments,
                                             std::string& error) {
-    HostOptions options;
-    std::vector<std::string> operands;
-    std::optional<double> timeout;
-    auto app = makeParser(options, operands, timeout);
-    std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
+    CommandLine line;
+    auto& [options, operands, timeout, serve, app] = line;
+    // What follows "--" is operands. The parser is given only what comes
+    // before it: it loses the mark when it is given after a subcommand.
+    const auto mark = std::find(arguments.begin(), arguments.end(), "--");
+    std::vector<std::string> reversed(std::make_reverse_iterator(mark), arguments.rend());
     try {
         app->parse(reversed);
     } catch (const CLI::ParseError& e) {
         error = e.what();
         return std::nullopt;
     }
+    if (mark != arguments.end()) operands.insert(operands.end(), std::next(mark), arguments.end());
+    if (app->got_subcommand("serve")) options.serve = serve;
     if (options.help || options.version) return options;
+    if (options.serve) {
+        // The studio decides the mode and the page of each run, and speaks
+        // the protocol to its runs.
+        for (const char* own :
+             {"--protocol", "--mode", "--page", "--protocol-live-view", "--watch"}) {
+            if (app->get_option(own)->count()) {
+                error = std::string(own) + " is not an option of serve";
+                return std::nullopt;
+            }
+        }
+        if (operands.size() != 1) {
+            error = "serve expects one document";
+            return std::nullopt;
+        }
+        options.document = operands.front();
+        options.timeoutSeconds = timeout;
+        if (!app->get_option("--cpu-limit")->count())
+            options.limits.cpuSeconds = studioLimits.cpuSeconds;
+        if (!app->get_option("--memory-limit")->count())
+            options.limits.memoryMiB = studioLimits.memoryMiB;
+        if (!app->get_option("--open-files-limit")->count())
+            options.limits.openFiles = studioLimits.openFiles;
+        return options;
+    }
     if (operands.empty() || operands.size() > 2) {
         error = "expected a document, with a page module before it if the page is prebuilt";
         return std::nullopt;
@@ -116,18 +189,48 @@ std::optional<HostOptions> parseHostOptions(const std::vector<std::string>& argu
     return options;
 }
 
+// The generated help texts start with the description and a usage line of
+// their own: both are replaced by the usage lines and the description.
 std::string hostHelp() {
-    HostOptions options;
-    std::vector<std::string> operands;
-    std::optional<double> timeout;
-    auto app = makeParser(options, operands, timeout);
-    std::string help = app->help();
-    // The generated text starts with the description and a usage line of
-    // its own: both are replaced by the usage lines and the description.
-    auto lists = help.find("Positionals:");
-    if (lists == std::string::npos) lists = help.find("Options:");
-    return std::string(usageLine) + "\n" + app->get_description() + "\n\n" +
-           (lists == std::string::npos ? std::string() : help.substr(lists));
+    CommandLine line;
+    return helpWith(*line.app, usageLine, line.app->get_description());
+}
+
+std::string serveHelp() {
+    CommandLine line;
+    const auto* command = line.app->get_subcommand("serve");
+    return helpWith(
+        *command, serveUsageLine,
+        command->get_description() +
+            "\nRun options: --timeout, --store, --compiler, --cache, --corral-prefix, "
+            "--live-view,\n"
+            "--cpu-limit (default 30), --memory-limit (default 1024), --open-files-limit\n"
+            "(default 256) and --console-limit; see corral-host --help.");
+}
+
+std::vector<std::string> runArguments(const HostOptions& options) {
+    std::vector<std::string> arguments;
+    auto add = [&](const char* name, const std::string& value) {
+        if (!value.empty()) arguments.insert(arguments.end(), {name, value});
+    };
+    auto number = [](double value) {
+        std::ostringstream text;
+        text.imbue(std::locale::classic());
+        text.precision(17);
+        text << value;
+        return text.str();
+    };
+    if (options.timeoutSeconds) add("--timeout", number(*options.timeoutSeconds));
+    add("--store", options.storePath);
+    add("--compiler", options.compiler);
+    add("--cache", options.cacheFolder);
+    add("--corral-prefix", options.corralPrefix);
+    add("--live-view", options.liveViewApplication);
+    add("--cpu-limit", number(options.limits.cpuSeconds));
+    add("--memory-limit", number(options.limits.memoryMiB));
+    add("--open-files-limit", number(options.limits.openFiles));
+    add("--console-limit", number(options.limits.consoleBytes));
+    return arguments;
 }
 
 std::string hostVersion() { return std::string("corral-host ") + CORRAL_VERSION; }

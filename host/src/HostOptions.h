@@ -17,6 +17,12 @@ struct ResourceLimits {
     double consoleBytes = 8 * 1024 * 1024;
 };
 
+// `corral-host serve`: the studio's web server.
+struct ServeOptions {
+    std::string address = "127.0.0.1";  // loopback only unless told otherwise
+    int port = 0;                       // 0: any free port
+};
+
 struct HostOptions {
     bool protocol = false;  // JSON Lines on standard input and output
     std::string mode = "run";
@@ -33,6 +39,9 @@ struct HostOptions {
     std::string cacheFolder;
     std::string corralPrefix;
     ResourceLimits limits;
+    // Set for `corral-host serve DOCUMENT`; the run options given with it
+    // apply to every run the studio starts.
+    std::optional<ServeOptions> serve;
 
     bool help = false;
     bool version = false;
@@ -46,6 +55,11 @@ std::optional<HostOptions> parseHostOptions(const std::vector<std::string>& argu
 
 // The text --help shows, starting with the usage line.
 std::string hostHelp();
+// The text `corral-host serve --help` shows.
+std::string serveHelp();
+// The options a run the studio starts gets: the run options of `options`
+// as arguments of corral-host.
+std::vector<std::string> runArguments(const HostOptions& options);
 // "corral-host <version>".
 std::string hostVersion();
 

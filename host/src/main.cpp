@@ -5,6 +5,7 @@
 
 #include <unistd.h>
 
+#include "Corral/Studio/StudioServer.h"
 #include "PageSupervisor.h"
 #include "ProtocolWriter.h"
 #include "TextTranscript.h"
@@ -18,12 +19,22 @@ int main(int argc, char** argv) {
         return 64;
     }
     if (options->help) {
-        std::fputs(host::hostHelp().c_str(), stdout);
+        std::fputs((options->serve ? host::serveHelp() : host::hostHelp()).c_str(), stdout);
         return 0;
     }
     if (options->version) {
         std::printf("%s\n", host::hostVersion().c_str());
         return 0;
+    }
+    if (options->serve) {
+        studio::StudioOptions studio;
+        studio.document = options->document;
+        studio.host = options->serve->address;
+        studio.port = options->serve->port;
+        // Every run is bounded, so a page that loops, allocates or opens
+        // files without end is stopped and the studio goes on serving.
+        studio.runOptions = host::runArguments(*options);
+        return studio::serveCommand(std::move(studio), argv[0]);
     }
     auto document = host::PageDocument::open(options->document, error);
     if (!document) {

@@ -86,6 +86,55 @@ TEST(HostOptionsTest, RejectsBadInputWithAReason) {
     }
 }
 
+TEST(HostOptionsTest, ServeTakesItsOwnOptionsAndPassesTheRunOptionsOnWithLimits) {
+    std::string error;
+    auto options = parseHostOptions(
+        {"serve", "--port=8080", "--store", "/tmp/s.plist", "--cpu-limit", "5", "--", "-Doc"},
+        error);
+    ASSERT_TRUE(options) << error;
+    ASSERT_TRUE(options->serve);
+    EXPECT_EQ(options->serve->port, 8080);
+    EXPECT_EQ(options->serve->address, "127.0.0.1");
+    EXPECT_EQ(options->document, "-Doc");
+    const std::vector<std::string> expected = {
+        "--store",         "/tmp/s.plist", "--cpu-limit",        "5",
+        "--memory-limit",  "1024",         "--open-files-limit", "256",
+        "--console-limit", "8388608"};
+    EXPECT_EQ(host::runArguments(*options), expected);
+
+    // Without serve, no limit unless one is asked for.
+    auto plain = parseHostOptions({"--timeout", "0.5", "D"}, error);
+    ASSERT_TRUE(plain) << error;
+    EXPECT_FALSE(plain->serve);
+    EXPECT_EQ(host::runArguments(*plain)[1], "0.5");
+    EXPECT_EQ(plain->limits.cpuSeconds, 0);
+
+    auto everywhere = parseHostOptions({"--host", "::1", "serve", "--memory-limit=0", "D"}, error);
+    EXPECT_FALSE(everywhere) << "--host belongs to serve";
+    auto listening = parseHostOptions({"serve", "--host", "::1", "--memory-limit=0", "D"}, error);
+    ASSERT_TRUE(listening) << error;
+    EXPECT_EQ(listening->serve->address, "::1");
+    EXPECT_EQ(listening->limits.memoryMiB, 0);
+
+    EXPECT_NE(host::hostHelp().find("serve"), std::string::npos);
+    EXPECT_NE(host::serveHelp().find("--port"), std::string::npos);
+    auto help = parseHostOptions({"serve", "--help"}, error);
+    ASSERT_TRUE(help && help->help && help->serve);
+
+    const std::vector<std::vector<std::string>> bad = {
+        {"serve"},
+        {"serve", "A", "B"},
+        {"serve", "--mode", "step", "D"},
+        {"serve", "--watch", "D"},
+        {"serve", "--port", "70000", "D"},
+        {"serve", "--port", "http", "D"},
+        {"p.so", "serve", "D"},
+    };
+    for (const auto& arguments : bad) {
+        EXPECT_FALSE(parseHostOptions(arguments, error)) << arguments[1];
+    }
+}
+
 TEST(DeadlineTest, HugeTimeoutsSaturateInsteadOfWrappingIntoThePast) {
     auto now = host::SteadyClock::now();
     for (double seconds : {1e10, 1e18, 1e300, std::numeric_limits<double>::infinity()}) {

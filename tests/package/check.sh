@@ -17,7 +17,8 @@
 #   - builds the README's out-of-tree page and runs it, then runs it from its
 #     source, compiled by the installed corral-host;
 #   - builds a page, a host and a live-view application with pkg-config and
-#     runs them.
+#     runs them;
+#   - starts the installed studio and fetches its bundled front end.
 set -euo pipefail
 mode=$1 build=$(realpath "$2") readme=$(realpath "$3")
 here=$(cd "$(dirname "$0")" && pwd)
@@ -51,6 +52,7 @@ deb)
     contents=$(dpkg-deb --contents "$deb")
     for file in usr/bin/corral-host usr/bin/macrofill usr/share/man/man1/macrofill.1 \
         usr/share/man/man1/corral-host.1 usr/include/Corral/Corral.h \
+        usr/share/corral/studio/index.html usr/share/corral/studio/studio.js \
         /Corral/CorralConfig.cmake /pkgconfig/corral.pc; do
         expect "the package's files" "$file" "$contents"
     done
@@ -123,8 +125,8 @@ expect "the README's page from the cache" '"cached":true' "$output"
 
 # pkg-config alone compiles and links a page, a host and a live-view application.
 export PKG_CONFIG_PATH=$(dirname "$(find "$prefix" -name corral.pc)")
-for pc in corral corral-stagehand corral-live-view-agent corral-platform-base corral-platform-ui \
-    corral-platform-declarative corral-platform-plist corral-platform-transport; do
+for pc in corral corral-stagehand corral-live-view-agent corral-studio corral-platform-base \
+    corral-platform-ui corral-platform-declarative corral-platform-plist corral-platform-transport; do
     pkg-config --exists "$pc" || fail "no pkg-config file $pc"
 done
 cxx=${CXX:-c++}
@@ -138,5 +140,30 @@ $cxx -o "$work/pc/live-view" "$here/consumer/LiveView.cpp" \
 output=$("$prefix/bin/corral-host" --timeout 30 --live-view "$work/pc/live-view" "$work/pc/page.so" \
     "$here/consumer/Consumer.paddock")
 expect "the page built with pkg-config" "page \| the live view answered: pong: ping" "$output"
+
+# The installed studio finds its front end beside itself and serves it.
+mkdir "$work/Served.paddock"
+echo 'PADDOCK_PAGE_MAIN() {}' >"$work/Served.paddock/Page.cpp"
+"$prefix/bin/corral-host" serve "$work/Served.paddock" >"$work/serve.out" 2>&1 &
+serve_pid=$!
+trap 'kill $serve_pid 2>/dev/null || true; rm -rf "$work"' EXIT
+for _ in $(seq 100); do
+    grep -q '^Open ' "$work/serve.out" && break
+    kill -0 $serve_pid 2>/dev/null || fail "corral-host serve: $(cat "$work/serve.out")"
+    sleep 0.1
+done
+address=$(sed -n 's/^Open //p' "$work/serve.out")
+[ -n "$address" ] || fail "corral-host serve printed no address: $(cat "$work/serve.out")"
+python3 - "$address" <<'PYTHON' || fail "the installed studio's front end"
+import sys, urllib.request
+opener = urllib.request.build_opener(urllib.request.HTTPCookieProcessor())
+index = opener.open(sys.argv[1], timeout=10).read().decode()
+assert "studio.js" in index, index
+script = opener.open(sys.argv[1].split("?")[0] + "studio.js", timeout=10).read()
+assert len(script) > 10000, len(script)
+PYTHON
+kill $serve_pid
+wait $serve_pid || true
+trap 'rm -rf "$work"' EXIT
 
 echo "package check ($mode) passed"
