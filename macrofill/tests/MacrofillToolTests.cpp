@@ -17,6 +17,7 @@
 #include "Corral/base/FileSystem.h"
 #include "Corral/base/Objects.h"
 #include "Corral/plist/PropertyList.h"
+#include "Corral/testing/HostilePropertyLists.h"
 
 namespace {
 
@@ -298,6 +299,18 @@ TEST_F(MacrofillTool, InputFailuresNameTheInput) {
     EXPECT_EQ(r.status, 65);
     EXPECT_EQ(r.err, errorLine("input file is not a valid property list", "-"));
     EXPECT_EQ(r.out, "");
+}
+
+TEST_F(MacrofillTool, AListThatWouldExpandFarBeyondItsSizeIsNotValid) {
+    // One data object referred to 20,012 times: 40,076 bytes that would
+    // read as 400 MB.
+    auto hostile = testing_support::sharedDataList(20012, 20012);
+    write("shared.plist", std::string(hostile.begin(), hostile.end()));
+    Outcome r =
+        run({"--build-settings", "settings.plist", "--output", "out.plist", "shared.plist"});
+    EXPECT_EQ(r.status, 65);
+    EXPECT_EQ(r.err, errorLine("input file is not a valid property list", "shared.plist"));
+    EXPECT_EQ(files(), (std::vector<std::string>{"in.plist", "settings.plist", "shared.plist"}));
 }
 
 TEST_F(MacrofillTool, ResultsThatCannotBeWrittenAreAnInternalError) {

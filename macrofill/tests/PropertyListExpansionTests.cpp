@@ -7,6 +7,7 @@
 
 #include "Corral/base/Objects.h"
 #include "Corral/plist/PropertyList.h"
+#include "Corral/testing/HostilePropertyLists.h"
 #include "PropertyListExpansion.h"
 
 using namespace base;
@@ -24,13 +25,18 @@ std::string describe(const PropertyListExpansion& e) {
            std::string(e.bytes.begin(), e.bytes.end());
 }
 
-std::string bothWays(const std::string& input, const Dictionary& definitions) {
+std::string bothWays(std::span<const std::uint8_t> input, const Dictionary& definitions) {
     std::vector<ObjectRef> keep;
-    auto streamed = expandPropertyList(bytesOf(input), definitions, keep);
+    auto streamed = expandPropertyList(input, definitions, keep);
     MacroExpander expander(definitions);
-    auto objects = expandPropertyListObjects(bytesOf(input), expander, keep);
-    EXPECT_EQ(describe(streamed), describe(objects)) << input;
+    auto objects = expandPropertyListObjects(input, expander, keep);
+    EXPECT_EQ(describe(streamed), describe(objects))
+        << std::string(input.begin(), input.begin() + std::min<std::size_t>(input.size(), 200));
     return describe(streamed);
+}
+
+std::string bothWays(const std::string& input, const Dictionary& definitions) {
+    return bothWays(bytesOf(input), definitions);
 }
 
 class RandomList {
@@ -146,6 +152,12 @@ TEST(PropertyListExpansion, FailuresAreReportedInTheOrderOfTheSteps) {
     EXPECT_EQ(bothWays("{ a = b; }", *definitions), "3  ");
     EXPECT_EQ(bothWays("{ a = \"$(N)\"; }", *definitions),
               "2 The value for the macro N is not an Utterance but is a Number (at a) ");
+}
+
+TEST(PropertyListExpansion, HostileListsAreInvalidInputBothWays) {
+    auto definitions = Dictionary::make();
+    // 40,076 bytes whose one data object is referred to 20,012 times.
+    EXPECT_EQ(bothWays(testing_support::sharedDataList(20012, 20012), *definitions), "1  ");
 }
 
 TEST(PropertyListExpansion, AFailureNamesThePlaceOfItsString) {

@@ -36,6 +36,13 @@ bool fitsInWidth(std::uint64_t value, std::uint64_t width) noexcept {
 
 // Reading
 
+// What reading a binary list of `fileSize` bytes may report, counting 16
+// bytes a value plus the length of its text or data, at every reference to
+// a shared object: linear in the file however its objects are shared.
+std::uint64_t expansionAllowance(std::uint64_t fileSize) noexcept {
+    return 64 * fileSize + (std::uint64_t{1} << 20);
+}
+
 // Walks the object graph from the root, reporting each object where it is
 // referred to: an object referred to twice is reported twice.
 class BinaryReader {
@@ -71,8 +78,9 @@ public:
 
         reading_.resize(objectCount_, false);
         // Objects may be shared, but not so often that walking the graph as
-        // a tree would visit far more values than the file could spell out.
-        visitsLeft_ = 4 * static_cast<std::uint64_t>(bytes_.size()) + 1024;
+        // a tree would produce far more than the file spells out: every
+        // value reported costs a node, data and strings their length too.
+        bytesLeft_ = expansionAllowance(bytes_.size());
         object(rootIndex);
     }
 
@@ -105,8 +113,7 @@ private:
     }
 
     void object(std::uint64_t index, bool asKey = false) {
-        if (visitsLeft_-- == 0)
-            invalid("objects are shared so often that the list would expand beyond its size");
+        spend(nodeCost);
         if (reading_[index]) invalid("object references form a cycle");
         std::uint64_t offset = offsetOf(index);
         std::uint8_t marker = *take(offset, 1);
@@ -133,10 +140,12 @@ private:
             }
             case 0x4: {
                 std::uint64_t length = count(info, offset);
+                spend(length);
                 return sink_.data(std::span<const std::uint8_t>(take(offset, length), length));
             }
             case 0x5: {
                 std::uint64_t length = count(info, offset);
+                spend(length);
                 std::string_view text(reinterpret_cast<const char*>(take(offset, length)), length);
                 if (!unicode::isAscii(text)) invalid("an ASCII string holds a non-ASCII byte");
                 return asKey ? sink_.key(text) : sink_.string(text);
@@ -145,6 +154,7 @@ private:
                 std::uint64_t units = count(info, offset);
                 if (units > tableOffset_ / 2) invalid("an object runs past the object area");
                 const std::uint8_t* p = take(offset, units * 2);
+                spend(units * 3);  // a UTF-16 unit is up to three bytes of UTF-8
                 text_.clear();
                 if (!unicode::appendUtf16BigEndianAsUtf8(text_, p, units))
                     invalid("a string is not valid UTF-16");
@@ -175,6 +185,13 @@ private:
             default:
                 invalid("unsupported object type");
         }
+    }
+
+    // Charges `bytes` of output against what the file may expand to.
+    void spend(std::uint64_t bytes) {
+        if (bytes > bytesLeft_)
+            invalid("objects are shared so often that the list would expand beyond its size");
+        bytesLeft_ -= bytes;
     }
 
     void integer(std::uint8_t info, std::uint64_t offset) {
@@ -209,7 +226,8 @@ private:
     PropertyListSink& sink_;
     std::uint64_t offsetWidth_ = 0, referenceWidth_ = 0, objectCount_ = 0, tableOffset_ = 0;
     std::vector<bool> reading_;  // containers being read: meeting one again is a cycle
-    std::uint64_t visitsLeft_ = 0;
+    static constexpr std::uint64_t nodeCost = 16;
+    std::uint64_t bytesLeft_ = 0;
     std::size_t depth_ = 0;
     std::string text_;
 };

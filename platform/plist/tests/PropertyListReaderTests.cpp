@@ -3,6 +3,8 @@
 #include <cmath>
 #include <optional>
 
+#include "Corral/plist/PropertyListStream.h"
+#include "Corral/testing/HostilePropertyLists.h"
 #include "PropertyListTestSupport.h"
 
 using namespace base;
@@ -260,6 +262,55 @@ TEST(BinaryReading, SharedObjectsAreAllowedButCannotExplode) {
     };
     EXPECT_EQ(binaryFailure(chain(4)), "");
     EXPECT_TRUE(isInvalid(binaryFailure(chain(60))));
+}
+
+// Counts what a reader reports, as bytes of text and data and values.
+class CountingSink final : public PropertyListSink {
+public:
+    std::uint64_t values = 0, bytes = 0;
+
+    void beginDictionary() override { ++values; }
+    void key(std::string_view text) override { string(text); }
+    void beginArray() override { ++values; }
+    void endContainer() override {}
+    void string(std::string_view text) override { values++, bytes += text.size(); }
+    void boolean(bool) override { ++values; }
+    void integer(std::int64_t) override { ++values; }
+    void unsignedInteger(std::uint64_t) override { ++values; }
+    void real(double) override { ++values; }
+    void date(double) override { ++values; }
+    void data(std::span<const std::uint8_t> data) override { values++, bytes += data.size(); }
+};
+
+TEST(BinaryReading, SharedTextAndDataCannotExpandPastAMultipleOfTheFile) {
+    const std::string refused =
+        "not a valid property list: objects are shared so often that the list would expand "
+        "beyond its size";
+    // 40,076 bytes that would read as 400 MB of data.
+    auto hostile = testing_support::sharedDataList(20012, 20012);
+    ASSERT_EQ(hostile.size(), 40076u);
+    try {
+        readPropertyList(hostile);
+        ADD_FAILURE() << "the list was read";
+    } catch (const PropertyListError& error) {
+        EXPECT_EQ(error.reason(), refused);
+    }
+    // A sink that streams the values sees no more than the allowance before
+    // the refusal.
+    CountingSink counted;
+    EXPECT_THROW(readPropertyList(hostile, counted), PropertyListError);
+    EXPECT_LE(16 * counted.values + counted.bytes, 64 * hostile.size() + (1u << 20));
+
+    // Sharing within the allowance reads: a thousand references to a
+    // kilobyte.
+    auto shared = readPropertyList(testing_support::sharedDataList(1000, 1000)).root;
+    ASSERT_EQ(cast<Array>(shared)->count(), 1000u);
+    EXPECT_EQ(cast<Data>(cast<Array>(shared)->at(999))->bytes().size(), 1000u);
+    // As do the strings the binary writer shares.
+    std::vector<ObjectRef> copies(5000, str(std::string(100, 'x')));
+    auto list = writePropertyList(Array::make(copies), PropertyListFormat::binary);
+    EXPECT_LT(list.size(), 6000u);
+    EXPECT_EQ(cast<Array>(readPropertyList(list).root)->count(), 5000u);
 }
 
 TEST(BinaryReading, NestingIsLimited) {

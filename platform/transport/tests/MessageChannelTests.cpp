@@ -12,6 +12,7 @@
 
 #include "Corral/base/Objects.h"
 #include "Corral/plist/PropertyList.h"
+#include "Corral/testing/HostilePropertyLists.h"
 #include "Corral/transport/MessageChannel.h"
 
 namespace {
@@ -246,4 +247,41 @@ TEST(MessageChannelTest, FramesAreBigEndianLengthAndABinaryPropertyList) {
     EXPECT_EQ(length, frame.size() - 4);
     EXPECT_EQ(std::string(frame.begin() + 4, frame.begin() + 10), "bplist");
     EXPECT_THROW(transport::encodeFrame(base::Null::null()), base::PropertyListError);
+}
+
+TEST(MessageChannelTest, AFrameThatWouldExpandFarBeyondItsSizeIsDroppedAndTheNextOneArrives) {
+    int sockets[2];
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, sockets), 0);
+    Watchdog watchdog("hostile frame", 60);
+    // 40,076 bytes whose one data object is referred to 20,012 times: as
+    // objects, 400 MB.
+    auto list = testing_support::sharedDataList(20012, 20012);
+    std::vector<std::uint8_t> frames = {0, 0, static_cast<std::uint8_t>(list.size() >> 8),
+                                        static_cast<std::uint8_t>(list.size())};
+    frames.insert(frames.end(), list.begin(), list.end());
+    auto next = transport::encodeFrame(base::Number::initWithInteger(7));
+    frames.insert(frames.end(), next.begin(), next.end());
+    std::thread peer([&] {
+        ASSERT_EQ(::write(sockets[1], frames.data(), frames.size()),
+                  static_cast<ssize_t>(frames.size()));
+        ::close(sockets[1]);
+    });
+
+    std::vector<std::int64_t> received;
+    std::vector<std::string> problems;
+    bool closed = false;
+    MessageChannel page(
+        sockets[0], {[&](const base::ObjectRef& message) { received.push_back(indexOf(message)); },
+                     [&](const std::string& problem) { problems.push_back(problem); },
+                     [&](const std::string&) { closed = true; }});
+    page.start();
+    EXPECT_TRUE(base::RunLoop::main().runUntil([&] { return closed; }, std::chrono::seconds(30)));
+    peer.join();
+    EXPECT_EQ(received, std::vector<std::int64_t>{7});
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_NE(problems[0].find("dropped a frame of "), std::string::npos) << problems[0];
+    EXPECT_NE(problems[0].find("objects are shared so often that the list would expand beyond "
+                               "its size"),
+              std::string::npos)
+        << problems[0];
 }

@@ -11,7 +11,10 @@
 //
 // Every failure is a PropertyListError. Reading never crashes, hangs or
 // grows without bound on hostile input: each defect gives an error whose
-// reason begins "not a valid property list".
+// reason begins "not a valid property list". A binary list may refer to one
+// object from many places, but a list whose values, counted at each
+// reference as 16 bytes plus their text or data, come to more than 64 times
+// its size plus a megabyte is refused.
 
 #include <cstddef>
 #include <cstdint>
