@@ -2,6 +2,7 @@
 
 #include <fstream>
 
+#include "Corral/testing/ScratchFolder.h"
 #include "PageDocument.h"
 
 namespace fs = std::filesystem;
@@ -11,22 +12,17 @@ namespace {
 class PageDocumentTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        root =
-            fs::temp_directory_path() /
-            ("page-document-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-             "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(root);
-        fs::create_directories(root / "Doc.paddock" / "Modules" / "Shapes");
+        root = testing_support::freshScratchFolder("page-document");
         fs::create_directories(root / "Doc.paddock" / "Modules" / "Alpha");
-        write(root / "Doc.paddock" / "Page.cpp", "page text");
-        write(root / "Doc.paddock" / "Modules" / "Shapes" / "b.cpp", "B");
-        write(root / "Doc.paddock" / "Modules" / "Shapes" / "a.cpp", "A");
-        write(root / "Doc.paddock" / "Modules" / "Shapes" / ".hidden", "H");
-        write(root / "secret.txt", "outside");
+        testing_support::writeTextFiles(root, {{"Doc.paddock/Page.cpp", "page text"},
+                                               {"Doc.paddock/Modules/Shapes/b.cpp", "B"},
+                                               {"Doc.paddock/Modules/Shapes/a.cpp", "A"},
+                                               {"Doc.paddock/Modules/Shapes/.hidden", "H"},
+                                               {"secret.txt", "outside"}});
     }
     void TearDown() override { fs::remove_all(root); }
     static void write(const fs::path& path, const std::string& text) {
-        std::ofstream(path) << text;
+        testing_support::writeTextFile(path, text);
     }
     PageDocument open() {
         std::string error;

@@ -2,32 +2,30 @@
 #include <filesystem>
 #include <fstream>
 
+#include "Corral/testing/ScratchFolder.h"
 #include "DocumentFiles.h"
-#include "ScratchFolder.h"
 
 namespace studio {
 
 namespace fs = std::filesystem;
+using testing_support::freshScratchFolder;
 
 class DocumentFilesTest : public ::testing::Test {
 protected:
     void SetUp() override {
         root = freshScratchFolder("studio-files");
-        fs::create_directories(root / "Doc.paddock" / "Modules" / "Shapes");
-        write(root / "Doc.paddock" / "Page.cpp", "int main() {}\n");
-        write(root / "Doc.paddock" / "Modules" / "Shapes" / "Square.cpp", "// square\n");
-        write(root / "Doc.paddock" / "Modules" / "Shapes" / "Circle.h", "// circle\n");
-        write(root / "Doc.paddock" / "Modules" / "Shapes" / "notes.txt", "not a source\n");
-        write(root / "outside.cpp", "secret\n");
+        testing_support::writeTextFiles(root,
+                                        {{"Doc.paddock/Page.cpp", "int main() {}\n"},
+                                         {"Doc.paddock/Modules/Shapes/Square.cpp", "// square\n"},
+                                         {"Doc.paddock/Modules/Shapes/Circle.h", "// circle\n"},
+                                         {"Doc.paddock/Modules/Shapes/notes.txt", "not a source\n"},
+                                         {"outside.cpp", "secret\n"}});
     }
     void TearDown() override { fs::remove_all(root); }
     static void write(const fs::path& path, const std::string& text) {
-        std::ofstream(path) << text;
+        testing_support::writeTextFile(path, text);
     }
-    static std::string read(const fs::path& path) {
-        std::ifstream in(path);
-        return {std::istreambuf_iterator<char>(in), {}};
-    }
+    static std::string read(const fs::path& path) { return testing_support::readTextFile(path); }
     fs::path root;
 };
 

@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "Corral/Studio/StudioServer.h"
-#include "ScratchFolder.h"
+#include "Corral/testing/ScratchFolder.h"
 
 namespace studio {
 
@@ -18,7 +18,7 @@ using nlohmann::json;
 class StudioServerTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        root = freshScratchFolder("studio-server");
+        root = testing_support::freshScratchFolder("studio-server");
         fs::create_directories(root / "Doc.paddock");
         fs::create_directories(root / "assets");
         std::ofstream(root / "assets" / "index.html") << "<title>studio</title>";
