@@ -2,7 +2,8 @@
 // compiled from source: open the Echo document with ?run and see its console
 // and its passed status, break the code and see the error at its line, run
 // a page that never ends and stop it, see hints one at a time, the solution
-// behind its button and the store table; requests without the token or from
+// behind its button and the store table, and a page that draws its own live
+// view with a glossary popover at the view it names; requests without the token or from
 // another site are refused. A scripted page process then shows the glossary
 // popover at its place over the live view.
 //
@@ -90,8 +91,8 @@ try {
   assert.match(await consoleText(), /echo 1 matches: "Hello, live view!/);
   assert.match(await consoleText(), /All 15 echoes came back unchanged and in order\./);
   assert.match(await page.$eval(".assessment", (a) => a.innerText), /Passed[\s\S]*The live view answered\./);
-  await page.screenshot({ path: join(artefacts, "studio.png") });
-  console.log("ran Echo from ?run: console and pass shown; screenshot in", join(artefacts, "studio.png"));
+  await page.screenshot({ path: join(artefacts, "studio-echo.png") });
+  console.log("ran Echo from ?run: console and pass shown");
 
   // 2. A compile error is shown at its line, and the edit was saved.
   await replaceCode(prelude + "PADDOCK_PAGE_MAIN() {\nint broken = ;\n}");
@@ -135,6 +136,35 @@ try {
   assert.equal(await page.$eval(".assessment .solution", (s) => s.textContent), "sides = 4");
   assert.match(await page.$eval("#store", (t) => t.innerText), /score\s+7/);
   console.log("hints, solution and store shown");
+
+  // 4b. A page that draws its own live view: the picture appears beside the
+  //     code, and its glossary request is a popover over it.
+  await replaceCode(prelude + '#include "Corral/ui/UI.h"\n' +
+    'PADDOCK_PAGE_MAIN() {\nauto board = ui::View::make(ui::Rect(0, 0, 320, 240));\n' +
+    'board->setBackgroundColor(ui::Color::whiteColor());\n' +
+    'auto sun = ui::View::make(ui::Rect(40, 40, 80, 80));\n' +
+    'sun->setBackgroundColor(ui::Color::colorWithRed(0.95, 0.6, 0.1, 1));\n' +
+    'auto ground = ui::View::make(ui::Rect(0, 180, 320, 60));\n' +
+    'ground->setBackgroundColor(ui::Color::colorWithRed(0.2, 0.6, 0.2, 1));\n' +
+    'board->addSubview(sun);\nboard->addSubview(ground);\n' +
+    'auto& page = PaddockPage::current();\npage.setLiveView(board);\n' +
+    'page.showGlossaryEntry("sun", std::nullopt, sun);\nbase::print("drew the sun");\n}');
+  await page.click("#run");
+  await page.waitForSelector("#live-view img", { timeout: 120000 });
+  await page.waitForSelector("#live-view .popover", { timeout: 20000 });
+  // The popover points at the sun's centre, (80, 80) of the 512-point-wide window.
+  await page.waitForFunction(() => {
+    const p = document.querySelector("#live-view .popover"), img = document.querySelector("#live-view img");
+    if (!p || !img || img.clientWidth === 0) return false;
+    const box = p.getBoundingClientRect(), picture = img.getBoundingClientRect();
+    return Math.abs(box.left + box.width / 2 - picture.left - 80 * picture.width / 512) < 4;
+  }, { timeout: 20000 });
+  assert.match(await page.$eval("#live-view .popover", (p) => p.textContent), /sun/);
+  assert.match(await consoleText(), /drew the sun/);
+  await page.screenshot({ path: join(artefacts, "studio.png") });
+  console.log("live view drawn with its glossary popover; screenshot in", join(artefacts, "studio.png"));
+  await page.click("#stop");
+  await waitForState("Stopped");
 
   // 5. Without the token, or with another Host or Origin, nothing is served.
   const url = new URL(echo.address), token = url.searchParams.get("token");

@@ -147,14 +147,21 @@ function showGlossary(event) {
   const title = document.createElement("b");
   title.textContent = event.name;
   pop.append(title, document.createTextNode("Glossary entry"));
-  let x = box.clientWidth / 2, y = box.clientHeight / 2;
-  if (event.location && img && studio.liveSize) {
-    const scale = img.clientWidth / studio.liveSize.width;
-    const imgBox = img.getBoundingClientRect(), outer = box.getBoundingClientRect();
-    x = imgBox.left - outer.left + (event.location.x + event.location.width / 2) * scale;
-    y = imgBox.top - outer.top + (event.location.y + event.location.height) * scale;
-  }
-  pop.style.left = `${x}px`; pop.style.top = `${y}px`;
+  // Placed under the location in the picture; a picture that is still
+  // loading has no size yet, so the popover waits for it.
+  const place = () => {
+    let x = box.clientWidth / 2, y = box.clientHeight / 2;
+    if (event.location && img && studio.liveSize && img.clientWidth > 0) {
+      const scale = img.clientWidth / studio.liveSize.width;
+      const imgBox = img.getBoundingClientRect(), outer = box.getBoundingClientRect();
+      x = imgBox.left - outer.left + (event.location.x + event.location.width / 2) * scale;
+      y = imgBox.top - outer.top + (event.location.y + event.location.height) * scale;
+    }
+    pop.style.left = `${x}px`; pop.style.top = `${y}px`;
+  };
+  if (event.location && img && !(img.complete && img.clientWidth > 0))
+    img.addEventListener("load", place, { once: true });
+  place();
   box.append(pop);
   setTimeout(() => pop.remove(), 6000);
   pop.onclick = () => pop.remove();
