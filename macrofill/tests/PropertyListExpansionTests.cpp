@@ -160,6 +160,12 @@ TEST(PropertyListExpansion, HostileListsAreInvalidInputBothWays) {
     EXPECT_EQ(bothWays(testing_support::sharedDataList(20012, 20012), *definitions), "1  ");
 }
 
+TEST(PropertyListExpansion, AMillionLevelsOfNestingAreInvalidInputBothWays) {
+    auto definitions = Dictionary::make();
+    EXPECT_EQ(bothWays(testing_support::nestedXmlList(1000000), *definitions), "1  ");
+    EXPECT_EQ(bothWays(testing_support::nestedBinaryList(1000000), *definitions), "1  ");
+}
+
 TEST(PropertyListExpansion, AFailureNamesThePlaceOfItsString) {
     auto definitions = Dictionary::withStringKeys(
         {{"A", String::make("$(B)")}, {"B", String::make("$(A)")}, {"OK", String::make("fine")}});

@@ -53,12 +53,7 @@ struct BinaryFile {
 
 std::string binaryFailure(const BinaryFile& file) { return readFailure(file.bytes()); }
 
-std::string nestedXml(std::size_t depth) {
-    std::string text = "<plist>";
-    for (std::size_t i = 0; i < depth; ++i) text += "<array>";
-    for (std::size_t i = 0; i < depth; ++i) text += "</array>";
-    return text + "</plist>";
-}
+using testing_support::nestedXmlList;
 
 }  // namespace
 
@@ -157,10 +152,21 @@ TEST(XmlReading, RefusesMalformedScalars) {
 }
 
 TEST(XmlReading, NestingIsLimited) {
-    EXPECT_EQ(readFailure(nestedXml(propertyListMaxDepth)), "");
-    EXPECT_TRUE(isInvalid(readFailure(nestedXml(propertyListMaxDepth + 1))));
+    EXPECT_EQ(readFailure(nestedXmlList(propertyListMaxDepth)), "");
+    EXPECT_TRUE(isInvalid(readFailure(nestedXmlList(propertyListMaxDepth + 1))));
     // Far past the limit: refused without exhausting the stack.
-    EXPECT_TRUE(isInvalid(readFailure(nestedXml(200000))));
+    EXPECT_TRUE(isInvalid(readFailure(nestedXmlList(200000))));
+}
+
+TEST(Reading, AMillionLevelsOfNestingAreRefusedByEveryReader) {
+    constexpr std::size_t million = 1000000;
+    EXPECT_TRUE(isInvalid(readFailure(testing_support::nestedXmlList(million))));
+    EXPECT_TRUE(isInvalid(readFailure(std::string(million, '(') + std::string(million, ')'))));
+    const auto binary = testing_support::nestedBinaryList(million);
+    EXPECT_TRUE(isInvalid(readFailure(std::string(binary.begin(), binary.end()))));
+    // The same shapes within the limit read.
+    const auto shallow = testing_support::nestedBinaryList(propertyListMaxDepth);
+    EXPECT_EQ(readFailure(std::string(shallow.begin(), shallow.end())), "");
 }
 
 TEST(BinaryReading, ReadsHandMadeObjects) {

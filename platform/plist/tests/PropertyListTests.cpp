@@ -200,6 +200,14 @@ TEST(PropertyListWriting, DepthIsLimitedAndSharedContainersAreWrittenWhereTheyOc
     EXPECT_NE(writeFailure(deep, PropertyListFormat::xml), "");
     EXPECT_NE(writeFailure(deep, PropertyListFormat::binary), "");
 
+    // Far past the limit: refused without exhausting the stack, and the
+    // graph is released the same way.
+    ObjectRef million = str("leaf");
+    for (int i = 0; i < 1000000; ++i) million = Array::make({million});
+    EXPECT_NE(writeFailure(million, PropertyListFormat::xml), "");
+    EXPECT_NE(writeFailure(million, PropertyListFormat::binary), "");
+    million = nullptr;
+
     ObjectRef shared = Array::make({str("a"), Number::initWithInteger(1)});
     for (int i = 0; i < 10; ++i) shared = Array::make({shared, shared});
     for (auto format : {PropertyListFormat::xml, PropertyListFormat::binary}) {

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace testing_support {
@@ -36,6 +37,44 @@ inline std::vector<std::uint8_t> sharedDataList(std::size_t references, std::siz
     trailer[15] = 2;
     for (int i = 0; i < 8; ++i) trailer[31 - i] = static_cast<std::uint8_t>(tableOffset >> (8 * i));
     out.insert(out.end(), trailer, trailer + 32);
+    return out;
+}
+
+// An XML property list of `depth` arrays, each holding the next.
+inline std::string nestedXmlList(std::size_t depth) {
+    std::string text = "<plist>";
+    for (std::size_t i = 0; i < depth; ++i) text += "<array>";
+    for (std::size_t i = 0; i < depth; ++i) text += "</array>";
+    return text + "</plist>";
+}
+
+// A binary property list of `depth` one-element arrays (below 2^24), each
+// holding the next, the last one empty: four-byte offsets, three-byte
+// references.
+inline std::vector<std::uint8_t> nestedBinaryList(std::size_t depth) {
+    std::vector<std::uint8_t> out = {'b', 'p', 'l', 'i', 's', 't', '0', '0'};
+    auto put = [&](std::uint64_t value, int width) {
+        for (int i = width - 1; i >= 0; --i)
+            out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+    };
+    std::vector<std::uint64_t> offsets;
+    for (std::size_t i = 0; i < depth; ++i) {
+        offsets.push_back(out.size());
+        if (i + 1 < depth) {
+            out.push_back(0xA1);
+            put(i + 1, 3);
+        } else {
+            out.push_back(0xA0);
+        }
+    }
+    const std::uint64_t tableOffset = out.size();
+    for (auto offset : offsets) put(offset, 4);
+    out.insert(out.end(), 6, 0);
+    out.push_back(4);
+    out.push_back(3);
+    put(depth, 8);
+    put(0, 8);
+    put(tableOffset, 8);
     return out;
 }
 
