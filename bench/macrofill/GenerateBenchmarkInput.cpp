@@ -1,10 +1,12 @@
 // Writes the inputs of the macrofill benchmark:
 //
-//   macrofill-bench-generate list SIZE_MB xml|binary FILE   a realistic property list of about
-//   SIZE_MB macrofill-bench-generate settings FILE                   the build settings its
-//   references use macrofill-bench-generate references COUNT FILE           one string of COUNT
-//   back-to-back references macrofill-bench-generate chain LENGTH FILE SETTINGS      one reference
-//   to a chain of LENGTH definitions
+//   macrofill-bench-generate list SIZE_MB xml|binary FILE   a realistic list of about SIZE_MB
+//   macrofill-bench-generate settings FILE                  the build settings its references use
+//   macrofill-bench-generate references COUNT FILE          one string of COUNT back-to-back
+//                                                           references
+//   macrofill-bench-generate chain LENGTH FILE SETTINGS     one reference to a chain of LENGTH
+//                                                           definitions
+//   macrofill-bench-generate deep DEPTH xml|binary FILE     arrays nested DEPTH deep
 //
 // The list is a dictionary of records, each with nested dictionaries and
 // arrays, integers, reals, dates, data and strings; about 30% of the strings
@@ -14,6 +16,7 @@
 #include <cstdlib>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "Corral/base/FileSystem.h"
 #include "Corral/base/Objects.h"
@@ -160,6 +163,43 @@ int chain(int length, const std::string& path, const std::string& settingsPath) 
     return 0;
 }
 
+// Nested deeper than the writers go, so spelt out here: in XML as text, in
+// the binary format as arrays each holding the next, the innermost empty.
+int deep(int depth, const std::string& formatName, const std::string& path) {
+    std::string bytes;
+    if (formatName == "binary") {
+        auto width = static_cast<std::size_t>(depth < 255 ? 1 : depth < 65535 ? 2 : 4);
+        auto bigEndian = [&](std::uint64_t value, std::size_t size) {
+            for (std::size_t i = size; i-- > 0;) bytes += static_cast<char>(value >> (8 * i));
+        };
+        bytes = "bplist00";
+        std::vector<std::uint64_t> offsets;
+        for (int i = 0; i <= depth; ++i) {
+            offsets.push_back(bytes.size());
+            bytes += static_cast<char>(i < depth ? 0xA1 : 0xA0);
+            if (i < depth) bigEndian(static_cast<std::uint64_t>(i + 1), width);
+        }
+        std::uint64_t table = bytes.size();
+        for (std::uint64_t offset : offsets) bigEndian(offset, 4);
+        bytes += std::string(6, '\0');
+        bytes += static_cast<char>(4);
+        bytes += static_cast<char>(width);
+        bigEndian(offsets.size(), 8);
+        bigEndian(0, 8);
+        bigEndian(table, 8);
+    } else {
+        bytes = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n";
+        for (int i = 0; i < depth; ++i) bytes += "<array>";
+        for (int i = 0; i < depth; ++i) bytes += "</array>";
+        bytes += "\n</plist>\n";
+    }
+    if (!writeFileAtomically(path, bytes)) {
+        std::perror(path.c_str());
+        std::exit(1);
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -168,9 +208,10 @@ int main(int argc, char** argv) {
     if (mode == "settings" && argc == 3) return settings(argv[2]);
     if (mode == "references" && argc == 4) return references(std::atoi(argv[2]), argv[3]);
     if (mode == "chain" && argc == 5) return chain(std::atoi(argv[2]), argv[3], argv[4]);
+    if (mode == "deep" && argc == 5) return deep(std::atoi(argv[2]), argv[3], argv[4]);
     std::fputs(
         "usage: macrofill-bench-generate list SIZE_MB xml|binary FILE | settings FILE |\n"
-        "       references COUNT FILE | chain LENGTH FILE SETTINGS\n",
+        "       references COUNT FILE | chain LENGTH FILE SETTINGS | deep DEPTH xml|binary FILE\n",
         stderr);
     return 64;
 }

@@ -10,8 +10,10 @@
 #include <string_view>
 #include <unordered_set>
 
+#include "Corral/base/FileContents.h"
 #include "Corral/base/FileSystem.h"
 #include "Corral/plist/PropertyList.h"
+#include "OutputFile.h"
 #include "PropertyListExpansion.h"
 
 namespace macrofill {
@@ -93,17 +95,16 @@ base::Ref<base::Dictionary> readBuildSettings(const std::string& path) {
     }
 }
 
-std::optional<std::vector<std::uint8_t>> readInput(const std::string& path) {
-    if (path != standardStream) return base::readFile(path);
-    std::vector<std::uint8_t> bytes;
-    bool read = base::readToEnd(STDIN_FILENO, bytes);
+// A file is mapped where it can be; standard input, a pipe or a terminal is
+// read to its end.
+std::optional<base::FileContents> readInput(const std::string& path) {
+    if (path != standardStream) return base::FileContents::ofPath(path);
+    auto contents = base::FileContents::ofDescriptor(STDIN_FILENO);
     ::close(STDIN_FILENO);
-    if (!read) return std::nullopt;
-    return bytes;
+    return contents;
 }
 
-bool writeOutput(const std::string& path, const std::vector<std::uint8_t>& bytes) {
-    if (path != standardStream) return base::writeFileAtomically(path, bytes);
+bool writeStandardOutput(const std::vector<std::uint8_t>& bytes) {
     bool written = base::writeAll(STDOUT_FILENO, bytes);
     return ::close(STDOUT_FILENO) == 0 && written;
 }
@@ -167,13 +168,18 @@ int runMacrofill(int argc, const char* const* argv, const char* const* environme
     }
     auto definitions = builder.build();
 
-    auto bytes = readInput(*options.input);
-    if (!bytes) {
+    auto input = readInput(*options.input);
+    if (!input) {
         reportError("unable to open input file for reading", *options.input);
         return EX_IOERR;
     }
-    PropertyListExpansion expansion = expandPropertyList(*bytes, *definitions, keep);
-    std::vector<std::uint8_t>().swap(*bytes);
+    // A file is written as the list is produced; standard output only gets
+    // the list once it is known to be complete.
+    std::optional<OutputFile> file;
+    if (*options.output != standardStream) file.emplace(*options.output);
+    PropertyListExpansion expansion =
+        expandPropertyList(input->bytes(), *definitions, keep, file ? &*file : nullptr);
+    input->release();
     switch (expansion.outcome) {
         case PropertyListExpansion::Outcome::invalidInput:
             reportError("input file is not a valid property list", *options.input);
@@ -192,8 +198,7 @@ int runMacrofill(int argc, const char* const* argv, const char* const* environme
         case PropertyListExpansion::Outcome::expanded:
             break;
     }
-    const std::vector<std::uint8_t>& output = expansion.bytes;
-    if (!writeOutput(*options.output, output)) {
+    if (file ? !file->commit() : !writeStandardOutput(expansion.bytes)) {
         reportError("failed to write to output file");
         return EX_IOERR;
     }

@@ -35,12 +35,19 @@ std::string reasonOf(const std::exception_ptr& failure) {
 }
 
 // Throws ExpansionFilter::DuplicateKey for a list only objects handle.
-PropertyListExpansion expandStreaming(std::span<const std::uint8_t> input,
-                                      MacroExpander& expander) {
+std::unique_ptr<base::PropertyListWriter> makeWriter(base::PropertyListFormat format,
+                                                     std::size_t sizeHint,
+                                                     base::PropertyListOutput* output) {
+    return output ? base::makePropertyListWriter(format, *output, sizeHint)
+                  : base::makePropertyListWriter(format, sizeHint);
+}
+
+PropertyListExpansion expandStreaming(std::span<const std::uint8_t> input, MacroExpander& expander,
+                                      base::PropertyListOutput* output) {
     auto format = base::propertyListFormatOf(input);
     std::unique_ptr<base::PropertyListWriter> writer;
     if (format != base::PropertyListFormat::openStep)
-        writer = base::makePropertyListWriter(format, input.size() + input.size() / 4);
+        writer = makeWriter(format, input.size() + input.size() / 4, output);
     ExpansionFilter filter(expander, writer.get());
     try {
         base::readPropertyList(input, filter);
@@ -60,18 +67,21 @@ PropertyListExpansion expandStreaming(std::span<const std::uint8_t> input,
 
 PropertyListExpansion expandPropertyList(std::span<const std::uint8_t> input,
                                          const base::Dictionary& definitions,
-                                         std::vector<base::ObjectRef>& keep) {
+                                         std::vector<base::ObjectRef>& keep,
+                                         ExpansionOutput* output) {
     MacroExpander expander(definitions);
     try {
-        return expandStreaming(input, expander);
+        return expandStreaming(input, expander, output);
     } catch (const ExpansionFilter::DuplicateKey&) {
-        return expandPropertyListObjects(input, expander, keep);
+        if (output) output->restart();
+        return expandPropertyListObjects(input, expander, keep, output);
     }
 }
 
 PropertyListExpansion expandPropertyListObjects(std::span<const std::uint8_t> input,
                                                 MacroExpander& expander,
-                                                std::vector<base::ObjectRef>& keep) {
+                                                std::vector<base::ObjectRef>& keep,
+                                                base::PropertyListOutput* output) {
     base::PropertyListReadResult list;
     try {
         list = base::readPropertyList(input);
@@ -95,8 +105,9 @@ PropertyListExpansion expandPropertyListObjects(std::span<const std::uint8_t> in
     if (!result) return PropertyListExpansion::failed(Outcome::notWritable);
     keep.push_back(result);
     try {
-        return PropertyListExpansion::written(
-            base::writePropertyList(result, list.format, input.size()));
+        auto writer = makeWriter(list.format, input.size(), output);
+        base::reportPropertyList(result, *writer);
+        return PropertyListExpansion::written(writer->finish());
     } catch (const base::PropertyListError&) {
         return PropertyListExpansion::failed(Outcome::notWritable);
     }

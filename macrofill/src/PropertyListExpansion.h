@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "Corral/plist/PropertyListStream.h"
 #include "MacroExpander.h"
 
 namespace macrofill {
@@ -17,25 +18,37 @@ struct PropertyListExpansion {
     Outcome outcome = Outcome::expanded;
     std::string failure;              // expansionFailed: the reason
     KeyPath failurePath;              // expansionFailed: where the string sits
-    std::vector<std::uint8_t> bytes;  // expanded: the output
+    std::vector<std::uint8_t> bytes;  // expanded without an output: the list
 
     static PropertyListExpansion failed(Outcome outcome, std::string reason = {},
                                         KeyPath path = {});
     static PropertyListExpansion written(std::vector<std::uint8_t> bytes);
 };
 
+// Where an expansion writes its list as it goes. A list that the single
+// pass cannot settle is written again from the start.
+class ExpansionOutput : public base::PropertyListOutput {
+public:
+    // Forgets everything written so far.
+    virtual void restart() = 0;
+};
+
 // In one pass, values streaming from the reader through the expansion to the
 // writer, so that a large list is never held as objects; for the rare list
 // that needs it (a dictionary giving a key twice) through objects. The
-// objects read and made are left in `keep` (see runMacrofill).
+// objects read and made are left in `keep` (see runMacrofill). The list
+// goes to `output` when there is one, else into the result's bytes; what is
+// written before a failure is of no use.
 PropertyListExpansion expandPropertyList(std::span<const std::uint8_t> input,
                                          const base::Dictionary& definitions,
-                                         std::vector<base::ObjectRef>& keep);
+                                         std::vector<base::ObjectRef>& keep,
+                                         ExpansionOutput* output = nullptr);
 
 // Through objects only: read the whole list, expand it, write it. The
 // reference the streaming pass is measured against.
 PropertyListExpansion expandPropertyListObjects(std::span<const std::uint8_t> input,
                                                 MacroExpander& expander,
-                                                std::vector<base::ObjectRef>& keep);
+                                                std::vector<base::ObjectRef>& keep,
+                                                base::PropertyListOutput* output = nullptr);
 
 }  // namespace macrofill

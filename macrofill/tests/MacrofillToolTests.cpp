@@ -7,12 +7,16 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "Corral/base/FileSystem.h"
 #include "Corral/base/Objects.h"
@@ -152,6 +156,18 @@ protected:
 
 std::string errorLine(const std::string& message, const std::string& prefix = "") {
     return (prefix.empty() ? "" : prefix + ": ") + "error: " + message + "\n";
+}
+
+// A dictionary of `entries` strings with references, some repeated far
+// apart, well past what a writer buffers; `tail` goes before its end.
+std::string largeList(int entries, const std::string& tail = "") {
+    std::string xml = "<plist version=\"1.0\"><dict>";
+    for (int i = 0; i < entries; ++i) {
+        xml += "<key>entry" + std::to_string(i) + "</key><array><string>$(PRODUCT) item " +
+               std::to_string(i) + "</string><string>shared " + std::to_string(i % 7) +
+               "</string><integer>" + std::to_string(i % 1000) + "</integer></array>";
+    }
+    return xml + tail + "</dict></plist>";
 }
 
 }  // namespace
@@ -385,4 +401,127 @@ TEST_F(MacrofillTool, AClosedPipeOnStandardOutputIsAFailure) {
     close(fds[1]);
     EXPECT_EQ(r.status, 74);
     EXPECT_EQ(r.err, errorLine("failed to write to output file"));
+}
+
+// Runs the tool with standard input coming down a pipe that a thread fills.
+TEST_F(MacrofillTool, InputThroughAPipeIsReadToItsEnd) {
+    std::string list = largeList(20000);  // far more than a pipe holds at once
+    write("big.plist", list);
+    Outcome fromFile = run({"--build-settings", "settings.plist", "--output", "-", "big.plist"});
+    ASSERT_EQ(fromFile.status, 0) << fromFile.err;
+
+    for (bool named : {false, true}) {
+        int fds[2] = {-1, -1};
+        std::string fifo = path("fifo");
+        ASSERT_EQ(named ? mkfifo(fifo.c_str(), 0600) : pipe(fds), 0);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addchdir_np(&actions, dir_.c_str());
+        if (named) {
+            posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+        } else {
+            posix_spawn_file_actions_adddup2(&actions, fds[0], 0);
+            posix_spawn_file_actions_addclose(&actions, fds[1]);
+        }
+        posix_spawn_file_actions_addopen(&actions, 1, path("stdout").c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_addopen(&actions, 2, path("stderr").c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        std::thread feeder([&] {
+            int out = named ? open(fifo.c_str(), O_WRONLY) : fds[1];
+            base::writeAll(
+                out, std::span(reinterpret_cast<const std::uint8_t*>(list.data()), list.size()));
+            close(out);
+        });
+        Outcome r = spawn(
+            {"--build-settings", "settings.plist", "--output", "out.plist", named ? "fifo" : "-"},
+            {}, &actions);
+        if (!named) close(fds[0]);
+        feeder.join();
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(contents("out.plist"), fromFile.out) << (named ? "named pipe" : "pipe");
+        if (named) unlink(fifo.c_str());
+    }
+}
+
+TEST_F(MacrofillTool, EmptyInputsAreNotListsAndFoldersCannotBeRead) {
+    write("empty.plist", "");
+    for (std::string input : {"empty.plist", "/dev/null"}) {
+        Outcome r = run({"--build-settings", "settings.plist", "--output", "out.plist", input});
+        EXPECT_EQ(r.status, 65) << input;
+        EXPECT_EQ(r.err, errorLine("input file is not a valid property list", input));
+    }
+    Outcome r = run({"--build-settings", "settings.plist", "--output", "out.plist", "-"}, "");
+    EXPECT_EQ(r.err, errorLine("input file is not a valid property list", "-"));
+    ASSERT_EQ(mkdir(path("folder").c_str(), 0755), 0);
+    r = run({"--build-settings", "settings.plist", "--output", "out.plist", "folder"});
+    EXPECT_EQ(r.status, 74);
+    EXPECT_EQ(r.err, errorLine("unable to open input file for reading", "folder"));
+    EXPECT_EQ(files(),
+              (std::vector<std::string>{"empty.plist", "folder", "in.plist", "settings.plist"}));
+}
+
+TEST_F(MacrofillTool, LargeListsWrittenToAFileMatchTheFilterOutput) {
+    // XML; binary, whose equal strings are shared across the whole file;
+    // and a list that gives a key twice, which is written a second time
+    // from the start after much of it was written once.
+    std::string duplicate = "<key>entry5</key><string>again $(PRODUCT)</string>";
+    write("big.xml", largeList(20000));
+    write("twice.xml", largeList(20000, duplicate));
+    std::string xml = contents("big.xml");
+    auto root = base::readPropertyList(
+        std::span(reinterpret_cast<const std::uint8_t*>(xml.data()), xml.size()));
+    auto binary = base::writePropertyList(root.root, base::PropertyListFormat::binary);
+    write("big.bin", std::string(binary.begin(), binary.end()));
+    for (std::string input : {"big.xml", "big.bin", "twice.xml"}) {
+        Outcome filtered = run({"--build-settings", "settings.plist", "--output", "-", input});
+        ASSERT_EQ(filtered.status, 0) << filtered.err;
+        Outcome r = run({"--build-settings", "settings.plist", "--output", "out", input});
+        ASSERT_EQ(r.status, 0) << r.err;
+        std::string out = contents("out");
+        EXPECT_GT(out.size(), 500000u) << input;
+        EXPECT_EQ(out, filtered.out) << input;
+    }
+    EXPECT_NE(contents("out").find("<string>again Corral</string>"), std::string::npos);
+    EXPECT_EQ(contents("out").find("entry5</key>", contents("out").find("entry5</key>") + 1),
+              std::string::npos);  // the key once, at its first place
+}
+
+TEST_F(MacrofillTool, AFailureMidwayLeavesTheOldTargetAndNoNewFile) {
+    write("out.plist", "old contents");
+    // Found invalid, or failing to expand, after much had been written.
+    write("late-invalid.plist", largeList(20000, "<key>last</key><integer>x</integer>"));
+    write("late-failure.plist", largeList(20000, "<key>last</key><string>$(COUNT)</string>"));
+    Outcome r =
+        run({"--build-settings", "settings.plist", "--output", "out.plist", "late-invalid.plist"});
+    EXPECT_EQ(r.status, 65);
+    EXPECT_EQ(r.err, errorLine("input file is not a valid property list", "late-invalid.plist"));
+    r = run({"--build-settings", "settings.plist", "--output", "out.plist", "late-failure.plist"});
+    EXPECT_EQ(r.status, 65);
+    EXPECT_NE(r.err.find("not an Utterance"), std::string::npos) << r.err;
+
+    // The file system refuses more than 64 kB part way through the output.
+    write("big.plist", largeList(20000));
+    pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{65536, 65536};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        int err = open(path("stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        dup2(err, 2);
+        if (chdir(dir_.c_str()) != 0) _exit(126);
+        execl(MACROFILL_PATH, MACROFILL_PATH, "--build-settings", "settings.plist", "--output",
+              "out.plist", "big.plist", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 74);
+    EXPECT_EQ(contents("stderr"), errorLine("failed to write to output file"));
+    EXPECT_EQ(contents("out.plist"), "old contents");
+    EXPECT_EQ(files(),
+              (std::vector<std::string>{"big.plist", "in.plist", "late-failure.plist",
+                                        "late-invalid.plist", "out.plist", "settings.plist"}));
 }

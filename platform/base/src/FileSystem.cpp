@@ -1,5 +1,7 @@
 #include "Corral/base/FileSystem.h"
 
+#include "Corral/base/AtomicFile.h"
+
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
@@ -7,7 +9,6 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <random>
 
 namespace base {
 
@@ -46,37 +47,6 @@ std::optional<std::string> homeDirectory(const std::string& user) {
                     : getpwnam_r(user.c_str(), &entry, buffer.data(), buffer.size(), &found);
     if (error != 0 || !found || !found->pw_dir) return std::nullopt;
     return std::string(found->pw_dir);
-}
-
-// The folder that holds `path` ("." for a bare name).
-std::string folderOf(const std::string& path) {
-    auto slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-// Flushes a folder's entries to disk, so that a rename in it survives a
-// crash. File systems that cannot sync a folder count as done.
-bool syncFolder(const std::string& folder) {
-    Descriptor dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dir.get() < 0) return false;
-    if (::fsync(dir.get()) != 0 && errno != EINVAL && errno != EROFS) return false;
-    return dir.close();
-}
-
-// Creates a new, empty file beside `path` with a name no other file has.
-int createSibling(const std::string& path, std::string& name) {
-    auto slash = path.rfind('/');
-    std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
-    std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
-    std::random_device seed;
-    std::mt19937_64 random(seed());
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        name = folder + "." + base + "." + std::to_string(random() % 1000000000) + ".tmp";
-        int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0 || errno != EEXIST) return fd;
-    }
-    return -1;
 }
 
 }  // namespace
@@ -123,23 +93,8 @@ bool writeAll(int fd, std::span<const std::uint8_t> bytes) {
 }
 
 bool writeFileAtomically(const std::string& path, std::span<const std::uint8_t> bytes) {
-    if (path.empty()) return false;
-    std::string temporary;
-    Descriptor file(createSibling(path, temporary));
-    if (file.get() < 0) return false;
-    struct stat existing {};
-    bool written = (::stat(path.c_str(), &existing) != 0 || !S_ISREG(existing.st_mode) ||
-                    ::fchmod(file.get(), existing.st_mode & 07777) == 0) &&
-                   writeAll(file.get(), bytes) && ::fsync(file.get()) == 0;
-    written = file.close() && written;
-    if (!written || ::rename(temporary.c_str(), path.c_str()) != 0) {
-        int error = errno;
-        ::unlink(temporary.c_str());
-        errno = error;
-        return false;
-    }
-    // The new name is only durable once the folder's entries are.
-    return syncFolder(folderOf(path));
+    AtomicFile file(path);
+    return file.write(bytes) && file.commit();
 }
 
 std::string expandTildeInPath(const std::string& path) {

@@ -12,8 +12,11 @@
 #include <fstream>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "Corral/base/AtomicFile.h"
+#include "Corral/base/FileContents.h"
 #include "Corral/base/FileSystem.h"
 
 using namespace base;
@@ -161,6 +164,99 @@ TEST_F(FileSystemTest, ReadsWholeFilesAndRefusesFolders) {
     EXPECT_EQ(read->size(), big.size());
     EXPECT_FALSE(readFile(folder_));
     EXPECT_FALSE(readFile(path("absent")));
+}
+
+TEST_F(FileSystemTest, AnAtomicFileTakesThePlaceOfTheTargetOnlyWhenCommitted) {
+    std::string target = path("out");
+    ASSERT_TRUE(writeFileAtomically(target, bytes("old")));
+    {
+        AtomicFile file(target);
+        ASSERT_TRUE(file.isOpen());
+        EXPECT_TRUE(file.write(bytes("abandoned")));
+        // Given up without a commit: the target stays, the new file goes.
+    }
+    EXPECT_EQ(entries(), std::vector<std::string>{"out"});
+    auto old = readFile(target);
+    EXPECT_EQ(std::string(old->begin(), old->end()), "old");
+
+    AtomicFile file(target);
+    EXPECT_TRUE(file.write(bytes("first attempt, longer than the second")));
+    EXPECT_TRUE(file.rewind());
+    EXPECT_TRUE(file.write(bytes("new ")));
+    EXPECT_TRUE(file.write(bytes("contents")));
+    EXPECT_EQ(entries().size(), 2u);
+    ASSERT_TRUE(file.commit());
+    EXPECT_FALSE(file.commit());  // once only
+    auto now = readFile(target);
+    EXPECT_EQ(std::string(now->begin(), now->end()), "new contents");
+    EXPECT_EQ(entries(), std::vector<std::string>{"out"});
+}
+
+TEST_F(FileSystemTest, FileContentsMapRegularFilesAndReadEverythingElse) {
+    std::string big(300000, 'x');
+    big[123456] = 'y';
+    std::ofstream(path("big")) << big;
+    auto mapped = FileContents::ofPath(path("big"));
+    ASSERT_TRUE(mapped);
+    EXPECT_TRUE(mapped->isMapped());
+    EXPECT_EQ(std::string(mapped->bytes().begin(), mapped->bytes().end()), big);
+    auto moved = std::move(*mapped);
+    EXPECT_EQ(moved.bytes().size(), big.size());
+    EXPECT_EQ(moved.bytes()[123456], 'y');
+    moved.release();
+    EXPECT_TRUE(moved.bytes().empty());
+
+    // An empty file cannot be mapped; it is read, as empty.
+    std::ofstream(path("empty")).flush();
+    auto empty = FileContents::ofPath(path("empty"));
+    ASSERT_TRUE(empty);
+    EXPECT_FALSE(empty->isMapped());
+    EXPECT_TRUE(empty->bytes().empty());
+    // A file that reports no size but has contents is read to its end.
+    auto status = FileContents::ofPath("/proc/self/status");
+    ASSERT_TRUE(status);
+    EXPECT_FALSE(status->isMapped());
+    EXPECT_NE(std::string(status->bytes().begin(), status->bytes().end()).find("Pid:"),
+              std::string::npos);
+    EXPECT_FALSE(FileContents::ofPath(folder_));
+    EXPECT_FALSE(FileContents::ofPath(path("absent")));
+}
+
+TEST_F(FileSystemTest, FileContentsOfADescriptorReadFromWhereItStands) {
+    std::string text(100000, 'a');
+    text.replace(0, 6, "header");
+    std::ofstream(path("file")) << text;
+    // Partly read already: the rest, as reading would give it.
+    int fd = open(path("file").c_str(), O_RDONLY);
+    char head[6];
+    ASSERT_EQ(read(fd, head, sizeof head), 6);
+    auto rest = FileContents::ofDescriptor(fd);
+    ASSERT_TRUE(rest);
+    EXPECT_EQ(rest->bytes().size(), text.size() - 6);
+    close(fd);
+    // Mapped from the start, and left at the end as reading would leave it.
+    fd = open(path("file").c_str(), O_RDONLY);
+    auto whole = FileContents::ofDescriptor(fd);
+    ASSERT_TRUE(whole);
+    EXPECT_TRUE(whole->isMapped());
+    EXPECT_EQ(whole->bytes().size(), text.size());
+    EXPECT_EQ(read(fd, head, sizeof head), 0);
+    close(fd);
+
+    // A pipe delivers more than its buffer holds, in many reads.
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    std::string stream(1 << 20, 'p');
+    std::thread writer([&] {
+        writeAll(fds[1], bytes(stream));
+        close(fds[1]);
+    });
+    auto piped = FileContents::ofDescriptor(fds[0]);
+    writer.join();
+    close(fds[0]);
+    ASSERT_TRUE(piped);
+    EXPECT_FALSE(piped->isMapped());
+    EXPECT_EQ(std::string(piped->bytes().begin(), piped->bytes().end()), stream);
 }
 
 TEST_F(FileSystemTest, WritingToAClosedPipeFails) {

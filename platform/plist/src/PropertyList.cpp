@@ -98,17 +98,36 @@ PropertyListFormat readPropertyList(std::span<const std::uint8_t> bytes, Propert
     return format;
 }
 
-std::unique_ptr<PropertyListWriter> makePropertyListWriter(PropertyListFormat format,
-                                                           std::size_t sizeHint) {
+PropertyListOutput::~PropertyListOutput() = default;
+
+namespace plist {
+namespace {
+
+std::unique_ptr<PropertyListWriter> makeWriter(PropertyListFormat format,
+                                               PropertyListOutput* output, std::size_t sizeHint) {
     switch (format) {
         case PropertyListFormat::xml:
-            return plist::makeXmlWriter(sizeHint);
+            return makeXmlWriter(output, sizeHint);
         case PropertyListFormat::binary:
-            return plist::makeBinaryWriter(sizeHint);
+            return makeBinaryWriter(output, sizeHint);
         case PropertyListFormat::openStep:
             break;
     }
-    plist::unwritable("the old text format can be read but not written");
+    unwritable("the old text format can be read but not written");
+}
+
+}  // namespace
+}  // namespace plist
+
+std::unique_ptr<PropertyListWriter> makePropertyListWriter(PropertyListFormat format,
+                                                           std::size_t sizeHint) {
+    return plist::makeWriter(format, nullptr, sizeHint);
+}
+
+std::unique_ptr<PropertyListWriter> makePropertyListWriter(PropertyListFormat format,
+                                                           PropertyListOutput& output,
+                                                           std::size_t sizeHint) {
+    return plist::makeWriter(format, &output, sizeHint);
 }
 
 std::vector<std::uint8_t> writePropertyList(const ObjectRef& root, PropertyListFormat format,

@@ -7,6 +7,7 @@
 #include <bit>
 #include <cstring>
 
+#include "OutputBuffer.h"
 #include "PropertyListCodec.h"
 #include "Unicode.h"
 
@@ -236,17 +237,18 @@ private:
 
 // Objects are written as they complete, children before their container,
 // so the root comes last. Equal strings, booleans and integers are written
-// once and shared. Containers are written at the end, when the
-// object count, and with it the width of a reference, is known.
-class BinaryWriter final : public PropertyListWriter {
+// once and shared: a new one is looked up among those written before it is
+// written. Containers are written at the end, when the object count, and
+// with it the width of a reference, is known.
+class BinaryWriter final : public BufferedWriter {
 public:
-    explicit BinaryWriter(std::size_t sizeHint) {
-        out_.reserve(std::max(sizeHint, header.size()));
-        for (char c : header) put(static_cast<std::uint8_t>(c));
+    BinaryWriter(PropertyListOutput* output, std::size_t sizeHint)
+        : BufferedWriter(output, sizeHint) {
+        out_.put(header);
         // Room for the objects a list of that size holds, at a guess of one
-        // in eight bytes and one distinct scalar in sixty-four, so that the
-        // tables seldom grow.
-        offsets_.reserve(sizeHint / 8);
+        // in sixteen bytes and one distinct scalar in sixty-four, so that
+        // the tables seldom grow.
+        offsets_.reserve(sizeHint / 16);
         std::size_t slots = 1024;
         while (slots < sizeHint / 32) slots *= 2;
         slots_.assign(slots, Slot{});
@@ -282,46 +284,44 @@ public:
     void key(std::string_view text) override { string(text); }
 
     void string(std::string_view text) override {
-        std::size_t start = out_.size();
+        Head head;
         if (unicode::isAscii(text)) {
-            putMarker(0x5, text.size());
-            out_.insert(out_.end(), text.begin(), text.end());
-        } else {
-            checkWritable(text);
-            utf16_.clear();
-            std::size_t units = unicode::appendUtf8AsUtf16BigEndian(utf16_, text);
-            putMarker(0x6, units);
-            out_.insert(out_.end(), utf16_.begin(), utf16_.end());
+            head.marker(0x5, text.size());
+            return sharedText(head, text);
         }
-        finishScalar(start);
+        checkWritable(text);
+        utf16_.clear();
+        std::size_t units = unicode::appendUtf8AsUtf16BigEndian(utf16_, text);
+        head.marker(0x6, units);
+        sharedText(head, utf16_);
     }
 
     void boolean(bool value) override {
-        std::size_t start = out_.size();
-        put(value ? 0x09 : 0x08);
-        finishScalar(start);
+        Head head;
+        head.put(value ? 0x09 : 0x08);
+        shared(head, {});
     }
 
     void integer(std::int64_t value) override {
-        std::size_t start = out_.size();
+        Head head;
         if (value >= 0 && value <= 0xFFFFFFFF) {
-            putInteger(static_cast<std::uint64_t>(value));
+            head.integer(static_cast<std::uint64_t>(value));
         } else {
-            put(0x13);
-            putBigEndian(static_cast<std::uint64_t>(value), 8);
+            head.put(0x13);
+            head.bigEndian(static_cast<std::uint64_t>(value), 8);
         }
-        finishScalar(start);
+        shared(head, {});
     }
 
     void unsignedInteger(std::uint64_t value) override {
         if (value <= static_cast<std::uint64_t>(INT64_MAX))
             return integer(static_cast<std::int64_t>(value));
         // Above the signed maximum: a 128-bit integer with a zero high half.
-        std::size_t start = out_.size();
-        put(0x14);
-        putBigEndian(0, 8);
-        putBigEndian(value, 8);
-        finishScalar(start);
+        Head head;
+        head.put(0x14);
+        head.bigEndian(0, 8);
+        head.bigEndian(value, 8);
+        shared(head, {});
     }
 
     // Reals, dates and data seldom repeat: they are not looked up.
@@ -329,10 +329,11 @@ public:
     void date(double seconds) override { eightBytes(0x33, std::bit_cast<std::uint64_t>(seconds)); }
 
     void data(std::span<const std::uint8_t> bytes) override {
-        std::size_t start = out_.size();
-        putMarker(0x4, bytes.size());
-        out_.insert(out_.end(), bytes.begin(), bytes.end());
-        addScalar(start);
+        Head head;
+        head.marker(0x4, bytes.size());
+        addScalar();
+        out_.put(head.bytes());
+        out_.put(bytes);
     }
 
     std::vector<std::uint8_t> finish() override {
@@ -340,8 +341,10 @@ public:
         std::uint8_t referenceWidth = widthFor(count - 1);
         for (const Container& container : containers_) {
             offsets_[container.index] = out_.size();
-            putMarker(container.dictionary ? 0xD : 0xA,
-                      container.dictionary ? container.count / 2 : container.count);
+            Head head;
+            head.marker(container.dictionary ? 0xD : 0xA,
+                        container.dictionary ? container.count / 2 : container.count);
+            out_.put(head.bytes());
             for (std::size_t i = 0; i < container.count; ++i)
                 putBigEndian(containerReferences_[container.firstReference + i], referenceWidth);
         }
@@ -349,11 +352,11 @@ public:
         std::uint8_t offsetWidth = widthFor(tableOffset);
         for (std::uint64_t offset : offsets_) putBigEndian(offset, offsetWidth);
         std::uint8_t trailer[8] = {0, 0, 0, 0, 0, 0, offsetWidth, referenceWidth};
-        out_.insert(out_.end(), trailer, trailer + 8);
+        out_.put(trailer, sizeof trailer);
         putBigEndian(count, 8);
         putBigEndian(count - 1, 8);  // the root is the last object
         putBigEndian(tableOffset, 8);
-        return std::move(out_);
+        return complete();
     }
 
 private:
@@ -367,6 +370,32 @@ private:
         bool dictionary;
     };
 
+    // The marker and any length or value bytes of a scalar: at most a
+    // marker, an integer marker and eight bytes, or a 128-bit integer.
+    class Head {
+    public:
+        void put(std::uint8_t byte) { bytes_[size_++] = byte; }
+        void bigEndian(std::uint64_t value, std::size_t width) {
+            for (std::size_t i = width; i-- > 0;) put(static_cast<std::uint8_t>(value >> (8 * i)));
+        }
+        void integer(std::uint64_t value) {
+            std::uint8_t width = widthFor(value);
+            std::uint8_t info = width == 1 ? 0 : width == 2 ? 1 : width <= 4 ? 2 : 3;
+            put(static_cast<std::uint8_t>(0x10 | info));
+            bigEndian(value, std::size_t{1} << info);
+        }
+        void marker(std::uint8_t type, std::uint64_t count) {
+            if (count < 15) return put(static_cast<std::uint8_t>(type << 4 | count));
+            put(static_cast<std::uint8_t>(type << 4 | 0xF));
+            integer(count);
+        }
+        std::span<const std::uint8_t> bytes() const { return {bytes_, size_}; }
+
+    private:
+        std::uint8_t bytes_[17];
+        std::size_t size_ = 0;
+    };
+
     void open(bool dictionary) {
         enterLevel(depth_, true);
         open_.push_back({dictionary, children_.size()});
@@ -377,60 +406,49 @@ private:
         if (!open_.empty()) children_.push_back(static_cast<std::uint32_t>(index));
     }
 
-    void put(std::uint8_t byte) { out_.push_back(byte); }
-
     void putBigEndian(std::uint64_t value, std::size_t width) {
-        for (std::size_t i = width; i-- > 0;) put(static_cast<std::uint8_t>(value >> (8 * i)));
-    }
-
-    void putMarker(std::uint8_t type, std::uint64_t count) {
-        if (count < 15) return put(static_cast<std::uint8_t>(type << 4 | count));
-        put(static_cast<std::uint8_t>(type << 4 | 0xF));
-        putInteger(count);
-    }
-
-    void putInteger(std::uint64_t value) {
-        std::uint8_t width = widthFor(value);
-        std::uint8_t info = width == 1 ? 0 : width == 2 ? 1 : width <= 4 ? 2 : 3;
-        put(static_cast<std::uint8_t>(0x10 | info));
-        putBigEndian(value, std::size_t{1} << info);
+        for (std::size_t i = width; i-- > 0;) out_.put(static_cast<std::uint8_t>(value >> (8 * i)));
     }
 
     void eightBytes(std::uint8_t marker, std::uint64_t bits) {
-        std::size_t start = out_.size();
-        put(marker);
-        putBigEndian(bits, 8);
-        addScalar(start);
+        Head head;
+        head.put(marker);
+        head.bigEndian(bits, 8);
+        addScalar();
+        out_.put(head.bytes());
     }
 
-    // The scalar just written at `start` becomes a new object.
-    void addScalar(std::size_t start) {
+    // The scalar about to be written at the end becomes a new object.
+    void addScalar() {
         std::uint64_t index = offsets_.size();
-        offsets_.push_back(start);
+        offsets_.push_back(out_.size());
         addChild(index);
     }
 
-    // The size of the string, boolean or integer written at `offset`.
-    std::size_t scalarSize(std::uint64_t offset) const {
-        const std::uint8_t* p = out_.data() + offset;
-        std::uint8_t type = p[0] >> 4, info = p[0] & 0xF;
-        if (type == 0x0) return 1;
-        if (type == 0x1) return 1 + (std::size_t{1} << info);
-        std::size_t header = 1, count = info;
-        if (info == 0xF) {
-            std::size_t width = std::size_t{1} << (p[1] & 0xF);
-            count = static_cast<std::size_t>(readBigEndian(p + 2, width));
-            header = 2 + width;
-        }
-        return header + (type == 0x6 ? 2 * count : count);
+    // Whether the object at `offset` is `head` followed by `body`.
+    bool writtenAs(std::uint64_t offset, std::span<const std::uint8_t> head,
+                   std::span<const std::uint8_t> body) {
+        auto written = out_.at(offset, head.size());
+        if (written.empty() || std::memcmp(written.data(), head.data(), head.size()) != 0)
+            return false;
+        if (body.empty()) return true;
+        written = out_.at(offset + head.size(), body.size());
+        return !written.empty() && std::memcmp(written.data(), body.data(), body.size()) == 0;
     }
 
-    // The scalar just written at `start`: a new object, or dropped in favour
-    // of an equal one written before.
-    void finishScalar(std::size_t start) {
-        std::string_view bytes(reinterpret_cast<const char*>(out_.data() + start),
-                               out_.size() - start);
-        auto hash = static_cast<std::uint32_t>(std::hash<std::string_view>{}(bytes));
+    void sharedText(const Head& head, std::string_view body) {
+        shared(head, std::span(reinterpret_cast<const std::uint8_t*>(body.data()), body.size()));
+    }
+
+    // A string, boolean or integer: refers to an equal one written before,
+    // or is written as a new object.
+    void shared(const Head& head, std::span<const std::uint8_t> body) {
+        auto headBytes = head.bytes();
+        std::uint64_t headBits = 0;
+        std::memcpy(&headBits, headBytes.data(), std::min<std::size_t>(8, headBytes.size()));
+        std::string_view text(reinterpret_cast<const char*>(body.data()), body.size());
+        auto hash = static_cast<std::uint32_t>(std::hash<std::string_view>{}(text) ^
+                                               (headBits * 0x9E3779B97F4A7C15u >> 32));
         if (2 * (shared_ + 1) > slots_.size()) grow();
         std::size_t mask = slots_.size() - 1;
         for (std::size_t slot = hash & mask;; slot = (slot + 1) & mask) {
@@ -438,13 +456,13 @@ private:
             if (entry.index == emptySlot) {
                 entry = {hash, static_cast<std::uint32_t>(offsets_.size())};
                 ++shared_;
-                return addScalar(start);
+                addScalar();
+                out_.put(headBytes);
+                out_.put(body);
+                return;
             }
-            if (entry.hash == hash && scalarSize(offsets_[entry.index]) == bytes.size() &&
-                std::memcmp(out_.data() + offsets_[entry.index], bytes.data(), bytes.size()) == 0) {
-                out_.resize(start);
+            if (entry.hash == hash && writtenAs(offsets_[entry.index], headBytes, body))
                 return addChild(entry.index);
-            }
         }
     }
 
@@ -466,7 +484,6 @@ private:
         std::uint32_t hash = 0, index = emptySlot;
     };
 
-    std::vector<std::uint8_t> out_;
     std::vector<std::uint64_t> offsets_;  // by object index; containers' filled in at the end
     std::vector<Open> open_;
     std::vector<std::uint32_t> children_;  // object indexes of the open containers' children
@@ -484,8 +501,9 @@ void readBinary(std::span<const std::uint8_t> bytes, PropertyListSink& sink) {
     BinaryReader(bytes, sink).read();
 }
 
-std::unique_ptr<PropertyListWriter> makeBinaryWriter(std::size_t sizeHint) {
-    return std::make_unique<BinaryWriter>(sizeHint);
+std::unique_ptr<PropertyListWriter> makeBinaryWriter(PropertyListOutput* output,
+                                                     std::size_t sizeHint) {
+    return std::make_unique<BinaryWriter>(output, sizeHint);
 }
 
 }  // namespace base::plist

@@ -23,8 +23,10 @@ void readXml(std::span<const std::uint8_t> bytes, PropertyListSink& sink);
 void readBinary(std::span<const std::uint8_t> bytes, PropertyListSink& sink);
 void readText(std::span<const std::uint8_t> bytes, PropertyListSink& sink);
 
-std::unique_ptr<PropertyListWriter> makeXmlWriter(std::size_t sizeHint);
-std::unique_ptr<PropertyListWriter> makeBinaryWriter(std::size_t sizeHint);
+// Writers to `output`, or, without one, keeping the bytes for finish().
+std::unique_ptr<PropertyListWriter> makeXmlWriter(PropertyListOutput* output, std::size_t sizeHint);
+std::unique_ptr<PropertyListWriter> makeBinaryWriter(PropertyListOutput* output,
+                                                     std::size_t sizeHint);
 
 // How a number object is stored in a property list: booleans by their type
 // code ("c", "C", "B"), reals by "f" and "d" (or floating-point storage for

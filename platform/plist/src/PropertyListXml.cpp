@@ -13,6 +13,7 @@
 #include <unordered_map>
 
 #include "Corral/base/Objects.h"
+#include "OutputBuffer.h"
 #include "PropertyListCodec.h"
 #include "Unicode.h"
 
@@ -406,16 +407,15 @@ private:
 
 // Writing
 
-class XmlWriter final : public PropertyListWriter {
+class XmlWriter final : public BufferedWriter {
 public:
-    explicit XmlWriter(std::size_t sizeHint) {
-        out_.reserve(sizeHint);
+    XmlWriter(PropertyListOutput* output, std::size_t sizeHint) : BufferedWriter(output, sizeHint) {
         put("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n");
     }
 
     std::vector<std::uint8_t> finish() override {
         put("</plist>\n");
-        return std::move(out_);
+        return complete();
     }
 
     void beginDictionary() override { open("dict"); }
@@ -483,16 +483,16 @@ public:
     }
 
 private:
-    void put(std::string_view text) { out_.insert(out_.end(), text.begin(), text.end()); }
-    void put(char c) { out_.push_back(static_cast<std::uint8_t>(c)); }
-    void indent() { out_.insert(out_.end(), depth_, '\t'); }
+    void put(std::string_view text) { out_.put(text); }
+    void put(char c) { out_.put(c); }
+    void indent() { out_.fill('\t', depth_); }
 
     // A container's opening tag waits for its first child, so that an empty
     // one is written as one empty element.
     void writePendingTag() {
         if (!pending_) return;
         pending_ = false;
-        out_.insert(out_.end(), depth_ - 1, '\t');
+        out_.fill('\t', depth_ - 1);
         put('<');
         put(open_.back());
         put(">\n");
@@ -581,7 +581,6 @@ private:
         return table;
     }();
 
-    std::vector<std::uint8_t> out_;
     std::vector<std::string_view> open_;  // tags of the open containers
     bool pending_ = false;                // the innermost opening tag is not written yet
     std::size_t depth_ = 0;
@@ -593,8 +592,9 @@ void readXml(std::span<const std::uint8_t> bytes, PropertyListSink& sink) {
     XmlReader(sink).read(bytes);
 }
 
-std::unique_ptr<PropertyListWriter> makeXmlWriter(std::size_t sizeHint) {
-    return std::make_unique<XmlWriter>(sizeHint);
+std::unique_ptr<PropertyListWriter> makeXmlWriter(PropertyListOutput* output,
+                                                  std::size_t sizeHint) {
+    return std::make_unique<XmlWriter>(output, sizeHint);
 }
 
 }  // namespace base::plist

@@ -41,12 +41,27 @@ public:
     virtual void data(std::span<const std::uint8_t> bytes) = 0;
 };
 
-// A sink that serialises into a buffer. Failures (what the format cannot
+// Where a writer puts its bytes: a piece at a time, as they are produced.
+class PLIST_EXPORT PropertyListOutput {
+public:
+    virtual ~PropertyListOutput();
+    // Appends the next piece. An output that cannot keep it (a full disk)
+    // remembers the failure itself: the writer goes on as if it had.
+    virtual void write(std::span<const std::uint8_t> bytes) = 0;
+    // The `length` bytes written earlier at `offset`, for a writer that
+    // compares new values with ones it has written. Empty when they cannot
+    // be read back. Valid until the next call on the output.
+    virtual std::span<const std::uint8_t> written(std::uint64_t offset, std::size_t length) = 0;
+};
+
+// A sink that serialises what it is given. Failures (what the format cannot
 // hold, as for writePropertyList) are PropertyListErrors thrown by the call
 // that meets them.
 class PLIST_EXPORT PropertyListWriter : public PropertyListSink {
 public:
-    // Completes the document after the root value; returns the bytes.
+    // Completes the document after the root value and hands the last bytes
+    // to the output. A writer made without an output keeps the bytes itself
+    // and returns them; one given an output returns nothing.
     virtual std::vector<std::uint8_t> finish() = 0;
 };
 
@@ -56,9 +71,15 @@ public:
 PLIST_EXPORT PropertyListFormat readPropertyList(std::span<const std::uint8_t> bytes,
                                                  PropertyListSink& sink);
 
-// A writer for the XML or binary format; fails for the old text format.
-// `sizeHint` is the expected size of the result.
+// A writer for the XML or binary format that keeps the bytes and returns
+// them from finish(); fails for the old text format. `sizeHint` is the
+// expected size of the result.
 PLIST_EXPORT std::unique_ptr<PropertyListWriter> makePropertyListWriter(PropertyListFormat format,
+                                                                        std::size_t sizeHint = 0);
+// The same, writing to `output` as it goes, with no more than a small
+// buffer of the document in memory. `sizeHint` sizes its tables.
+PLIST_EXPORT std::unique_ptr<PropertyListWriter> makePropertyListWriter(PropertyListFormat format,
+                                                                        PropertyListOutput& output,
                                                                         std::size_t sizeHint = 0);
 
 // Reports the values of `root` to `sink`. Fails as writePropertyList does
