@@ -9,8 +9,22 @@
 namespace macrofill {
 
 namespace {
+
 constexpr std::size_t fewKeys = 16;
+
+// Adds `hash` (not zero) to an open-addressing table; false if it was there.
+bool addToTable(std::vector<std::size_t>& table, std::size_t hash) {
+    std::size_t mask = table.size() - 1;
+    for (std::size_t slot = hash & mask;; slot = (slot + 1) & mask) {
+        if (table[slot] == hash) return false;
+        if (table[slot] == 0) {
+            table[slot] = hash;
+            return true;
+        }
+    }
 }
+
+}  // namespace
 
 // Passes a value on unless an earlier failure has settled the outcome.
 template <class Call>
@@ -51,6 +65,7 @@ void ExpansionFilter::beginDictionary() {
     level.dictionary = true;
     level.keys.clear();
     level.manyKeys.clear();
+    level.manyKeyCount = 0;
     forward([](auto& w) { w.beginDictionary(); });
 }
 
@@ -70,15 +85,26 @@ void ExpansionFilter::endContainer() {
 
 void ExpansionFilter::key(std::string_view text) {
     Level& level = levels_[depth_ - 1];
-    std::size_t hash = std::hash<std::string_view>{}(text);
+    std::size_t hash = std::hash<std::string_view>{}(text) | 1;
     if (level.keys.size() < fewKeys) {
         if (std::find(level.keys.begin(), level.keys.end(), hash) != level.keys.end())
             throw DuplicateKey{};
         level.keys.push_back(hash);
-        if (level.keys.size() == fewKeys)
-            level.manyKeys.insert(level.keys.begin(), level.keys.end());
-    } else if (!level.manyKeys.insert(hash).second) {
-        throw DuplicateKey{};
+        if (level.keys.size() == fewKeys) {
+            level.manyKeys.assign(4 * fewKeys, 0);
+            for (std::size_t key : level.keys) addToTable(level.manyKeys, key);
+            level.manyKeyCount = fewKeys;
+        }
+    } else {
+        if (2 * (level.manyKeyCount + 1) > level.manyKeys.size()) {
+            std::vector<std::size_t> old(2 * level.manyKeys.size(), 0);
+            old.swap(level.manyKeys);
+            for (std::size_t key : old) {
+                if (key) addToTable(level.manyKeys, key);
+            }
+        }
+        if (!addToTable(level.manyKeys, hash)) throw DuplicateKey{};
+        ++level.manyKeyCount;
     }
     level.key.assign(text);
     // Keys are never expanded.

@@ -12,7 +12,6 @@
 
 #include <exception>
 #include <memory>
-#include <unordered_set>
 #include <vector>
 
 #include "Corral/plist/PropertyListStream.h"
@@ -57,10 +56,13 @@ private:
     // only costs the slower way through objects.
     struct Level {
         bool dictionary = false;
-        std::vector<std::size_t> keys;
-        std::unordered_set<std::size_t> manyKeys;  // used past a few keys
-        std::string key;                           // a dictionary's current key
-        std::size_t elements = 0;                  // an array's elements so far
+        std::vector<std::size_t> keys;  // the first few, searched in turn
+        // Past a few keys, all of them in an open-addressing table at most
+        // half full, zero marking a free slot.
+        std::vector<std::size_t> manyKeys;
+        std::size_t manyKeyCount = 0;
+        std::string key;           // a dictionary's current key
+        std::size_t elements = 0;  // an array's elements so far
     };
 
     void value(bool expandable);

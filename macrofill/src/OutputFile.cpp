@@ -44,7 +44,16 @@ std::span<const std::uint8_t> OutputFile::written(std::uint64_t offset, std::siz
             mapped_ = static_cast<std::size_t>(wanted);
         }
     }
-    if (map_) return {map_ + offset, length};
+    if (map_) {
+        // Pages read back stay mapped, and counted as the process's memory,
+        // until they are let go: every so often all are, and those still
+        // wanted come back from the file cache when next read.
+        if (++readsSinceRelease_ == readsPerRelease) {
+            ::madvise(const_cast<std::uint8_t*>(map_), mapped_, MADV_DONTNEED);
+            readsSinceRelease_ = 0;
+        }
+        return {map_ + offset, length};
+    }
     copy_.resize(length);
     std::size_t got = 0;
     while (got < length) {

@@ -42,6 +42,8 @@ private:
     // cannot be mapped, a copy of the piece last read back.
     const std::uint8_t* map_ = nullptr;
     std::size_t mapped_ = 0;
+    static constexpr unsigned readsPerRelease = 4096;
+    unsigned readsSinceRelease_ = 0;
     std::vector<std::uint8_t> copy_;
 };
 

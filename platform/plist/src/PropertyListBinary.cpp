@@ -6,7 +6,9 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <optional>
 
+#include "LargeTableAllocator.h"
 #include "OutputBuffer.h"
 #include "PropertyListCodec.h"
 #include "Unicode.h"
@@ -243,15 +245,14 @@ private:
 class BinaryWriter final : public BufferedWriter {
 public:
     BinaryWriter(PropertyListOutput* output, std::size_t sizeHint)
-        : BufferedWriter(output, sizeHint) {
+        : BufferedWriter(output, sizeHint), small_(sizeHint / 512), large_(sizeHint / 128) {
         out_.put(header);
         // Room for the objects a list of that size holds, at a guess of one
-        // in sixteen bytes and one distinct scalar in sixty-four, so that
-        // the tables seldom grow.
+        // in sixteen bytes and twice as many references, so that the tables
+        // seldom grow. Room that is not used costs no memory.
         offsets_.reserve(sizeHint / 16);
-        std::size_t slots = 1024;
-        while (slots < sizeHint / 32) slots *= 2;
-        slots_.assign(slots, Slot{});
+        containerReferences_.reserve(sizeHint / 8);
+        containers_.reserve(sizeHint / 64);
     }
 
     void beginDictionary() override { open(true); }
@@ -260,8 +261,10 @@ public:
     void endContainer() override {
         const Open& container = open_.back();
         std::size_t first = container.firstChild;
-        Container written{static_cast<std::uint64_t>(offsets_.size()), containerReferences_.size(),
-                          children_.size() - first, container.dictionary};
+        if (children_.size() - first > INT32_MAX) unwritable("a container holds too many objects");
+        Container written{static_cast<std::uint32_t>(offsets_.size()),
+                          static_cast<std::uint32_t>(children_.size() - first),
+                          container.dictionary};
         // A dictionary lists its keys, then its values.
         if (container.dictionary) {
             for (std::size_t i = first; i < children_.size(); i += 2)
@@ -278,6 +281,7 @@ public:
         --depth_;
         containers_.push_back(written);
         offsets_.push_back(0);  // known when the containers are written
+        if (offsets_.size() > UINT32_MAX) unwritable("the list holds too many objects");
         addChild(written.index);
     }
 
@@ -339,18 +343,29 @@ public:
     std::vector<std::uint8_t> finish() override {
         std::uint64_t count = offsets_.size();
         std::uint8_t referenceWidth = widthFor(count - 1);
+        std::uint64_t containersStart = out_.size();
+        std::size_t reference = 0;
         for (const Container& container : containers_) {
-            offsets_[container.index] = out_.size();
-            Head head;
-            head.marker(container.dictionary ? 0xD : 0xA,
-                        container.dictionary ? container.count / 2 : container.count);
-            out_.put(head.bytes());
+            out_.put(containerHead(container).bytes());
             for (std::size_t i = 0; i < container.count; ++i)
-                putBigEndian(containerReferences_[container.firstReference + i], referenceWidth);
+                putBigEndian(containerReferences_[reference++], referenceWidth);
         }
         std::uint64_t tableOffset = out_.size();
         std::uint8_t offsetWidth = widthFor(tableOffset);
-        for (std::uint64_t offset : offsets_) putBigEndian(offset, offsetWidth);
+        // Containers lie one after another from containersStart, in the
+        // order of their indexes.
+        std::size_t next = 0;
+        std::uint64_t containerOffset = containersStart;
+        for (std::uint64_t index = 0; index < count; ++index) {
+            if (next < containers_.size() && containers_[next].index == index) {
+                putBigEndian(containerOffset, offsetWidth);
+                const Container& container = containers_[next++];
+                containerOffset +=
+                    containerHead(container).bytes().size() + container.count * referenceWidth;
+            } else {
+                putBigEndian(offsetOf(index), offsetWidth);
+            }
+        }
         std::uint8_t trailer[8] = {0, 0, 0, 0, 0, 0, offsetWidth, referenceWidth};
         out_.put(trailer, sizeof trailer);
         putBigEndian(count, 8);
@@ -364,10 +379,12 @@ private:
         bool dictionary;
         std::size_t firstChild;
     };
+    // A container ended: its references follow those of the container
+    // before it in containerReferences_.
     struct Container {
-        std::uint64_t index;
-        std::size_t firstReference, count;
-        bool dictionary;
+        std::uint32_t index;
+        std::uint32_t count : 31;  // of references: twice the entries of a dictionary
+        std::uint32_t dictionary : 1;
     };
 
     // The marker and any length or value bytes of a scalar: at most a
@@ -396,6 +413,21 @@ private:
         std::size_t size_ = 0;
     };
 
+    static Head containerHead(const Container& container) {
+        Head head;
+        head.marker(container.dictionary ? 0xD : 0xA,
+                    container.dictionary ? container.count / 2 : container.count);
+        return head;
+    }
+
+    // Scalars are written in the order of their indexes, so their offsets
+    // only grow: each is kept in 32 bits, with the indexes at which the
+    // offsets pass each further 4 GiB on the side.
+    std::uint64_t offsetOf(std::uint64_t index) const {
+        auto passed = std::upper_bound(highStarts_.begin(), highStarts_.end(), index);
+        return offsets_[index] | static_cast<std::uint64_t>(passed - highStarts_.begin()) << 32;
+    }
+
     void open(bool dictionary) {
         enterLevel(depth_, true);
         open_.push_back({dictionary, children_.size()});
@@ -421,7 +453,10 @@ private:
     // The scalar about to be written at the end becomes a new object.
     void addScalar() {
         std::uint64_t index = offsets_.size();
-        offsets_.push_back(out_.size());
+        std::uint64_t offset = out_.size();
+        while ((offset >> 32) > highStarts_.size())
+            highStarts_.push_back(static_cast<std::uint32_t>(index));
+        offsets_.push_back(static_cast<std::uint32_t>(offset));
         addChild(index);
     }
 
@@ -441,56 +476,101 @@ private:
     }
 
     // A string, boolean or integer: refers to an equal one written before,
-    // or is written as a new object.
+    // or is written as a new object. One of up to eight bytes is its own
+    // key; a longer one is found by its hash and compared with what was
+    // written.
     void shared(const Head& head, std::span<const std::uint8_t> body) {
         auto headBytes = head.bytes();
-        std::uint64_t headBits = 0;
-        std::memcpy(&headBits, headBytes.data(), std::min<std::size_t>(8, headBytes.size()));
-        std::string_view text(reinterpret_cast<const char*>(body.data()), body.size());
-        auto hash = static_cast<std::uint32_t>(std::hash<std::string_view>{}(text) ^
-                                               (headBits * 0x9E3779B97F4A7C15u >> 32));
-        if (2 * (shared_ + 1) > slots_.size()) grow();
-        std::size_t mask = slots_.size() - 1;
-        for (std::size_t slot = hash & mask;; slot = (slot + 1) & mask) {
-            Slot& entry = slots_[slot];
-            if (entry.index == emptySlot) {
-                entry = {hash, static_cast<std::uint32_t>(offsets_.size())};
-                ++shared_;
-                addScalar();
-                out_.put(headBytes);
-                out_.put(body);
-                return;
+        auto index = static_cast<std::uint32_t>(offsets_.size());
+        std::optional<std::uint32_t> found;
+        if (headBytes.size() + body.size() <= 8) {
+            // The marker fixes the length, so the bytes padded with zeros
+            // stand for the scalar.
+            std::uint8_t packed[8] = {};
+            std::memcpy(packed, headBytes.data(), headBytes.size());
+            if (!body.empty()) std::memcpy(packed + headBytes.size(), body.data(), body.size());
+            std::uint64_t key;
+            std::memcpy(&key, packed, sizeof key);
+            found = small_.findOrAdd(key, index, [](std::uint32_t) { return true; });
+        } else {
+            std::uint64_t headBits = 0;
+            std::memcpy(&headBits, headBytes.data(), std::min<std::size_t>(8, headBytes.size()));
+            std::string_view text(reinterpret_cast<const char*>(body.data()), body.size());
+            auto hash = static_cast<std::uint32_t>(std::hash<std::string_view>{}(text) ^
+                                                   (headBits * 0x9E3779B97F4A7C15u >> 32));
+            found = large_.findOrAdd(hash, index, [&](std::uint32_t candidate) {
+                return writtenAs(offsetOf(candidate), headBytes, body);
+            });
+        }
+        if (found) return addChild(*found);
+        addScalar();
+        out_.put(headBytes);
+        out_.put(body);
+    }
+
+    template <class T>
+    using Table = std::vector<T, LargeTableAllocator<T>>;
+
+    static std::uint64_t mixed(std::uint64_t key) { return (key * 0x9E3779B97F4A7C15u) >> 32; }
+    static std::uint64_t itself(std::uint32_t hash) { return hash; }
+
+    // The scalars written so far, from a key to their object index, in an
+    // open-addressing table kept at most three quarters full.
+    template <class Key, std::uint64_t (*hashOf)(Key)>
+    class ScalarIndex {
+    public:
+        explicit ScalarIndex(std::size_t expected) {
+            std::size_t slots = 64;
+            while (slots / 4 * 3 < expected) slots *= 2;
+            slots_.assign(slots, Slot{});
+        }
+
+        // The index of an entry under `key` that `same` accepts; else
+        // `index` is added under `key` and there is none.
+        template <class Same>
+        std::optional<std::uint32_t> findOrAdd(Key key, std::uint32_t index, Same same) {
+            if (4 * (used_ + 1) > 3 * slots_.size()) grow();
+            std::size_t mask = slots_.size() - 1;
+            for (std::size_t slot = hashOf(key) & mask;; slot = (slot + 1) & mask) {
+                Slot& entry = slots_[slot];
+                if (entry.index == empty) {
+                    entry = {key, index};
+                    ++used_;
+                    return std::nullopt;
+                }
+                if (entry.key == key && same(entry.index)) return entry.index;
             }
-            if (entry.hash == hash && writtenAs(offsets_[entry.index], headBytes, body))
-                return addChild(entry.index);
         }
-    }
 
-    void grow() {
-        std::vector<Slot> old = std::move(slots_);
-        slots_.assign(std::max<std::size_t>(1024, old.size() * 2), Slot{});
-        std::size_t mask = slots_.size() - 1;
-        for (const Slot& entry : old) {
-            if (entry.index == emptySlot) continue;
-            std::size_t slot = entry.hash & mask;
-            while (slots_[slot].index != emptySlot) slot = (slot + 1) & mask;
-            slots_[slot] = entry;
+    private:
+        static constexpr std::uint32_t empty = UINT32_MAX;
+        struct Slot {
+            Key key{};
+            std::uint32_t index = empty;
+        };
+        void grow() {
+            Table<Slot> old = std::move(slots_);
+            slots_.assign(old.size() * 2, Slot{});
+            std::size_t mask = slots_.size() - 1;
+            for (const Slot& entry : old) {
+                if (entry.index == empty) continue;
+                std::size_t slot = hashOf(entry.key) & mask;
+                while (slots_[slot].index != empty) slot = (slot + 1) & mask;
+                slots_[slot] = entry;
+            }
         }
-    }
-
-    // A scalar that later equal ones share.
-    static constexpr std::uint32_t emptySlot = UINT32_MAX;
-    struct Slot {
-        std::uint32_t hash = 0, index = emptySlot;
+        Table<Slot> slots_;
+        std::size_t used_ = 0;
     };
 
-    std::vector<std::uint64_t> offsets_;  // by object index; containers' filled in at the end
+    Table<std::uint32_t> offsets_;  // of scalars by object index, their low 32 bits
+    std::vector<std::uint32_t> highStarts_;
     std::vector<Open> open_;
-    std::vector<std::uint32_t> children_;  // object indexes of the open containers' children
-    std::vector<Container> containers_;
-    std::vector<std::uint32_t> containerReferences_;
-    std::vector<Slot> slots_;
-    std::size_t shared_ = 0;
+    Table<std::uint32_t> children_;  // object indexes of the open containers' children
+    Table<Container> containers_;
+    Table<std::uint32_t> containerReferences_;
+    ScalarIndex<std::uint64_t, mixed> small_;
+    ScalarIndex<std::uint32_t, itself> large_;
     std::string utf16_;
     std::size_t depth_ = 0;
 };

@@ -213,13 +213,17 @@ double parseReal(std::string_view text) {
 enum class Element { plist, dict, array, key, string, integer, real, date, data, yes, no };
 
 std::optional<Element> elementNamed(const char* name) {
-    static constexpr std::pair<const char*, Element> names[] = {
+    static constexpr std::pair<std::string_view, Element> names[] = {
         {"string", Element::string},   {"key", Element::key},     {"dict", Element::dict},
         {"integer", Element::integer}, {"array", Element::array}, {"true", Element::yes},
         {"false", Element::no},        {"real", Element::real},   {"date", Element::date},
         {"data", Element::data},       {"plist", Element::plist}};
-    for (const auto& [text, element] : names) {
-        if (std::strcmp(name, text) == 0) return element;
+    // The names differ in their first two letters and their length, which
+    // rule out all but one before any comparison of the whole.
+    std::string_view text(name);
+    for (const auto& [candidate, element] : names) {
+        if (text.size() == candidate.size() && text[1] == candidate[1] && text == candidate)
+            return element;
     }
     return std::nullopt;
 }
@@ -244,7 +248,9 @@ public:
     XmlReader& operator=(const XmlReader&) = delete;
 
     void read(std::span<const std::uint8_t> bytes) {
-        constexpr std::size_t chunk = std::size_t{1} << 30;
+        // Expat copies what it is given into a buffer of its own: pieces of
+        // moderate size keep that buffer small and warm.
+        constexpr std::size_t chunk = std::size_t{1} << 18;
         std::size_t offset = 0;
         do {
             std::size_t length = std::min(chunk, bytes.size() - offset);
