@@ -1,20 +1,10 @@
 #include "OutputFile.h"
 
-#include <sys/mman.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 
 namespace macrofill {
-
-OutputFile::~OutputFile() { unmap(); }
-
-void OutputFile::unmap() {
-    if (map_) ::munmap(const_cast<std::uint8_t*>(map_), mapped_);
-    map_ = nullptr;
-    mapped_ = 0;
-}
 
 void OutputFile::write(std::span<const std::uint8_t> bytes) {
     if (failed_) return;
@@ -27,33 +17,8 @@ void OutputFile::write(std::span<const std::uint8_t> bytes) {
 
 std::span<const std::uint8_t> OutputFile::written(std::uint64_t offset, std::size_t length) {
     if (failed_ || offset > size_ || length > size_ - offset) return {};
-    std::uint64_t end = offset + length;
-    if (end > mapped_) {
-        // The mapping grows ahead of the file, so that it is seldom made
-        // again; only the part the file has reached is ever read.
-        auto page = static_cast<std::uint64_t>(::sysconf(_SC_PAGESIZE));
-        std::uint64_t wanted =
-            std::max<std::uint64_t>(end, 2 * static_cast<std::uint64_t>(mapped_));
-        wanted = std::max<std::uint64_t>(wanted, std::uint64_t{1} << 24);
-        wanted = (wanted + page - 1) / page * page;
-        unmap();
-        void* start = ::mmap(nullptr, static_cast<std::size_t>(wanted), PROT_READ, MAP_SHARED,
-                             file_.descriptor(), 0);
-        if (start != MAP_FAILED) {
-            map_ = static_cast<const std::uint8_t*>(start);
-            mapped_ = static_cast<std::size_t>(wanted);
-        }
-    }
-    if (map_) {
-        // Pages read back stay mapped, and counted as the process's memory,
-        // until they are let go: every so often all are, and those still
-        // wanted come back from the file cache when next read.
-        if (++readsSinceRelease_ == readsPerRelease) {
-            ::madvise(const_cast<std::uint8_t*>(map_), mapped_, MADV_DONTNEED);
-            readsSinceRelease_ = 0;
-        }
-        return {map_ + offset, length};
-    }
+    // Read back seldom (a writer keeps what it compares often), so read
+    // rather than mapped, which would keep pages around the one read.
     copy_.resize(length);
     std::size_t got = 0;
     while (got < length) {
@@ -67,14 +32,10 @@ std::span<const std::uint8_t> OutputFile::written(std::uint64_t offset, std::siz
 }
 
 void OutputFile::restart() {
-    unmap();
     size_ = 0;
     if (!failed_ && !file_.rewind()) failed_ = true;
 }
 
-bool OutputFile::commit() {
-    unmap();
-    return !failed_ && file_.commit();
-}
+bool OutputFile::commit() { return !failed_ && file_.commit(); }
 
 }  // namespace macrofill

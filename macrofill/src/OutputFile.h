@@ -17,7 +17,6 @@ namespace macrofill {
 class OutputFile final : public ExpansionOutput {
 public:
     explicit OutputFile(const std::string& path) : file_(path), failed_(!file_.isOpen()) {}
-    ~OutputFile() override;
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
 
@@ -33,17 +32,10 @@ public:
     bool commit();
 
 private:
-    void unmap();
-
     base::AtomicFile file_;
     bool failed_;
     std::uint64_t size_ = 0;
-    // The new file mapped for reading back what was written, or, where it
-    // cannot be mapped, a copy of the piece last read back.
-    const std::uint8_t* map_ = nullptr;
-    std::size_t mapped_ = 0;
-    static constexpr unsigned readsPerRelease = 4096;
-    unsigned readsSinceRelease_ = 0;
+    // The piece last read back.
     std::vector<std::uint8_t> copy_;
 };
 

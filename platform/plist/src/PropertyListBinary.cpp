@@ -245,13 +245,13 @@ private:
 class BinaryWriter final : public BufferedWriter {
 public:
     BinaryWriter(PropertyListOutput* output, std::size_t sizeHint)
-        : BufferedWriter(output, sizeHint), small_(sizeHint / 512), large_(sizeHint / 128) {
+        : BufferedWriter(output, sizeHint), small_(sizeHint / 1024), large_(sizeHint / 128) {
         out_.put(header);
         // Room for the objects a list of that size holds, at a guess of one
-        // in sixteen bytes and twice as many references, so that the tables
-        // seldom grow. Room that is not used costs no memory.
+        // in sixteen bytes and twice as many references of a byte or two, so
+        // that the tables seldom grow. Room that is not used costs no memory.
         offsets_.reserve(sizeHint / 16);
-        containerReferences_.reserve(sizeHint / 8);
+        containerReferences_.reserve(sizeHint / 4);
         containers_.reserve(sizeHint / 64);
     }
 
@@ -268,13 +268,12 @@ public:
         // A dictionary lists its keys, then its values.
         if (container.dictionary) {
             for (std::size_t i = first; i < children_.size(); i += 2)
-                containerReferences_.push_back(children_[i]);
+                keepReference(written.index, children_[i]);
             for (std::size_t i = first + 1; i < children_.size(); i += 2)
-                containerReferences_.push_back(children_[i]);
+                keepReference(written.index, children_[i]);
         } else {
-            containerReferences_.insert(containerReferences_.end(),
-                                        children_.begin() + static_cast<std::ptrdiff_t>(first),
-                                        children_.end());
+            for (std::size_t i = first; i < children_.size(); ++i)
+                keepReference(written.index, children_[i]);
         }
         children_.resize(first);
         open_.pop_back();
@@ -344,11 +343,11 @@ public:
         std::uint64_t count = offsets_.size();
         std::uint8_t referenceWidth = widthFor(count - 1);
         std::uint64_t containersStart = out_.size();
-        std::size_t reference = 0;
+        const std::uint8_t* reference = containerReferences_.data();
         for (const Container& container : containers_) {
             out_.put(containerHead(container).bytes());
             for (std::size_t i = 0; i < container.count; ++i)
-                putBigEndian(containerReferences_[reference++], referenceWidth);
+                putBigEndian(container.index - readDistance(reference), referenceWidth);
         }
         std::uint64_t tableOffset = out_.size();
         std::uint8_t offsetWidth = widthFor(tableOffset);
@@ -381,6 +380,27 @@ private:
     };
     // A container ended: its references follow those of the container
     // before it in containerReferences_.
+    //
+    // A reference is kept as its distance back from the container, seven
+    // bits a byte, low bits first, the high bit saying more follow: children
+    // mostly come just before their container, so most take a byte or two.
+    void keepReference(std::uint32_t container, std::uint32_t child) {
+        std::uint32_t distance = container - child;
+        while (distance >= 0x80) {
+            containerReferences_.push_back(static_cast<std::uint8_t>(distance | 0x80));
+            distance >>= 7;
+        }
+        containerReferences_.push_back(static_cast<std::uint8_t>(distance));
+    }
+
+    static std::uint32_t readDistance(const std::uint8_t*& at) {
+        std::uint32_t distance = 0;
+        for (unsigned shift = 0;; shift += 7) {
+            std::uint8_t byte = *at++;
+            distance |= static_cast<std::uint32_t>(byte & 0x7F) << shift;
+            if (!(byte & 0x80)) return distance;
+        }
+    }
     struct Container {
         std::uint32_t index;
         std::uint32_t count : 31;  // of references: twice the entries of a dictionary
@@ -460,15 +480,43 @@ private:
         addChild(index);
     }
 
-    // Whether the object at `offset` is `head` followed by `body`.
+    // Whether object `candidate` is `head` followed by `body`. A scalar
+    // found equal once is likely to be met again: it is copied aside, so
+    // that later comparisons need not read back what was written long ago.
+    bool sameAs(std::uint32_t candidate, std::span<const std::uint8_t> head,
+                std::span<const std::uint8_t> body) {
+        std::optional<std::uint32_t> copied = copiedAt_.find(candidate);
+        if (copied) {
+            std::uint32_t length;
+            std::memcpy(&length, copies_.data() + *copied, sizeof length);
+            const std::uint8_t* bytes = copies_.data() + *copied + sizeof length;
+            return length == head.size() + body.size() &&
+                   std::memcmp(bytes, head.data(), head.size()) == 0 &&
+                   (body.empty() ||
+                    std::memcmp(bytes + head.size(), body.data(), body.size()) == 0);
+        }
+        if (!writtenAs(offsetOf(candidate), head, body)) return false;
+        std::size_t length = head.size() + body.size();
+        if (copies_.size() + length + 4 <= UINT32_MAX) {
+            auto at = static_cast<std::uint32_t>(copies_.size());
+            auto length32 = static_cast<std::uint32_t>(length);
+            auto* lengthBytes = reinterpret_cast<const std::uint8_t*>(&length32);
+            copies_.insert(copies_.end(), lengthBytes, lengthBytes + sizeof length32);
+            copies_.insert(copies_.end(), head.begin(), head.end());
+            copies_.insert(copies_.end(), body.begin(), body.end());
+            copiedAt_.findOrAdd(candidate, at, [](std::uint32_t) { return true; });
+        }
+        return true;
+    }
+
+    // Whether the object at `offset` is `head` followed by `body`. The head
+    // gives the length, so bytes of later objects never pass for the body.
     bool writtenAs(std::uint64_t offset, std::span<const std::uint8_t> head,
                    std::span<const std::uint8_t> body) {
-        auto written = out_.at(offset, head.size());
-        if (written.empty() || std::memcmp(written.data(), head.data(), head.size()) != 0)
-            return false;
-        if (body.empty()) return true;
-        written = out_.at(offset + head.size(), body.size());
-        return !written.empty() && std::memcmp(written.data(), body.data(), body.size()) == 0;
+        auto written = out_.at(offset, head.size() + body.size());
+        return !written.empty() && std::memcmp(written.data(), head.data(), head.size()) == 0 &&
+               (body.empty() ||
+                std::memcmp(written.data() + head.size(), body.data(), body.size()) == 0);
     }
 
     void sharedText(const Head& head, std::string_view body) {
@@ -493,13 +541,16 @@ private:
             std::memcpy(&key, packed, sizeof key);
             found = small_.findOrAdd(key, index, [](std::uint32_t) { return true; });
         } else {
-            std::uint64_t headBits = 0;
-            std::memcpy(&headBits, headBytes.data(), std::min<std::size_t>(8, headBytes.size()));
+            std::uint64_t headBits[3] = {};
+            std::memcpy(headBits, headBytes.data(), headBytes.size());
             std::string_view text(reinterpret_cast<const char*>(body.data()), body.size());
-            auto hash = static_cast<std::uint32_t>(std::hash<std::string_view>{}(text) ^
-                                                   (headBits * 0x9E3779B97F4A7C15u >> 32));
+            auto hash = static_cast<std::uint32_t>(
+                std::hash<std::string_view>{}(text) ^
+                ((headBits[0] * 0x9E3779B97F4A7C15u ^ headBits[1] * 0xC2B2AE3D27D4EB4Fu ^
+                  headBits[2] * 0x165667B19E3779F9u) >>
+                 32));
             found = large_.findOrAdd(hash, index, [&](std::uint32_t candidate) {
-                return writtenAs(offsetOf(candidate), headBytes, body);
+                return sameAs(candidate, headBytes, body);
             });
         }
         if (found) return addChild(*found);
@@ -513,6 +564,7 @@ private:
 
     static std::uint64_t mixed(std::uint64_t key) { return (key * 0x9E3779B97F4A7C15u) >> 32; }
     static std::uint64_t itself(std::uint32_t hash) { return hash; }
+    static std::uint64_t mixed32(std::uint32_t key) { return mixed(key); }
 
     // The scalars written so far, from a key to their object index, in an
     // open-addressing table kept at most three quarters full.
@@ -542,6 +594,16 @@ private:
             }
         }
 
+        // The index of the entry under `key`, when each key has one entry.
+        std::optional<std::uint32_t> find(Key key) const {
+            std::size_t mask = slots_.size() - 1;
+            for (std::size_t slot = hashOf(key) & mask;; slot = (slot + 1) & mask) {
+                const Slot& entry = slots_[slot];
+                if (entry.index == empty) return std::nullopt;
+                if (entry.key == key) return entry.index;
+            }
+        }
+
     private:
         static constexpr std::uint32_t empty = UINT32_MAX;
         struct Slot {
@@ -568,9 +630,13 @@ private:
     std::vector<Open> open_;
     Table<std::uint32_t> children_;  // object indexes of the open containers' children
     Table<Container> containers_;
-    Table<std::uint32_t> containerReferences_;
+    Table<std::uint8_t> containerReferences_;
     ScalarIndex<std::uint64_t, mixed> small_;
     ScalarIndex<std::uint32_t, itself> large_;
+    // Copies of scalars that were found written before, by object index:
+    // each copy is a 32-bit length and the bytes.
+    ScalarIndex<std::uint32_t, mixed32> copiedAt_{0};
+    Table<std::uint8_t> copies_;
     std::string utf16_;
     std::size_t depth_ = 0;
 };
