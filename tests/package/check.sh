@@ -46,7 +46,7 @@ deb)
     deb=$(echo "$work"/deb/*.deb)
     [ -f "$deb" ] || fail "cpack made no .deb"
     depends=$(dpkg-deb --field "$deb" Depends)
-    for library in libc6 'libstdc\+\+6' libgcc-s1 libexpat1; do
+    for library in libc6 'libstdc\+\+6' libgcc-s1 libxml2; do
         expect "the package's dependencies" "(^|, )$library( |,|$)" "$depends"
     done
     contents=$(dpkg-deb --contents "$deb")

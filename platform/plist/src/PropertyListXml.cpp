@@ -1,6 +1,7 @@
-// The XML property-list format: read with expat, written by hand.
+// The XML property-list format: read with libxml2, written by hand.
 
-#include <expat.h>
+#include <libxml/parser.h>
+#include <libxml/parserInternals.h>
 #include <locale.h>
 
 #include <array>
@@ -232,34 +233,60 @@ bool holdsText(Element e) {
     return e != Element::plist && e != Element::dict && e != Element::array;
 }
 
+// A document is read by libxml2's event parser, given the bytes in pieces.
+// Entities other than the five predefined ones are refused outright, so
+// nothing is ever loaded from elsewhere or expanded into more text.
 class XmlReader {
 public:
-    explicit XmlReader(PropertyListSink& sink) : sink_(sink), parser_(XML_ParserCreate(nullptr)) {
-        if (!parser_) throw std::bad_alloc();
-        XML_SetUserData(parser_, this);
-        XML_SetElementHandler(parser_, &XmlReader::start, &XmlReader::end);
-        XML_SetCharacterDataHandler(parser_, &XmlReader::characters);
-        XML_SetEntityDeclHandler(parser_, &XmlReader::entityDeclaration);
-        XML_SetSkippedEntityHandler(parser_, &XmlReader::skippedEntity);
-        XML_SetParamEntityParsing(parser_, XML_PARAM_ENTITY_PARSING_NEVER);
+    explicit XmlReader(PropertyListSink& sink) : sink_(sink) {
+        static const bool initialised = (xmlInitParser(), true);
+        (void)initialised;
+        handler_.initialized = XML_SAX2_MAGIC;
+        handler_.startElementNs = &XmlReader::start;
+        handler_.endElementNs = &XmlReader::end;
+        handler_.characters = &XmlReader::characters;
+        handler_.ignorableWhitespace = &XmlReader::characters;
+        handler_.cdataBlock = &XmlReader::characters;
+        handler_.entityDecl = &XmlReader::entityDeclaration;
+        handler_.getEntity = &XmlReader::entity;
+        handler_.getParameterEntity = &XmlReader::entity;
+        handler_.serror = &XmlReader::error;
+        handler_.warning = &XmlReader::warning;
     }
-    ~XmlReader() { XML_ParserFree(parser_); }
+    ~XmlReader() {
+        if (parser_) xmlFreeParserCtxt(parser_);
+    }
     XmlReader(const XmlReader&) = delete;
     XmlReader& operator=(const XmlReader&) = delete;
 
     void read(std::span<const std::uint8_t> bytes) {
-        // Expat copies what it is given into a buffer of its own: pieces of
-        // moderate size keep that buffer small and warm.
+        // The parser keeps a buffer of its own: pieces of moderate size keep
+        // it small and warm. The first piece is enough to tell the encoding.
         constexpr std::size_t chunk = std::size_t{1} << 18;
-        std::size_t offset = 0;
-        do {
+        std::size_t first = std::min(chunk, bytes.size());
+        parser_ =
+            xmlCreatePushParserCtxt(&handler_, this, reinterpret_cast<const char*>(bytes.data()),
+                                    static_cast<int>(first), nullptr);
+        if (!parser_) throw std::bad_alloc();
+        // UTF-16 without a byte order mark is told by its first "<".
+        if (bytes.size() >= 2 && bytes[0] == 0 && bytes[1] == '<')
+            xmlSwitchEncoding(parser_, XML_CHAR_ENCODING_UTF16BE);
+        else if (bytes.size() >= 2 && bytes[0] == '<' && bytes[1] == 0)
+            xmlSwitchEncoding(parser_, XML_CHAR_ENCODING_UTF16LE);
+        // No network, no DTD loading, no entity substitution; texts and
+        // nesting of any size (nesting is limited by this reader).
+        xmlCtxtUseOptions(parser_, XML_PARSE_NONET | XML_PARSE_HUGE | XML_PARSE_NOWARNING);
+        std::size_t offset = first;
+        bool finished = false;
+        while (!finished && !failure_) {
             std::size_t length = std::min(chunk, bytes.size() - offset);
-            bool last = offset + length == bytes.size();
-            auto status = XML_Parse(parser_, reinterpret_cast<const char*>(bytes.data() + offset),
-                                    static_cast<int>(length), last);
-            if (status != XML_STATUS_OK) fail();
+            finished = offset + length == bytes.size();
+            xmlParseChunk(parser_, reinterpret_cast<const char*>(bytes.data() + offset),
+                          static_cast<int>(length), finished);
             offset += length;
-        } while (offset < bytes.size());
+        }
+        if (failure_) std::rethrow_exception(failure_);
+        if (!parser_->wellFormed) invalid("the document is not well-formed");
         if (!hasRoot_) invalid("the document holds no value");
     }
 
@@ -269,14 +296,8 @@ private:
         std::size_t children = 0;
     };
 
-    [[noreturn]] void fail() {
-        if (failure_) std::rethrow_exception(failure_);
-        invalid(std::string(XML_ErrorString(XML_GetErrorCode(parser_))) + " at line " +
-                std::to_string(XML_GetCurrentLineNumber(parser_)));
-    }
-
-    // Handlers run inside expat: nothing may unwind through it, so a failure
-    // (the reader's or the sink's) is kept and the parser stopped.
+    // Handlers run inside the parser: nothing may unwind through it, so a
+    // failure (the reader's or the sink's) is kept and the parser stopped.
     template <class Body>
     static void guarded(void* data, Body body) {
         auto* self = static_cast<XmlReader*>(data);
@@ -285,33 +306,56 @@ private:
             body(*self);
         } catch (...) {
             self->failure_ = std::current_exception();
-            XML_StopParser(self->parser_, XML_FALSE);
+            xmlStopParser(self->parser_);
         }
     }
 
-    static void start(void* data, const XML_Char* name, const XML_Char**) {
-        guarded(data, [name](XmlReader& self) { self.startElement(name); });
+    static void start(void* data, const xmlChar* localName, const xmlChar* prefix, const xmlChar*,
+                      int, const xmlChar**, int, int, const xmlChar**) {
+        guarded(data, [=](XmlReader& self) {
+            // Names are taken whole, prefix and all, as they stand.
+            const char* name = reinterpret_cast<const char*>(localName);
+            if (!prefix) return self.startElement(name);
+            std::string qualified = reinterpret_cast<const char*>(prefix);
+            self.startElement((qualified + ":" + name).c_str());
+        });
     }
-    static void end(void* data, const XML_Char*) {
+    static void end(void* data, const xmlChar*, const xmlChar*, const xmlChar*) {
         guarded(data, [](XmlReader& self) { self.endElement(); });
     }
-    static void characters(void* data, const XML_Char* text, int length) {
+    static void characters(void* data, const xmlChar* text, int length) {
         guarded(data, [=](XmlReader& self) {
-            self.characterData(std::string_view(text, static_cast<std::size_t>(length)));
+            self.characterData(std::string_view(reinterpret_cast<const char*>(text),
+                                                static_cast<std::size_t>(length)));
         });
     }
-    static void entityDeclaration(void* data, const XML_Char* name, int, const XML_Char*, int,
-                                  const XML_Char*, const XML_Char*, const XML_Char*,
-                                  const XML_Char*) {
+    static void entityDeclaration(void* data, const xmlChar* name, int, const xmlChar*,
+                                  const xmlChar*, xmlChar*) {
         guarded(data, [name](XmlReader&) {
-            invalid("the document declares the entity \"" + std::string(name) + "\"");
+            invalid("the document declares the entity \"" +
+                    std::string(reinterpret_cast<const char*>(name)) + "\"");
         });
     }
-    static void skippedEntity(void* data, const XML_Char* name, int) {
+    // Asked for every entity but the predefined ones: none is known.
+    static xmlEntityPtr entity(void* data, const xmlChar* name) {
         guarded(data, [name](XmlReader&) {
-            invalid("the document refers to the undefined entity \"" + std::string(name) + "\"");
+            invalid("the document refers to the undefined entity \"" +
+                    std::string(reinterpret_cast<const char*>(name)) + "\"");
+        });
+        return nullptr;
+    }
+    // Every error the parser reports makes the document invalid, except the
+    // namespace checks, which a reader of unprefixed names does not make.
+    static void error(void* data, xmlErrorPtr error) {
+        if (!error || error->domain == XML_FROM_NAMESPACE || error->level < XML_ERR_ERROR) return;
+        guarded(data, [error](XmlReader&) {
+            std::string message = error->message ? error->message : "not well-formed";
+            while (!message.empty() && (message.back() == '\n' || message.back() == ' '))
+                message.pop_back();
+            invalid(message + " at line " + std::to_string(error->line));
         });
     }
+    static void warning(void*, const char*, ...) {}
 
     // Checks where the element may stand before anything of it is reported.
     void startElement(const char* name) {
@@ -403,7 +447,8 @@ private:
     }
 
     PropertyListSink& sink_;
-    XML_Parser parser_;
+    xmlSAXHandler handler_{};
+    xmlParserCtxtPtr parser_ = nullptr;
     std::vector<Frame> stack_;
     std::string text_;
     std::size_t containers_ = 0;

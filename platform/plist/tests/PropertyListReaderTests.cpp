@@ -87,6 +87,27 @@ TEST(XmlReading, AcceptsTheUsualDocumentForms) {
     EXPECT_EQ(read(utf16).root->description(), "w");
 }
 
+TEST(XmlReading, KeepsWhatAParserMightLimitOrDrop) {
+    // UTF-16 in either byte order without a byte order mark.
+    std::string little, big;
+    for (char c : std::string("<plist><string>w</string></plist>")) {
+        little += std::string{c, '\0'};
+        big += std::string{'\0', c};
+    }
+    EXPECT_EQ(read(little).root->description(), "w");
+    EXPECT_EQ(read(big).root->description(), "w");
+    // Text of blanks only, between elements and inside a string.
+    auto spaced =
+        cast<Array>(read("<plist><array>\n <string> \t </string>\n</array></plist>").root);
+    ASSERT_TRUE(spaced);
+    ASSERT_EQ(spaced->count(), 1u);
+    EXPECT_EQ(spaced->at(0)->description(), " \t ");
+    // A text far longer than a parser's usual limit for one text.
+    std::string longText(12 << 20, 'a');
+    EXPECT_EQ(read("<plist><string>" + longText + "</string></plist>").root->description().size(),
+              longText.size());
+}
+
 TEST(XmlReading, RefusesEntityDeclarationsAndUndefinedEntities) {
     const char* laughs =
         "<?xml version=\"1.0\"?><!DOCTYPE plist [<!ENTITY a \"aaaaaaaaaa\">"
