@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "Corral/plist/PropertyListStream.h"
 #include "PropertyListTestSupport.h"
 
 using namespace base;
@@ -23,7 +24,55 @@ ObjectRef roundTrip(const ObjectRef& value, PropertyListFormat format) {
     return result.root;
 }
 
+// Keeps the pieces a writer hands on; can refuse to read them back.
+class PieceOutput final : public PropertyListOutput {
+public:
+    explicit PieceOutput(bool readBack) : readBack_(readBack) {}
+    void write(std::span<const std::uint8_t> bytes) override {
+        ++pieces;
+        all.insert(all.end(), bytes.begin(), bytes.end());
+    }
+    std::span<const std::uint8_t> written(std::uint64_t offset, std::size_t length) override {
+        if (!readBack_ || offset + length > all.size()) return {};
+        return std::span(all).subspan(static_cast<std::size_t>(offset), length);
+    }
+    std::vector<std::uint8_t> all;
+    int pieces = 0;
+
+private:
+    bool readBack_;
+};
+
 }  // namespace
+
+TEST(PropertyListWriting, WritersHandTheirOutputOnInPiecesAsTheyGo) {
+    // Far more than a writer buffers, with equal strings far apart.
+    std::vector<ObjectRef> records;
+    for (int i = 0; i < 20000; ++i) {
+        records.push_back(Dictionary::withStringKeys({
+            {"name", str("record number " + std::to_string(i))},
+            {"group", str("a group name long enough to be shared " + std::to_string(i % 50))},
+            {"count", Number::initWithInteger(i % 300)},
+        }));
+    }
+    auto root = Array::make(std::move(records));
+    for (auto format : {PropertyListFormat::xml, PropertyListFormat::binary}) {
+        auto whole = writePropertyList(root, format);
+        PieceOutput output(true);
+        auto writer = makePropertyListWriter(format, output);
+        reportPropertyList(root, *writer);
+        EXPECT_TRUE(writer->finish().empty());
+        EXPECT_GT(output.pieces, 2);
+        EXPECT_EQ(output.all, whole) << propertyListFormatName(format);
+    }
+    // An output that cannot read back costs the sharing of what was handed
+    // on, not the list.
+    PieceOutput forgetful(false);
+    auto writer = makePropertyListWriter(PropertyListFormat::binary, forgetful);
+    reportPropertyList(root, *writer);
+    writer->finish();
+    EXPECT_TRUE(readPropertyList(forgetful.all).root->isEqual(*root));
+}
 
 TEST(PropertyListWriting, XmlHasTheConventionalLayout) {
     auto root = Dictionary::withStringKeys({
