@@ -51,6 +51,7 @@ public:
     void put(std::string_view text) { put(text.data(), text.size()); }
     void put(std::span<const std::uint8_t> bytes) { put(bytes.data(), bytes.size()); }
     void put(const void* data, std::size_t length) {
+        if (length == 0) return;  // an empty text may have no address
         if (length <= room()) {
             std::memcpy(next_, data, length);
             next_ += length;

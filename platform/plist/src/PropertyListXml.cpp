@@ -254,7 +254,11 @@ public:
         handler_.warning = &XmlReader::warning;
     }
     ~XmlReader() {
-        if (parser_) xmlFreeParserCtxt(parser_);
+        if (!parser_) return;
+        // A document type declaration leaves the parser a document of its
+        // own to hold it.
+        if (parser_->myDoc) xmlFreeDoc(parser_->myDoc);
+        xmlFreeParserCtxt(parser_);
     }
     XmlReader(const XmlReader&) = delete;
     XmlReader& operator=(const XmlReader&) = delete;
@@ -402,7 +406,7 @@ private:
     void characterData(std::string_view text) {
         if (!stack_.empty() && holdsText(stack_.back().element)) {
             text_.append(text);
-        } else if (!std::all_of(text.begin(), text.end(), isXmlSpace)) {
+        } else if (!std::all_of(text.begin(), text.end(), [](char c) { return isXmlSpace(c); })) {
             invalid("text outside a value");
         }
     }
@@ -582,6 +586,13 @@ private:
     // Text with "&", "<" and ">" escaped, and carriage returns as character
     // references so that reading does not turn them into line feeds.
     void escapedElement(std::string_view tag, std::string_view text) {
+        // Most texts are plain ASCII that needs no escaping: one look at
+        // each byte settles that, and they go out as they are.
+        if (std::none_of(text.begin(), text.end(), [](char c) {
+                auto byte = static_cast<unsigned char>(c);
+                return byte >= 0x80 || needsAttention_[byte];
+            }))
+            return element(tag, text);
         checkWritable(text);
         startValue();
         put('<');
