@@ -47,6 +47,7 @@ public:
         if (array_) {
             elements_.reserve(array_->size());
         } else {
+            entries_.reserve(dictionary_->size());
             nextEntry_ = dictionary_->begin();
         }
     }
@@ -82,7 +83,7 @@ private:
     const void* shared_;
     std::vector<base::ObjectRef> elements_;
     PaddockValue::Dictionary::const_iterator nextEntry_;
-    base::Dictionary::Builder entries_;  // starts empty and grows
+    base::Dictionary::Builder entries_;
 };
 
 // In -----------------------------------------------------------------------
