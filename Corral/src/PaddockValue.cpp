@@ -61,12 +61,17 @@ void PaddockValue::releaseNestedValues() noexcept {
     auto root = ownedLevel();
     if (!root) return;
     std::vector<Level> open;
+    auto isContainer = [](const PaddockValue* v) {
+        return v->tag() == Case::array || v->tag() == Case::dictionary;
+    };
     for (PaddockValue* element = root->next(); element; element = root->next()) {
+        if (!isContainer(element)) continue;
         auto nested = element->ownedLevel();
         if (!nested) continue;
         open.push_back(*nested);
         while (!open.empty()) {
             if (PaddockValue* child = open.back().next()) {
+                if (!isContainer(child)) continue;
                 if (auto level = child->ownedLevel()) open.push_back(*level);
                 continue;
             }
