@@ -47,6 +47,7 @@ public:
         if (array_) {
             elements_.reserve(array_->size());
         } else {
+            entries_.reserve(dictionary_->size());
             nextEntry_ = dictionary_->begin();
         }
     }
@@ -82,7 +83,7 @@ private:
     const void* shared_;
     std::vector<base::ObjectRef> elements_;
     PaddockValue::Dictionary::const_iterator nextEntry_;
-    base::Dictionary::Builder entries_;  // starts empty and grows
+    base::Dictionary::Builder entries_;
 };
 
 // In -----------------------------------------------------------------------
@@ -162,8 +163,8 @@ private:
             case base::Kind::string:
                 return PaddockValue::string(static_cast<const base::String&>(o).text());
             case base::Kind::dictionary: {
-                if (!static_cast<const base::Dictionary&>(o).hasOnlyStringKeys())
-                    return std::nullopt;
+                // Its keys are checked as its entries are converted: one
+                // that is not a string object fails the whole conversion.
                 auto value = PaddockValue::dictionary({});
                 pending_.push_back({&o, nullptr, value.asMutableDictionary()});
                 return value;
@@ -211,9 +212,11 @@ private:
         return true;
     }
 
-    // Keeps the key and converts the value; nothing when the value does not convert.
+    // Keeps the key and converts the value; nothing when the key is not a
+    // string object or the value does not convert.
     std::optional<std::pair<std::string, PaddockValue>> constructDictionaryElement(
         const base::Dictionary::Entry& entry) {
+        if (entry.first->kind() != base::Kind::string) return std::nullopt;
         auto value = convert(entry.second);
         if (!value) return std::nullopt;
         return std::pair{static_cast<const base::String&>(*entry.first).text(), std::move(*value)};

@@ -228,6 +228,13 @@ TEST(ObjectRepresentationTest, AnythingUnconvertibleAnywhereYieldsNothing) {
     siblings.push_back(good);
     EXPECT_TRUE(in(base::Array::make(std::vector<base::ObjectRef>(50, good))));
     EXPECT_FALSE(in(base::Array::make(siblings)));
+
+    // So does a key that is not a string object, nested, after string keys,
+    // and in a dictionary object that several references share.
+    auto numberKeyed = base::Dictionary::make(
+        {{base::String::make("a"), good}, {base::Number::initWithInteger(1), good}});
+    EXPECT_FALSE(in(base::Array::make({good, base::Array::make({numberKeyed})})));
+    EXPECT_FALSE(in(base::Array::make({numberKeyed, good, numberKeyed})));
 }
 
 TEST(ObjectRepresentationTest, DeeplyNestedGraphsConvertWithoutRecursion) {

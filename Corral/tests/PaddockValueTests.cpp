@@ -163,3 +163,23 @@ TEST(PaddockValueTest, DeepValuesCopyChangeAndDestroyWithoutRecursion) {
         original = PaddockValue::integer(0);
     });
 }
+
+TEST(PaddockValueTest, ReleasingAValueKeepsWhatOtherValuesShareWithIt) {
+    // Parts held by the released value and by others, at several depths and
+    // beside parts that only the released value holds.
+    PaddockValue deep = nestedValue(1'000, PaddockValue::string("leaf"));
+    PaddockValue broad = PaddockValue::array(
+        {PaddockValue::integer(1), everyCase(), nestedValue(3, PaddockValue::integer(2))});
+    PaddockValue::Dictionary entries;
+    entries.emplace("deep", deep);
+    entries.emplace("owned", nestedValue(50, PaddockValue::boolean(true)));
+    PaddockValue holder = PaddockValue::array(
+        {PaddockValue::dictionary(std::move(entries)), broad,
+         PaddockValue::array({nestedValue(10, broad), PaddockValue::string("x")})});
+
+    holder = PaddockValue::integer(0);
+
+    EXPECT_TRUE(sameValue(deep, nestedValue(1'000, PaddockValue::string("leaf"))));
+    EXPECT_TRUE(sameValue(broad, PaddockValue::array({PaddockValue::integer(1), everyCase(),
+                                                      nestedValue(3, PaddockValue::integer(2))})));
+}

@@ -1,7 +1,9 @@
 // In-process benchmarks of the expansion: back-to-back references and chains
-// of definitions at growing sizes, whose times should grow linearly. After
-// the table, one growth line per benchmark compares its largest size with
-// the size a tenth (back-to-back references: a quarter) of it.
+// of definitions at growing sizes, whose times should grow linearly, and the
+// table look-ups that following the chain needs, measured alone. After the
+// table, one growth line per benchmark compares the time of one run at its
+// largest size with the time at a tenth (back-to-back references: a quarter)
+// of it; with --benchmark_repetitions, the medians.
 
 #include <benchmark/benchmark.h>
 
@@ -39,19 +41,51 @@ BENCHMARK(backToBackReferences)
     ->Arg(200000)
     ->Unit(benchmark::kMillisecond);
 
-void definitionChain(benchmark::State& state) {
+// LINK_0 = "<$(LINK_1)>", ..., LINK_<links> = "end": expanding "$(LINK_0)"
+// follows every link and gives "<<...end>>...".
+Ref<Dictionary> chain(std::int64_t links) {
     Dictionary::Builder definitions;
-    for (int i = 0; i < state.range(0); ++i)
+    for (std::int64_t i = 0; i < links; ++i)
         definitions.set("LINK_" + std::to_string(i),
                         String::make("<$(LINK_" + std::to_string(i + 1) + ")>"));
-    definitions.set("LINK_" + std::to_string(state.range(0)), String::make("end"));
-    auto table = definitions.build();
+    definitions.set("LINK_" + std::to_string(links), String::make("end"));
+    return definitions.build();
+}
+
+void definitionChain(benchmark::State& state) {
+    auto table = chain(state.range(0));
     auto string = String::make("$(LINK_0)");
+    auto links = static_cast<std::size_t>(state.range(0));
+    if (macrofill::mxp_stringByExpandingMacrosUsingTable(string, *table)->text() !=
+        std::string(links, '<') + "end" + std::string(links, '>'))
+        state.SkipWithError("the chain did not expand to its end");
     for (auto _ : state) {
         benchmark::DoNotOptimize(macrofill::mxp_stringByExpandingMacrosUsingTable(string, *table));
     }
 }
 BENCHMARK(definitionChain)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMicrosecond);
+
+// What no expansion of the chain can avoid: looking each name up in the
+// table and reading its value to find the next name, one after another.
+// Its growth is the table's own, once the table no longer fits the caches.
+void chainLookUps(benchmark::State& state) {
+    auto table = chain(state.range(0));
+    for (auto _ : state) {
+        std::string_view name = "LINK_0";
+        std::size_t found = 0;
+        while (const Dictionary::Entry* entry = table->entryForKey(name)) {
+            ++found;
+            const std::string& value = static_cast<const String&>(*entry->second).text();
+            std::size_t open = value.find("$(");
+            if (open == std::string::npos) break;
+            name = std::string_view(value).substr(open + 2, value.find(')', open) - open - 2);
+        }
+        if (found != static_cast<std::size_t>(state.range(0)) + 1)
+            state.SkipWithError("the chain was not followed to its end");
+        benchmark::DoNotOptimize(found);
+    }
+}
+BENCHMARK(chainLookUps)->Arg(10000)->Arg(100000)->Unit(benchmark::kMicrosecond);
 
 // The console output, then for each benchmark the time of one whole
 // expansion at its largest size as a multiple of the time at the smaller
@@ -59,30 +93,42 @@ BENCHMARK(definitionChain)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::
 class GrowthReporter : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& runs) override {
-        for (const auto& run : runs)
-            if (run.run_type == Run::RT_Iteration && !run.error_occurred)
+        // One run, or the median of repeated ones.
+        for (const auto& run : runs) {
+            bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
+            bool single = run.run_type == Run::RT_Iteration && run.repetitions <= 1;
+            if ((median || single) && !run.error_occurred) {
                 times_[run.run_name.function_name][std::stol(run.run_name.args)] =
                     run.GetAdjustedRealTime();
+                timeUnit_[run.run_name.function_name] = benchmark::GetTimeUnitString(run.time_unit);
+            }
+        }
         ConsoleReporter::ReportRuns(runs);
     }
     void Finalize() override {
         ConsoleReporter::Finalize();
-        growth("backToBackReferences", "references in one string", 50000, 200000, 0);
-        growth("definitionChain", "links in a chain of definitions", 10000, 100000, 12);
+        growth("backToBackReferences", "expanding", "references in one string", 50000, 200000, 0);
+        growth("definitionChain", "expanding", "links in a chain of definitions", 10000, 100000,
+               12);
+        growth("chainLookUps", "looking up alone", "links of the same chain", 10000, 100000, 0);
     }
 
 private:
     // `target`: the largest acceptable multiple, or 0 for none.
-    void growth(const std::string& name, const char* what, long small, long large, double target) {
+    void growth(const std::string& name, const char* doing, const char* what, long small,
+                long large, double target) {
         auto& times = times_[name];
         if (!times.count(small) || !times.count(large)) return;
-        std::printf("%s: expanding %ld %s takes %.1fx the time of %ld (%ldx the size", name.c_str(),
-                    large, what, times[large] / times[small], small, large / small);
+        std::printf(
+            "%s: %s %ld %s takes %.1fx the time of %ld (%.1f against %.1f %s; %ldx the size",
+            name.c_str(), doing, large, what, times[large] / times[small], small, times[large],
+            times[small], timeUnit_[name].c_str(), large / small);
         if (target > 0) std::printf("; target: at most %gx", target);
         std::printf(")\n");
     }
 
-    std::map<std::string, std::map<long, double>> times_;
+    std::map<std::string, std::map<long, double>> times_;  // median or single run, by size
+    std::map<std::string, std::string> timeUnit_;
 };
 
 }  // namespace

@@ -2,9 +2,10 @@
 // nesting strings, numbers, Booleans, dates and data) node by node, and
 // converts it to its object representation and back. The anchor, measured in
 // the same run, is a copy of the same tree held in nlohmann::json. The last
-// lines of the output are the ratios to it; the targets are at most 1.5 for
-// the deep copy and at most 3 for the round trip. SharedCopy shows what an
-// ordinary copy of the same value costs while its storage is shared.
+// lines of the output are the ratios to it (with --benchmark_repetitions, of
+// the medians); the targets are at most 1.5 for the deep copy and at most 3
+// for the round trip. SharedCopy shows what an ordinary copy of the same
+// value costs while its storage is shared.
 #include <benchmark/benchmark.h>
 
 #include <nlohmann/json.hpp>
@@ -195,8 +196,11 @@ BENCHMARK(RoundTrip)->Unit(benchmark::kMillisecond)->MinTime(2);
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& runs) override {
+        // One run, or the median of repeated ones.
         for (const auto& run : runs) {
-            if (run.run_type == Run::RT_Iteration && !run.error_occurred)
+            bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
+            bool single = run.run_type == Run::RT_Iteration && run.repetitions <= 1;
+            if ((median || single) && !run.error_occurred)
                 times_[run.run_name.function_name] = {run.GetAdjustedRealTime(),
                                                       run.GetAdjustedCPUTime()};
         }

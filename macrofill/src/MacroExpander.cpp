@@ -13,12 +13,35 @@ namespace {
 constexpr std::size_t none = static_cast<std::size_t>(-1);
 }
 
-// Unscanned text: a piece of the input or of a value put in.
+// Unscanned text: a piece of the input or of a value put in. A short piece
+// is copied into the segment itself: the rest of a value is often scanned
+// long after the value was put in (a chain of definitions leaves the text
+// after each reference until the innermost value is done), and reading it
+// from the stack of segments, in order, costs less than going back to the
+// table's objects, scattered and by then out of the caches. Segments stay
+// where they are put, so `begin` may point into `copy`.
 struct Segment {
     const char* begin;
     const char* end;
+    char copy[16];
     std::size_t size() const { return static_cast<std::size_t>(end - begin); }
 };
+
+namespace {
+
+// Puts `text`, which must not be empty, on top of `rest`.
+void pushSegment(std::deque<Segment>& rest, std::string_view text) {
+    Segment& segment = rest.emplace_back();
+    if (text.size() <= sizeof segment.copy) {
+        std::memcpy(segment.copy, text.data(), text.size());
+        segment.begin = segment.copy;
+    } else {
+        segment.begin = text.data();
+    }
+    segment.end = segment.begin + text.size();
+}
+
+}  // namespace
 
 // One string being expanded: the string itself, or the name text of a
 // reference, whose expansion gives the name to look up.
@@ -180,7 +203,7 @@ void MacroExpander::resolve(Frame& frame, std::string_view name) {
     if (active_.empty()) active_.assign(table_.count(), false);
     if (active_[definition]) cycleError(definition);
     charge(text.size());
-    frame.rest.push_back({text.data(), text.data() + text.size()});
+    pushSegment(frame.rest, text);
     frame.lastResolved = definition;
     active_[definition] = true;
     records_.push_back({definition, depth_, frame.rest.size() - 1});
@@ -238,7 +261,7 @@ const std::string* MacroExpander::expandText(std::string_view text) {
     depth_ = 0;
     Frame* frame = &startFrame(0);
     frame->source = text;
-    frame->rest.push_back({text.data(), text.data() + text.size()});
+    pushSegment(frame->rest, text);
     activeSources_.clear();
     activeSources_.emplace(frame->source, 0);
     for (;;) {
@@ -249,8 +272,7 @@ const std::string* MacroExpander::expandText(std::string_view text) {
             Frame& child = startFrame(++depth_);
             child.ownedSource = name_;
             child.source = child.ownedSource;
-            child.rest.push_back(
-                {child.ownedSource.data(), child.ownedSource.data() + child.ownedSource.size()});
+            pushSegment(child.rest, child.ownedSource);
             activeSources_.emplace(child.source, depth_);
             frame = &child;
             continue;

@@ -36,6 +36,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <type_traits>
@@ -241,6 +242,9 @@ private:
     // Destroys the nested arrays and dictionaries this value alone owns one
     // by one instead of recursively, so that depth cannot exhaust the stack.
     void releaseNestedValues() noexcept;
+    struct Level;
+    // The storage of a non-empty array or dictionary this value alone holds.
+    std::optional<Level> ownedLevel();
 
     Storage storage_;
 };

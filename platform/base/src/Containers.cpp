@@ -10,39 +10,52 @@
 namespace base {
 
 // Releasing a container releases its children; done naively, a deeply nested
-// graph recurses once per level and can exhaust the stack. Children that are
-// about to die are instead emptied into a work list first, so every
-// destructor that does run finds its own children already gone.
+// graph recurses once per level and can exhaust the stack. Instead the nested
+// containers that are about to die are emptied depth first, innermost first,
+// so every destructor that does run finds its own children already gone. The
+// walk keeps one cursor per level of nesting rather than a list of every
+// nested container, so releasing a broad graph frees no large work list.
 struct ContainerRelease {
     static bool isContainer(const ObjectRef& o) {
         return o && (o->kind() == Kind::array || o->kind() == Kind::dictionary);
     }
 
-    // Moves the nested containers of a dying container into `work` and
-    // releases its other children in place: they hold nothing further.
-    static void moveChildren(Object& container, std::vector<ObjectRef>& work) {
-        auto take = [&work](ObjectRef& child) {
-            if (isContainer(child)) work.push_back(std::move(child));
-        };
-        if (container.kind() == Kind::array) {
-            auto& elements = static_cast<Array&>(container).elements_;
-            for (auto& element : elements) take(element);
-            elements.clear();
-        } else if (container.kind() == Kind::dictionary) {
-            auto& entries = static_cast<Dictionary&>(container).entries_;
-            for (auto& [key, value] : entries) {
-                take(key);
-                take(value);
-            }
-            entries.clear();
-        }
-    }
+    // A container being emptied and the position of its next child (for a
+    // dictionary, keys and values count in turn).
+    struct Level {
+        Object* container;
+        std::size_t next = 0;
 
-    static void release(std::vector<ObjectRef>& work) {
-        while (!work.empty()) {
-            ObjectRef object = std::move(work.back());
-            work.pop_back();
-            if (object && object.use_count() == 1) moveChildren(*object, work);
+        ObjectRef* nextChild() {
+            if (container->kind() == Kind::array) {
+                auto& elements = static_cast<Array&>(*container).elements_;
+                return next < elements.size() ? &elements[next++] : nullptr;
+            }
+            auto& entries = static_cast<Dictionary&>(*container).entries_;
+            if (next >= 2 * entries.size()) return nullptr;
+            auto& entry = entries[next / 2];
+            return next++ % 2 ? &entry.second : &entry.first;
+        }
+        void clear() {
+            if (container->kind() == Kind::array) {
+                static_cast<Array&>(*container).elements_.clear();
+            } else {
+                static_cast<Dictionary&>(*container).entries_.clear();
+            }
+        }
+    };
+
+    // Empties `container`, which is dying, and every nested container that
+    // dies with it.
+    static void release(Object& container) {
+        std::vector<Level> open{{&container}};
+        while (!open.empty()) {
+            if (ObjectRef* child = open.back().nextChild()) {
+                if (isContainer(*child) && child->use_count() == 1) open.push_back({child->get()});
+                continue;
+            }
+            open.back().clear();
+            open.pop_back();
         }
     }
 };
@@ -141,11 +154,8 @@ Ref<Array> Array::make(std::initializer_list<ObjectRef> elements) {
 }
 
 Array::~Array() {
-    if (std::any_of(elements_.begin(), elements_.end(), ContainerRelease::isContainer)) {
-        std::vector<ObjectRef> work;
-        ContainerRelease::moveChildren(*this, work);
-        ContainerRelease::release(work);
-    }
+    if (std::any_of(elements_.begin(), elements_.end(), ContainerRelease::isContainer))
+        ContainerRelease::release(*this);
 }
 
 bool Array::isEqual(const Object& other) const noexcept { return deepEqual(*this, other); }
@@ -263,11 +273,7 @@ Dictionary::~Dictionary() {
     bool nested = std::any_of(entries_.begin(), entries_.end(), [](const Entry& e) {
         return ContainerRelease::isContainer(e.first) || ContainerRelease::isContainer(e.second);
     });
-    if (nested) {
-        std::vector<ObjectRef> work;
-        ContainerRelease::moveChildren(*this, work);
-        ContainerRelease::release(work);
-    }
+    if (nested) ContainerRelease::release(*this);
 }
 
 template <class Matches>

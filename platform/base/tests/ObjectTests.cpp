@@ -231,6 +231,26 @@ TEST(ContainerTest, VeryDeepGraphsAreReleasedWithoutExhaustingTheStack) {
     SUCCEED();  // reaching this line without a stack overflow is the check
 }
 
+TEST(ContainerTest, ReleasingAGraphKeepsWhatOthersStillHold) {
+    // Parts held elsewhere too, as elements, as values and as a key, beside
+    // parts that only the released graph holds.
+    auto build = [] {
+        return Array::make(
+            {String::make("a"),
+             Dictionary::withStringKeys({{"b", Array::make({Number::initWithInteger(1)})}})});
+    };
+    auto kept = build();
+    ObjectRef keptKey = Array::make({String::make("key"), Array::make()});
+    ObjectRef graph = Array::make(
+        {Dictionary::make(
+             {{keptKey, kept},
+              {String::make("own"), Array::make({kept, Array::make({String::make("x"), kept})})}}),
+         kept});
+    graph.reset();
+    EXPECT_TRUE(isEqual(kept, build()));
+    EXPECT_TRUE(isEqual(keptKey, Array::make({String::make("key"), Array::make()})));
+}
+
 TEST(ContainerTest, VeryDeepGraphsCompareAndDescribeWithoutExhaustingTheStack) {
     auto build = [](int depth, const char* leaf) {
         ObjectRef nested = String::make(leaf);
