@@ -6,17 +6,7 @@
 
 #include "Corral/Corral.h"
 #include "Corral/PaddockPageModule.h"
-
-namespace {
-class Listener : public PaddockRemoteLiveViewProxyDelegate {
-public:
-    void proxy(const base::Ref<PaddockRemoteLiveViewProxy>&, const PaddockValue& message) override {
-        if (auto text = message.asString()) reply = *text;
-    }
-    void proxyConnectionDidClose(const base::Ref<PaddockRemoteLiveViewProxy>&) override {}
-    std::string reply;
-};
-}  // namespace
+#include "RemoteLiveView.h"
 
 PADDOCK_PAGE_MAIN() {
     auto value = PaddockValue::array({PaddockValue::string("leaf")});
@@ -28,14 +18,12 @@ PADDOCK_PAGE_MAIN() {
     base::print("the store", store["shared"].value() ? "holds" : "does not hold",
                 "the shared value");
 
-    auto& page = PaddockPage::current();
-    auto live = page.liveView();
-    auto remote = live ? live->as<PaddockRemoteLiveViewProxy>() : nullptr;
-    if (!remote) return;
-    auto listener = std::make_shared<Listener>();
-    remote->setDelegate(listener);
-    remote->send(value);
-    remote->send(PaddockValue::string("small"));
-    page.waitUntil([&] { return !listener->reply.empty(); }, std::chrono::seconds(20));
-    base::print("the live view answered:", listener->reply);
+    auto remote = test_pages::listenToRemoteLiveView(false);
+    if (!remote.proxy) return;
+    remote.proxy->send(value);
+    remote.proxy->send(PaddockValue::string("small"));
+    const auto& answers = remote.listener->messages;
+    PaddockPage::current().waitUntil([&] { return !answers.empty(); }, std::chrono::seconds(20));
+    base::print("the live view answered:",
+                !answers.empty() && answers[0].asString() ? *answers[0].asString() : "nothing");
 }
