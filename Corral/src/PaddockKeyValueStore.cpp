@@ -1,6 +1,7 @@
 #include "Corral/PaddockKeyValueStore.h"
 #include "Corral/PaddockNotifications.h"
 
+#include "BoundedObjectRepresentation.h"
 #include "Corral/PaddockPage.h"
 #include "Corral/base/NotificationCenter.h"
 #include "Corral/base/Objects.h"
@@ -33,6 +34,15 @@ std::optional<PaddockValue> PaddockKeyValueStore::operator[](std::string_view ke
 }
 
 void PaddockKeyValueStore::write(const std::string& key, std::optional<PaddockValue> value) {
+    // A value too large to be written out is refused whole: the store keeps
+    // what it held and nobody hears of a change.
+    base::ObjectRef representation = base::Null::null();
+    if (value) {
+        auto bounded = boundedObjectRepresentation(
+            *value, "store: the value for the key \"" + key + "\"", "the store keeps what it held");
+        if (!bounded) return;
+        representation = std::move(*bounded);
+    }
     // The contents are complete before anyone hears of the change, so an
     // observer reads the new state and may write in turn.
     if (value) {
@@ -40,8 +50,6 @@ void PaddockKeyValueStore::write(const std::string& key, std::optional<PaddockVa
     } else {
         contents_.erase(key);
     }
-    base::ObjectRef representation =
-        value ? objectRepresentation(*value) : base::ObjectRef(base::Null::null());
     auto change = base::Dictionary::withStringKeys(
         {{PaddockNotifications::Key::changeKey, base::String::make(key)},
          {PaddockNotifications::Key::changeValue, std::move(representation)}});

@@ -2,10 +2,10 @@
 // that stands in for a live view running in another process.
 #include "Corral/PaddockRemoteView.h"
 
+#include "BoundedObjectRepresentation.h"
 #include "Corral/base/Exception.h"
 #include "CorralLog.h"
 #include "PaddockPageAccess.h"
-#include "PaddockValueObjectRepresentation.h"
 
 namespace {
 // The source name that fatal-error reports of this unit carry.
@@ -23,7 +23,8 @@ void PaddockLiveViewMessageHandler::send(const PaddockValue& message) const {
                                  "is dropped");
         return;
     }
-    (*sender)(objectRepresentation(message));
+    auto object = boundedObjectRepresentation(message, "send: the message", "it is not sent");
+    if (object) (*sender)(*object);
 }
 
 PaddockRemoteLiveViewProxyDelegate::~PaddockRemoteLiveViewProxyDelegate() = default;

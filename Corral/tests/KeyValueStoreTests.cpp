@@ -8,7 +8,10 @@
 #include "Corral/PaddockNotifications.h"
 #include "Corral/PaddockPage.h"
 #include "Corral/base/Exception.h"
+#include "Corral/base/ExpandedSize.h"
 #include "Corral/base/Objects.h"
+#include "Corral/testing/Recorders.h"
+#include "Corral/testing/SharedGraphs.h"
 #include "PaddockKeyValueStoreAccess.h"
 #include "PaddockValueObjectRepresentation.h"
 #include "TestSupport.h"
@@ -184,4 +187,34 @@ TEST_F(KeyValueStoreTest, HostArgumentsOfTheWrongKindRaiseAndChangeNothing) {
                                {base::Null::null(), base::Number::initWithInteger(1)}),
                  base::InvalidArgumentException);
     EXPECT_EQ(keys(), std::vector<std::string>{"keep"});
+}
+
+TEST_F(KeyValueStoreTest, AWriteThatWouldSpellOutTooMuchIsRefusedWhole) {
+    store["kept"] = PaddockValue::integer(1);
+    recorder.notifications.clear();
+    testing_support::LogRecorder log("Diagnostics");
+
+    // 21 doublings spell out more than any writer takes: nothing changes,
+    // nothing is posted, and the log says why.
+    store["kept"] = doubledValue(21);
+    store["new"] = doubledValue(21);
+    EXPECT_TRUE(recorder.notifications.empty());
+    EXPECT_EQ(keys(), (std::vector<std::string>{"kept"}));
+    EXPECT_TRUE(sameValue(contents().at("kept"), PaddockValue::integer(1)));
+    ASSERT_EQ(log.entries.size(), 2u);
+    EXPECT_TRUE(
+        log.contains("store: the value for the key \"kept\" is refused", base::LogLevel::error));
+    EXPECT_TRUE(log.contains("store: the value for the key \"new\" is refused"));
+
+    // 20 are within the limit: stored and posted, still sharing its parts.
+    store["kept"] = doubledValue(20);
+    ASSERT_EQ(recorder.notifications.size(), 1u);
+    auto posted = change(recorder.notifications[0])->objectForKey("Value");
+    EXPECT_EQ(base::expandedSize(posted), testing_support::doubledArraySize(20));
+    EXPECT_TRUE(sameValue(contents().at("kept"), doubledValue(20)));
+
+    // Removing is never refused.
+    store["kept"] = std::nullopt;
+    EXPECT_EQ(recorder.notifications.size(), 2u);
+    EXPECT_TRUE(keys().empty());
 }

@@ -9,6 +9,7 @@
 #include "Corral/base/Exception.h"
 #include "Corral/base/Log.h"
 #include "Corral/base/Objects.h"
+#include "Corral/testing/Recorders.h"
 #include "Corral/ui/View.h"
 #include "PaddockPageAccess.h"
 #include "TestSupport.h"
@@ -224,6 +225,21 @@ TEST_F(LiveViewMessagingTest, SendWithoutASenderDropsTheMessageAndSaysSoOnce) {
     EXPECT_EQ(entries[0].category, "Diagnostics");
     EXPECT_NE(entries[0].message.find("no live-view message sender"), std::string::npos);
     EXPECT_TRUE(view->events.empty());
+}
+
+TEST_F(LiveViewMessagingTest, AMessageThatWouldSpellOutTooMuchIsNotSentAndTheNextOneIs) {
+    SentMessages sent;
+    bridge().send("setLiveViewMessageSender:", {sent.block});
+    setRemoteLiveViewIsAvailable(true);
+    testing_support::LogRecorder log("Diagnostics");
+
+    installedProxy()->send(doubledValue(21));
+    installedProxy()->send(PaddockValue::string("after"));
+    ASSERT_EQ(sent.objects.size(), 1u);
+    EXPECT_TRUE(base::isEqual(sent.objects[0], base::String::make("after")));
+    ASSERT_EQ(log.entries.size(), 1u);
+    EXPECT_TRUE(log.contains("send: the message is refused", base::LogLevel::error));
+    EXPECT_TRUE(log.contains("it is not sent"));
 }
 
 TEST(LiveViewMessagingDeathTest, AProxyCannotBeOpenedOrShown) {

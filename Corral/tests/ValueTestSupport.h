@@ -57,6 +57,15 @@ inline bool sameValue(const PaddockValue& first, const PaddockValue& second) {
     return true;
 }
 
+// The value doubledArray() of Corral/testing/SharedGraphs.h represents: an
+// array holding the string "leaf", then `levels` arrays each holding the one
+// below twice, every level sharing the one below.
+inline PaddockValue doubledValue(int levels) {
+    PaddockValue value = PaddockValue::array({PaddockValue::string("leaf")});
+    for (int level = 0; level < levels; ++level) value = PaddockValue::array({value, value});
+    return value;
+}
+
 // `depth` levels of containers, alternating arrays (odd levels, counting
 // the outermost as 1) and dictionaries with the key "next", around `leaf`.
 inline PaddockValue nestedValue(std::size_t depth, PaddockValue leaf) {

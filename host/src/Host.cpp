@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "Corral/PaddockNotifications.h"
+#include "Corral/base/Log.h"
 #include "Corral/base/Objects.h"
 #include "Corral/base/RunLoop.h"
 #include "ProtocolEvents.h"
@@ -98,6 +99,15 @@ void Host::observeNotifications() {
             }
         });
     }
+}
+
+void Host::relayDiagnostics() {
+    // What Corral reports about itself (a store write or a message it
+    // refused, host input it rejected) is told to whoever runs the page.
+    // The host is never destroyed, so the observer stays valid.
+    base::Log::addObserver([this](const base::LogEntry& entry) {
+        if (entry.category == "Diagnostics") events_.event("Corral", entry.message);
+    });
 }
 
 void Host::installBridge() {
@@ -312,6 +322,7 @@ Host::Ending Host::runPage() {
     ::signal(SIGPIPE, SIG_IGN);
     watchSignals();
     presenter_ = std::make_unique<LiveViewPresenter>([this](const Json& e) { events_.send(e); });
+    relayDiagnostics();
     observeNotifications();
     installBridge();
     readCommands();

@@ -47,6 +47,7 @@ public:
 
 private:
     void observeNotifications();
+    void relayDiagnostics();
     void installBridge();
     void connectProtocolLiveView();
     void watchSignals();

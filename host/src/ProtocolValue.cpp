@@ -3,6 +3,7 @@
 #include <cmath>
 #include <limits>
 
+#include "Corral/base/ExpandedSize.h"
 #include "Corral/base/Objects.h"
 
 namespace host {
@@ -253,7 +254,12 @@ std::string validUtf8(std::string_view text) {
     return out;
 }
 
-Json taggedValue(const base::ObjectRef& object) { return tagged(object, 0); }
+Json taggedValue(const base::ObjectRef& object) {
+    // Measured first, in time linear in the graph as built: writing a
+    // graph that shares its parts as a tree could take longer than any run.
+    if (!base::isWithinExpandedSizeLimit(object)) return {{"tooLarge", base::maxExpandedSize}};
+    return tagged(object, 0);
+}
 
 std::optional<base::ObjectRef> objectFromTaggedValue(const Json& value, std::string& error) {
     return fromTagged(value, 0, error);

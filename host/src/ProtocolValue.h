@@ -12,7 +12,10 @@
 // strings "nan", "inf" and "-inf" inside {"floatingPoint":...}. JSON null
 // stands for an absent value. Two kinds appear only in events, never in
 // commands: {"rect":{"x":..,"y":..,"width":..,"height":..}} for a boxed rect
-// and {"object":"<class>"} for an object with no value form.
+// and {"object":"<class>"} for an object with no value form. A third,
+// {"tooLarge":<bytes>}, stands in an event for a value whose parts are
+// shared so often that written out it would pass that many bytes
+// (base::maxExpandedSize); it is never expanded.
 
 #include <optional>
 #include <string>

@@ -109,3 +109,28 @@ TEST(HostStoreTest, StoreFileSurvivesAKillAtAnyMomentOfSaving) {
         EXPECT_NE(entry.path().extension(), ".tmp") << "left behind: " << entry.path();
     }
 }
+
+TEST(HostStoreTest, AValueSharingItsPartsTooOftenIsRefusedByTheStoreAndByTheLiveView) {
+    // The page writes and sends 22 doublings of one array (4,194,304 leaves
+    // as a tree), then a small value each way.
+    DocumentCopy document(COUNTER_DOCUMENT, "shared");
+    auto run = runHost("--timeout 60 --live-view " + std::string(ECHO_LIVE_VIEW) + " " +
+                       testPage("page-test-SharesParts") + " " + document.path().string());
+    EXPECT_EQ(run.status, 0) << run.out;
+    EXPECT_TRUE(contains(run.out,
+                         "host | Corral: store: the value for the key \"shared\" is refused: its "
+                         "parts are shared so often that, written out, it would take more than "
+                         "67108864 bytes; the store keeps what it held"))
+        << run.out;
+    EXPECT_TRUE(contains(run.out, "host | Corral: send: the message is refused")) << run.out;
+    EXPECT_TRUE(contains(run.out, "page | the store does not hold the shared value")) << run.out;
+    EXPECT_TRUE(contains(run.out, "page | the live view answered: small")) << run.out;
+    EXPECT_TRUE(contains(run.out, "host | ended (returned)")) << run.out;
+
+    auto saved = readStore(document.store());
+    ASSERT_TRUE(saved);
+    EXPECT_FALSE(saved->objectForKey("shared"));
+    auto small = base::cast<base::Number>(saved->objectForKey("small"));
+    ASSERT_TRUE(small);
+    EXPECT_EQ(small->integerValue(), 1);
+}

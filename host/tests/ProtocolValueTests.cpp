@@ -6,7 +6,9 @@
 #include <limits>
 
 #include "ConsoleStream.h"
+#include "Corral/base/ExpandedSize.h"
 #include "Corral/base/Objects.h"
+#include "Corral/testing/SharedGraphs.h"
 #include "ProtocolEvents.h"
 #include "ProtocolValue.h"
 
@@ -104,6 +106,24 @@ TEST(ProtocolValueTest, MalformedValuesAreRefusedWithAReason) {
     std::string error;
     EXPECT_FALSE(host::objectFromTaggedValue(deep, error));
     EXPECT_NE(error.find("deeply"), std::string::npos);
+}
+
+TEST(ProtocolValueTest, AValueSharingItsPartsTooOftenIsWrittenAsAMarker) {
+    // As a tree, 21 doublings would be millions of JSON values; the event
+    // gets one marker that says how far past what a value may spell out.
+    Json marker = host::taggedValue(testing_support::doubledArray(21));
+    EXPECT_EQ(marker, Json({{"tooLarge", base::maxExpandedSize}}));
+    EXPECT_EQ(host::protocolLine(marker), "{\"tooLarge\":67108864}");
+    std::string error;
+    EXPECT_FALSE(host::objectFromTaggedValue(marker, error));
+
+    // Within the limit a shared part is written wherever it occurs.
+    std::string line = host::protocolLine(host::taggedValue(testing_support::doubledArray(3)));
+    std::size_t leaves = 0;
+    for (auto at = line.find("\"leaf\""); at != std::string::npos;
+         at = line.find("\"leaf\"", at + 1))
+        ++leaves;
+    EXPECT_EQ(leaves, 8u);
 }
 
 TEST(ProtocolEventsTest, AssessmentStatusGoesBothWays) {

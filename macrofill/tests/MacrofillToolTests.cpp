@@ -30,28 +30,12 @@ struct Outcome {
     std::string out, err;
 };
 
-const std::string usage =
-    "Usage: macrofill [OPTION] <file>\n"
-    "\n"
-    "Options\n"
-    "--output <file>                     The path to the output plist file.\n"
-    "--build-settings <file>             The path to a plist file containing a dictionary of "
-    "strings with build setting definitions.\n"
-    "--use-environment                   Indicates that the environment should be used as a base "
-    "level of build setting definitions.\n"
-    "--help                              Print this usage information and exit.\n"
-    "\n"
-    "macrofill supports expanding a subset of Kiln-style build setting references (e.g. "
-    "'$(BUILD_SETTING_NAME)').\n"
-    "Build setting names may themselves contain references to other build settings (e.g. "
-    "'$(BUILD_SETTING_NAME_$(OTHER_BUILD_SETTING))').\n"
-    "macrofill does not support operators (e.g. '$(BUILD_SETTING_NAME:rfc1034identifier)'), and "
-    "will not handle references containing operators correctly.\n"
-    "\n"
-    "An input plist file and and output plist file must be specified.\n"
-    "Either a build settings plist file or --use-environment must be specified. If both are "
-    "specified, the values in the build settings plist file will override those set in the "
-    "environment.\n";
+// The usage text, word for word, kept apart from the program that prints it.
+const std::string usage = [] {
+    auto bytes = base::readFile(MACROFILL_TEST_DATA "/usage.txt");
+    return bytes ? std::string(bytes->begin(), bytes->end())
+                 : std::string("(usage.txt is missing)");
+}();
 
 const std::string settingsXml =
     "<plist><dict><key>PRODUCT</key><string>Corral</string><key>VERSION</key><string>1.2</string>"

@@ -17,6 +17,12 @@
 // so observers read the new state and may write themselves. The host's
 // writes (through the bridge) are not announced.
 //
+// A value whose parts are shared so often that, written out as a tree, it
+// would take more than 64 MiB (16 bytes a value plus its text or data, at
+// every place it occurs) cannot be kept by any host: writing it is refused
+// whole. The entry keeps what it held, nothing is posted, and the refusal is
+// written to the unified log (category "Diagnostics").
+//
 // The store takes no lock and does not check threads: use it, and call the
 // host entries that change it, from one thread only (the page's thread).
 

@@ -29,7 +29,9 @@ public:
     // Sends `message` to the other end, synchronously: returns after the
     // host's sender has returned. Without a sender (the host has not
     // installed one) the message is dropped and the drop is written to the
-    // unified log (category "Diagnostics").
+    // unified log (category "Diagnostics"). So is a message too large for
+    // any transport: one whose parts are shared so often that, written out,
+    // it would take more than 64 MiB (as for the key-value store).
     void send(const PaddockValue& message) const;
 
 protected:

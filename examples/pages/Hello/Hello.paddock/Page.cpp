@@ -1,14 +1,16 @@
-// A page: prints through both print paths, asks to keep running, changes
-// its mind, reads the mode the host runs it in, counts its visits in the
-// key-value store, reads its own sources, shows a live view of its own and
-// then declarative content, asks the host to navigate and to show glossary
-// entries, and marks itself solved.
-#include "HelloPage.h"
-
+// Hello: a page that touches everything a page can do. It prints through
+// both print paths, asks to keep running and changes its mind, reads the
+// mode the host runs it in, counts its visits in the key-value store, reads
+// its own sources, shows a live view of its own and then declarative
+// content, asks the host to navigate and to show glossary entries, and marks
+// itself solved. Run it with corral-host, which reports each of these:
+//
+//     corral-host page-Hello.so Hello.paddock
 #include <algorithm>
 #include <iostream>
 
 #include "Corral/Corral.h"
+#include "Corral/PaddockPageModule.h"
 #include "Corral/declarative/Declarative.h"
 #include "Corral/ui/UI.h"
 
@@ -99,7 +101,7 @@ void requestNavigation(PaddockPage& page) {
 }
 }  // namespace
 
-void helloPageMain() {
+PADDOCK_PAGE_MAIN() {
     auto& page = PaddockPage::current();
     base::print("Hello from the page, running in mode", modeName(page.executionMode()));
     std::cout << "std::cout reaches the host's console too: " << 6 * 7 << std::endl;
@@ -129,4 +131,6 @@ void helloPageMain() {
 
     base::print("The host says the page is", statusText(page.assessmentStatus()));
     page.setAssessmentStatus(PaddockPage::AssessmentStatus::pass("Every visit counted."));
+    // Showing a live view asked the host to keep the page running; it is done.
+    page.finishExecution();
 }
