@@ -1,9 +1,12 @@
 // A page and its live view in a second process, through corral-host.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <string>
 
 #include "HostProcess.h"
+#include "ProtocolSession.h"
 
 namespace {
 
@@ -13,7 +16,84 @@ std::string liveViewRun(const std::string& application, const std::string& page,
            GREETING_DOCUMENT;
 }
 
+using Json = ProtocolSession::Json;
+
+std::size_t occurrences(const std::string& text, const std::string& part) {
+    std::size_t count = 0;
+    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+    return count;
+}
+
+// The live-view events of a finished session, each checked to come after
+// "started" and before "ended".
+std::vector<Json> picturesOf(ProtocolSession& session) {
+    std::vector<Json> pictures;
+    bool started = false, ended = false;
+    for (const auto& event : session.events()) {
+        std::string kind = event.value("event", "");
+        if (kind == "started") started = true;
+        if (kind == "ended") ended = true;
+        if (kind != "liveView") continue;
+        EXPECT_TRUE(started && !ended) << session.transcript();
+        pictures.push_back(event);
+    }
+    return pictures;
+}
+
 }  // namespace
+
+// A live view in its own process is drawn for the host as it changes: the
+// echo live view shows a bar per answered message beside the page's code.
+TEST(HostLiveViewTest, ALiveViewInItsOwnProcessSendsItsPictureSideBySide) {
+    ProtocolSession session(
+        {"--timeout", "30", "--live-view", ECHO_LIVE_VIEW, ECHO_PAGE, ECHO_DOCUMENT});
+    ASSERT_TRUE(session.started());
+    EXPECT_EQ(session.finish(), 0) << session.transcript();
+    auto pictures = picturesOf(session);
+    ASSERT_FALSE(pictures.empty()) << session.transcript();
+    for (const auto& picture : pictures) {
+        EXPECT_EQ(picture["width"], 512) << picture;
+        EXPECT_EQ(picture["height"], 768) << picture;
+        EXPECT_EQ(picture["fullScreen"], false) << picture;
+    }
+    // No two pictures in a row are the same; the last shows every answer.
+    for (std::size_t i = 1; i < pictures.size(); ++i)
+        EXPECT_NE(pictures[i]["svg"], pictures[i - 1]["svg"]);
+    std::string last = pictures.back()["svg"];
+    EXPECT_EQ(occurrences(last, "<title>EchoAnswer</title>"), 15u) << last;
+    EXPECT_NE(last.find("<title>EchoView answered 15</title>"), std::string::npos) << last;
+    // Drawn in the trailing half of the screen, where the shell put it.
+    EXPECT_NE(last.find("viewBox=\"512 0 512 768\""), std::string::npos) << last;
+}
+
+// A live view that fills its screen is sent as full screen, and the picture
+// it drew just before it ended still arrives, before the page's end.
+TEST(HostLiveViewTest, AFullScreenLiveViewSendsItsLastPictureBeforeItEnds) {
+    ProtocolSession session({"--timeout", "30", "--live-view", FULL_SCREEN_LIVE_VIEW,
+                             testPage("page-test-Listens"), GREETING_DOCUMENT});
+    ASSERT_TRUE(session.started());
+    EXPECT_EQ(session.finish(), 0) << session.transcript();
+    auto pictures = picturesOf(session);
+    ASSERT_GE(pictures.size(), 1u) << session.transcript();
+    for (const auto& picture : pictures) {
+        EXPECT_EQ(picture["width"], 1024) << picture;
+        EXPECT_EQ(picture["height"], 768) << picture;
+        EXPECT_EQ(picture["fullScreen"], true) << picture;
+    }
+    std::string last = pictures.back()["svg"];
+    EXPECT_NE(last.find("<rect x=\"10\" y=\"20\" width=\"30\" height=\"40\" fill=\"#FF0000\""),
+              std::string::npos)
+        << last;
+    EXPECT_NE(last.find("<title>Board</title>"), std::string::npos) << last;
+    // The live view's end clears it, and no picture follows that.
+    auto cleared =
+        std::find_if(session.events().begin(), session.events().end(),
+                     [](const Json& e) { return e.value("event", "") == "liveViewCleared"; });
+    ASSERT_NE(cleared, session.events().end()) << session.transcript();
+    EXPECT_TRUE(std::none_of(cleared, session.events().end(), [](const Json& e) {
+        return e.value("event", "") == "liveView";
+    })) << session.transcript();
+}
 
 TEST(HostLiveViewTest, EchoPageGetsBackEveryValueInOrderAndJsonParses) {
     auto run = runHostThrough("--json --timeout 30 --live-view " + std::string(ECHO_LIVE_VIEW) +
