@@ -161,8 +161,9 @@ void LiveViewConnection::connectionClosed(const std::string& reason) {
     transcript_.event("live view", "the connection closed" +
                                        (reason.empty() ? std::string() : ": " + reason) +
                                        (status.empty() ? "" : "; the live view " + status));
-    // No picture of the live view may follow the news that it is gone.
-    if (pictures_) pictures_->stop();
+    // No picture of the live view may follow the news that it is gone; the
+    // last one it drew comes before it.
+    if (pictures_) pictures_->finish(std::chrono::milliseconds(500));
     corral_.send("liveViewMessageConnectionClosed");
     corral_.send("setRemoteLiveViewIsAvailable:", {base::Number::initWithBool(false)});
 }
@@ -182,11 +183,14 @@ std::string LiveViewConnection::reapProcess(std::chrono::milliseconds patience) 
     }
 }
 
+void LiveViewConnection::stopPictures() {
+    if (pictures_) pictures_->stop();
+}
+
 void LiveViewConnection::shutDown() {
     std::lock_guard lock(processMutex_);
     if (shutDown_) return;
     shutDown_ = true;
-    if (pictures_) pictures_->stop();
     if (channel_) channel_->close();
     if (reapProcess(std::chrono::milliseconds(2000)).empty() && process_ > 0) {
         // Not reaped, and nobody else reaps while the lock is held: the pid
@@ -194,6 +198,8 @@ void LiveViewConnection::shutDown() {
         ::kill(process_, SIGKILL);
         reapProcess(std::chrono::milliseconds(2000));
     }
+    // The live view sent its last picture as it ended: relay it too.
+    if (pictures_) pictures_->finish(std::chrono::milliseconds(500));
 }
 
 }  // namespace host

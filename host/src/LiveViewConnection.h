@@ -43,6 +43,10 @@ public:
     // Starts `application` and connects the page to it; false, with the
     // reason in the transcript, when it cannot be started.
     bool start(const std::string& application);
+    // The page put another live view in place of the remote one (or
+    // cleared it): the remote live view's pictures are no longer the page's
+    // and are not relayed from now on. Messages still flow.
+    void stopPictures();
     // Closes the connection and waits a little for the live-view process to
     // end, then stops it. Safe from any thread and any number of times: a
     // call while another runs waits for it.

@@ -35,7 +35,11 @@ LiveViewPictures::LiveViewPictures(int socket, ProtocolWriter& transcript)
             [this](const std::string& problem) {
                 transcript_.event("live view", "pictures: " + problem);
             },
-            nullptr,
+            [this](const std::string&) {
+                std::lock_guard lock(endMutex_);
+                ended_ = true;
+                endCondition_.notify_all();
+            },
         },
         loop_);
     channel_->start();
@@ -52,6 +56,14 @@ void LiveViewPictures::stop() {
     loop_.stop();
     thread_.join();
     channel_.reset();  // joins the reader; what it still queued is dropped
+}
+
+void LiveViewPictures::finish(std::chrono::milliseconds patience) {
+    {
+        std::unique_lock lock(endMutex_);
+        endCondition_.wait_for(lock, patience, [this] { return ended_; });
+    }
+    stop();
 }
 
 Json LiveViewPictures::eventFor(const base::ObjectRef& message) {

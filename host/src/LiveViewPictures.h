@@ -10,6 +10,8 @@
 // waits behind messages. A message that is not a well-formed picture is
 // dropped with a host message.
 
+#include <chrono>
+#include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -32,6 +34,10 @@ public:
     // has not been relayed yet is dropped. Safe from any thread and any
     // number of times.
     void stop();
+    // Relays what the live view still sends until it closes its end (it
+    // sends its last picture as it ends), waiting at most `patience`, then
+    // stops.
+    void finish(std::chrono::milliseconds patience);
 
     // The event for one picture message, or null when it is not a picture.
     static Json eventFor(const base::ObjectRef& message);
@@ -43,6 +49,9 @@ private:
     std::thread thread_;
     std::mutex stopMutex_;
     bool stopped_ = false;
+    std::mutex endMutex_;  // guards ended_
+    std::condition_variable endCondition_;
+    bool ended_ = false;  // every picture sent has been relayed
 };
 
 }  // namespace host

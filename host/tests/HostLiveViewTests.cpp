@@ -95,6 +95,25 @@ TEST(HostLiveViewTest, AFullScreenLiveViewSendsItsLastPictureBeforeItEnds) {
     })) << session.transcript();
 }
 
+// Once the page shows a live view of its own, the remote live view's
+// pictures are no longer the page's: none of them follows the page's own.
+TEST(HostLiveViewTest, APageThatReplacesItsRemoteLiveViewIsDrawnWithItsOwn) {
+    ProtocolSession session({"--timeout", "30", "--live-view", ECHO_LIVE_VIEW,
+                             testPage("page-test-ReplacesLiveView"), GREETING_DOCUMENT});
+    ASSERT_TRUE(session.started());
+    EXPECT_EQ(session.finish(), 0) << session.transcript();
+    auto pictures = picturesOf(session);
+    auto own = std::find_if(pictures.begin(), pictures.end(), [](const Json& picture) {
+        return picture["svg"].get<std::string>().find("#00FF00") != std::string::npos;
+    });
+    ASSERT_NE(own, pictures.end()) << session.transcript();
+    EXPECT_TRUE(std::none_of(own, pictures.end(), [](const Json& picture) {
+        return picture["svg"].get<std::string>().find("EchoView") != std::string::npos;
+    })) << session.transcript();
+    EXPECT_NE(session.transcript().find("\"text\":\"done\""), std::string::npos)
+        << session.transcript();
+}
+
 TEST(HostLiveViewTest, EchoPageGetsBackEveryValueInOrderAndJsonParses) {
     auto run = runHostThrough("--json --timeout 30 --live-view " + std::string(ECHO_LIVE_VIEW) +
                                   " " + ECHO_PAGE + " " + ECHO_DOCUMENT,

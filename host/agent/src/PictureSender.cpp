@@ -31,14 +31,14 @@ const ui::View& liveViewArea(const ui::Window& window) {
 
 PictureSender::PictureSender(int socket)
     : channel_(std::make_unique<transport::MessageChannel>(
-          socket, transport::MessageChannel::Handlers{
-                      nullptr,
-                      [](const std::string& problem) {
-                          std::fprintf(stderr, "live-view agent: pictures: %s\n",
-                                       problem.c_str());
-                      },
-                      nullptr,
-                  })),
+          socket,
+          transport::MessageChannel::Handlers{
+              nullptr,
+              [](const std::string& problem) {
+                  std::fprintf(stderr, "live-view agent: pictures: %s\n", problem.c_str());
+              },
+              nullptr,
+          })),
       sender_([this] { sendLoop(); }) {}
 
 PictureSender::~PictureSender() {
@@ -96,6 +96,11 @@ base::ObjectRef PictureSender::message(const Picture& picture) {
 void PictureSender::offer(Picture picture) {
     if (picture.svg == lastSvg_) return;
     lastSvg_ = picture.svg;
+    if (picture.svg.size() > transport::maxFrameSize / 2) {
+        std::fprintf(stderr, "live-view agent: a picture of %zu bytes is too large to send\n",
+                     picture.svg.size());
+        return;
+    }
     {
         std::lock_guard lock(mutex_);
         waiting_ = std::move(picture);
