@@ -97,16 +97,15 @@ try {
   assert.match(await page.$eval(".assessment", (a) => a.innerText), /Passed[\s\S]*The live view answered\./);
   // The echo live view drew one bar per answer, in the half of its screen
   // beside the code: the picture shown is that drawing, side by side. The
-  // picture is read back from the panel's image as the browser drew it.
-  const shownPicture = () => page.$eval("#live-view img", async (img) => {
-    if (!img.complete || img.naturalWidth === 0) return null;
+  // picture is read back from the panel as the browser drew it.
+  const shownPicture = () => page.$eval("#live-view .picture", async (picture) => {
     const canvas = document.createElement("canvas");
-    canvas.width = img.naturalWidth; canvas.height = img.naturalHeight;
+    canvas.width = picture.naturalWidth ?? picture.width; canvas.height = picture.naturalHeight ?? picture.height;
     const context = canvas.getContext("2d");
-    context.drawImage(img, 0, 0);
+    context.drawImage(picture, 0, 0);
     const at = (x, y) => [...context.getImageData(x, y, 1, 1).data.slice(0, 3)];
     // Bars 14 and 15 (orange, blue) near the floor; above bar 15, the grey.
-    return { width: img.naturalWidth, height: img.naturalHeight, svg: window.__shownPicture,
+    return { width: canvas.width, height: canvas.height, svg: window.__shownPicture,
              bar14: at(444, 700), bar15: at(476, 700), above: at(476, 100) };
   });
   await page.waitForFunction(() => (window.__shownPicture?.match(/<title>EchoAnswer<\/title>/g) ?? []).length === 15,
@@ -179,11 +178,11 @@ try {
     'auto& page = PaddockPage::current();\npage.setLiveView(board);\n' +
     'page.showGlossaryEntry("sun", std::nullopt, sun);\nbase::print("drew the sun");\n}');
   await page.click("#run");
-  await page.waitForSelector("#live-view img", { timeout: 120000 });
+  await page.waitForSelector("#live-view .picture", { timeout: 120000 });
   await page.waitForSelector("#live-view .popover", { timeout: 20000 });
   // The popover points at the sun's centre, (80, 80) of the 512-point-wide window.
   await page.waitForFunction(() => {
-    const p = document.querySelector("#live-view .popover"), img = document.querySelector("#live-view img");
+    const p = document.querySelector("#live-view .popover"), img = document.querySelector("#live-view .picture");
     if (!p || !img || img.clientWidth === 0) return false;
     const box = p.getBoundingClientRect(), picture = img.getBoundingClientRect();
     return Math.abs(box.left + box.width / 2 - picture.left - 80 * picture.width / 512) < 4;
