@@ -2,7 +2,7 @@
 // compiled from source: open the Echo document with ?run and see its console,
 // its passed status and the picture its live view (a process of its own)
 // drew, break the code and see the error at its line, run a page that never
-// ends and stop it, see hints one at a time, the solution behind its button
+// ends and stop it, stop a run while its page compiles, see hints one at a time, the solution behind its button
 // and the store table, and a page that draws its own live view with a
 // glossary popover at the view it names; requests without the token or from
 // another site are refused.
@@ -11,7 +11,7 @@
 //
 // Documents are copied to a scratch folder first, so the test's edits stay there.
 import { spawn } from "node:child_process";
-import { cpSync, mkdtempSync, readFileSync, rmSync, mkdirSync } from "node:fs";
+import { chmodSync, cpSync, mkdtempSync, readFileSync, rmSync, mkdirSync, writeFileSync } from "node:fs";
 import { request } from "node:http";
 import { tmpdir } from "node:os";
 import { join, basename } from "node:path";
@@ -146,6 +146,23 @@ try {
   await waitForState("Stopped");
   assert.equal(await page.evaluate(async () => (await fetch("/api/document")).status), 200);
   console.log("endless page stopped, server still serving; state:", await state());
+
+  // 3b. Stop while the page compiles: with a compiler that never finishes,
+  //     the run is stopped at once, not after the compile.
+  const endlessCompiler = join(scratch, "endless-c++");
+  writeFileSync(endlessCompiler, '#!/bin/sh\n[ "$1" = --version ] && { echo "endless c++ 1"; exit 0; }\nexec sleep 300\n');
+  chmodSync(endlessCompiler, 0o755);
+  const slow = await serve(echoDocument, ["--compiler", endlessCompiler, "--cache", join(scratch, "endless-cache")]);
+  await page.goto(slow.address);
+  await page.waitForFunction(() => window.studioReady === true, { timeout: 20000 });
+  await page.click("#run");
+  await waitForState("Compiling");
+  await page.click("#stop");
+  await waitForState("Stopped");
+  assert.match(await consoleText(), /the run was stopped while the page was compiling/);
+  await page.goto(echo.address);
+  await page.waitForFunction(() => window.studioReady === true, { timeout: 20000 });
+  console.log("a run stopped while its page compiled");
 
   // 4. Hints one at a time, the solution behind a button, the store table.
   await replaceCode(prelude + 'PADDOCK_PAGE_MAIN() {\nPaddockKeyValueStore::current()["score"] = PaddockValue::integer(7);\n' +
