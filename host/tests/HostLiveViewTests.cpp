@@ -24,9 +24,11 @@ std::size_t occurrences(const std::string& text, const std::string& part) {
     return count;
 }
 
-// The live-view events of a finished session, each checked to come after
-// "started" and before "ended".
+// Runs the session to its end (which must be a clean one) and returns its
+// live-view events, each checked to come after "started" and before "ended".
 std::vector<Json> picturesOf(ProtocolSession& session) {
+    EXPECT_TRUE(session.started());
+    EXPECT_EQ(session.finish(), 0) << session.transcript();
     std::vector<Json> pictures;
     bool started = false, ended = false;
     for (const auto& event : session.events()) {
@@ -40,6 +42,15 @@ std::vector<Json> picturesOf(ProtocolSession& session) {
     return pictures;
 }
 
+// Every picture has this size and full-screen flag.
+void expectEverySize(const std::vector<Json>& pictures, int width, int height, bool fullScreen) {
+    for (const auto& picture : pictures) {
+        EXPECT_EQ(picture["width"], width) << picture;
+        EXPECT_EQ(picture["height"], height) << picture;
+        EXPECT_EQ(picture["fullScreen"], fullScreen) << picture;
+    }
+}
+
 }  // namespace
 
 // A live view in its own process is drawn for the host as it changes: the
@@ -47,15 +58,9 @@ std::vector<Json> picturesOf(ProtocolSession& session) {
 TEST(HostLiveViewTest, ALiveViewInItsOwnProcessSendsItsPictureSideBySide) {
     ProtocolSession session(
         {"--timeout", "30", "--live-view", ECHO_LIVE_VIEW, ECHO_PAGE, ECHO_DOCUMENT});
-    ASSERT_TRUE(session.started());
-    EXPECT_EQ(session.finish(), 0) << session.transcript();
     auto pictures = picturesOf(session);
     ASSERT_FALSE(pictures.empty()) << session.transcript();
-    for (const auto& picture : pictures) {
-        EXPECT_EQ(picture["width"], 512) << picture;
-        EXPECT_EQ(picture["height"], 768) << picture;
-        EXPECT_EQ(picture["fullScreen"], false) << picture;
-    }
+    expectEverySize(pictures, 512, 768, false);
     // No two pictures in a row are the same; the last shows every answer.
     for (std::size_t i = 1; i < pictures.size(); ++i)
         EXPECT_NE(pictures[i]["svg"], pictures[i - 1]["svg"]);
@@ -71,15 +76,9 @@ TEST(HostLiveViewTest, ALiveViewInItsOwnProcessSendsItsPictureSideBySide) {
 TEST(HostLiveViewTest, AFullScreenLiveViewSendsItsLastPictureBeforeItEnds) {
     ProtocolSession session({"--timeout", "30", "--live-view", FULL_SCREEN_LIVE_VIEW,
                              testPage("page-test-Listens"), GREETING_DOCUMENT});
-    ASSERT_TRUE(session.started());
-    EXPECT_EQ(session.finish(), 0) << session.transcript();
     auto pictures = picturesOf(session);
     ASSERT_GE(pictures.size(), 1u) << session.transcript();
-    for (const auto& picture : pictures) {
-        EXPECT_EQ(picture["width"], 1024) << picture;
-        EXPECT_EQ(picture["height"], 768) << picture;
-        EXPECT_EQ(picture["fullScreen"], true) << picture;
-    }
+    expectEverySize(pictures, 1024, 768, true);
     std::string last = pictures.back()["svg"];
     EXPECT_NE(last.find("<rect x=\"10\" y=\"20\" width=\"30\" height=\"40\" fill=\"#FF0000\""),
               std::string::npos)
@@ -100,8 +99,6 @@ TEST(HostLiveViewTest, AFullScreenLiveViewSendsItsLastPictureBeforeItEnds) {
 TEST(HostLiveViewTest, APageThatReplacesItsRemoteLiveViewIsDrawnWithItsOwn) {
     ProtocolSession session({"--timeout", "30", "--live-view", ECHO_LIVE_VIEW,
                              testPage("page-test-ReplacesLiveView"), GREETING_DOCUMENT});
-    ASSERT_TRUE(session.started());
-    EXPECT_EQ(session.finish(), 0) << session.transcript();
     auto pictures = picturesOf(session);
     auto own = std::find_if(pictures.begin(), pictures.end(), [](const Json& picture) {
         return picture["svg"].get<std::string>().find("#00FF00") != std::string::npos;
