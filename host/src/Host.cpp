@@ -74,6 +74,9 @@ void Host::observeNotifications() {
                 endRun(0, "finished", "the page finished execution");
             }
             if (n.name == PaddockNotifications::liveViewDidChange) {
+                // Installing the remote live view's proxy posts nothing, so
+                // any change means the page's live view is no longer it.
+                if (liveView_) liveView_->stopPictures();
                 presenter_->show(n.userInfo);
                 return;
             }

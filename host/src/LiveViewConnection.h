@@ -3,7 +3,9 @@
 //
 // start() runs the live-view application with one end of a socket pair as
 // its descriptor 3 (named in the environment variable
-// CORRAL_LIVE_VIEW_SOCKET, where the live-view agent looks for it) and its
+// CORRAL_LIVE_VIEW_SOCKET, where the live-view agent looks for it), the
+// other end of a second one for the live view's pictures as descriptor 4
+// (CORRAL_LIVE_VIEW_PICTURE_SOCKET; see LiveViewPictures) and its
 // standard output on the host's standard error, so the transcript stays
 // the host's own. Then, in this order, it installs the page's message
 // sender, reports "liveViewMessageConnectionOpened" and announces the
@@ -26,6 +28,7 @@
 
 #include "Corral/base/Runtime.h"
 #include "Corral/transport/MessageChannel.h"
+#include "LiveViewPictures.h"
 #include "ProtocolWriter.h"
 
 namespace host {
@@ -40,12 +43,19 @@ public:
     // Starts `application` and connects the page to it; false, with the
     // reason in the transcript, when it cannot be started.
     bool start(const std::string& application);
+    // The page put another live view in place of the remote one (or
+    // cleared it): the remote live view's pictures are no longer the page's
+    // and are not relayed from now on. Messages still flow.
+    void stopPictures();
     // Closes the connection and waits a little for the live-view process to
     // end, then stops it. Safe from any thread and any number of times: a
     // call while another runs waits for it.
     void shutDown();
 
 private:
+    // A socket pair, both ends above the descriptors the child gets; false,
+    // with the reason in the transcript, when it cannot be made.
+    bool makeSocketPair(int (&sockets)[2]);
     void connectionClosed(const std::string& reason);
     // How the process ended, waiting up to `patience` for it; empty if it
     // runs on. Called with processMutex_ held: while it is held nobody else
@@ -56,6 +66,7 @@ private:
     const base::Class& corral_;
     ProtocolWriter& transcript_;
     std::unique_ptr<transport::MessageChannel> channel_;
+    std::unique_ptr<LiveViewPictures> pictures_;
     std::mutex processMutex_;  // guards process_ and shutDown_
     pid_t process_ = -1;       // the child, until it is reaped
     bool shutDown_ = false;

@@ -3,8 +3,12 @@
 #include "Corral/base/FileSystem.h"
 
 #include <fcntl.h>
+#include <poll.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <csignal>
 
 #include <cstring>
 #include <fstream>
@@ -47,15 +51,25 @@ private:
 
 struct ProcessOutput {
     bool started = false;
+    bool stopped = false;  // `stopRequested` answered true: the process was killed
     int status = -1;
     std::string output;  // standard output and error together
 };
 
-// Runs `argv` in `folder` and collects what it writes.
-ProcessOutput runProcess(const std::vector<std::string>& argv, const fs::path& folder) {
+// How often a running compiler is asked whether to stop.
+constexpr int kStopPollMilliseconds = 20;
+
+// Runs `argv` in `folder` and collects what it writes. The process leads a
+// process group of its own, so that what it starts in turn (a compiler
+// driver starts the compiler proper, the assembler and the linker) can be
+// killed with it: while it runs, `stopRequested` (when given) is asked every
+// few milliseconds, and a true answer kills the whole group at once.
+ProcessOutput runProcess(const std::vector<std::string>& argv, const fs::path& folder,
+                         const std::function<bool()>& stopRequested = {}) {
     ProcessOutput result;
     int pipeFds[2];
     if (pipe2(pipeFds, O_CLOEXEC) != 0) return result;
+    pid_t parent = getpid();
     pid_t pid = fork();
     if (pid < 0) {
         close(pipeFds[0]);
@@ -63,6 +77,10 @@ ProcessOutput runProcess(const std::vector<std::string>& argv, const fs::path& f
         return result;
     }
     if (pid == 0) {
+        setpgid(0, 0);
+        // A host killed outright takes its compiler with it.
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (getppid() != parent) _exit(127);
         dup2(pipeFds[1], STDOUT_FILENO);
         dup2(pipeFds[1], STDERR_FILENO);
         int null = open("/dev/null", O_RDONLY);
@@ -74,9 +92,19 @@ ProcessOutput runProcess(const std::vector<std::string>& argv, const fs::path& f
         execvp(args[0], args.data());
         _exit(127);
     }
+    setpgid(pid, pid);  // also here, so that a stop at once reaches the group
     close(pipeFds[1]);
     char buffer[8192];
     for (;;) {
+        pollfd readable{pipeFds[0], POLLIN, 0};
+        int ready = poll(&readable, 1, stopRequested ? kStopPollMilliseconds : -1);
+        if (ready < 0 && errno != EINTR) break;
+        if (stopRequested && stopRequested()) {
+            kill(-pid, SIGKILL);
+            result.stopped = true;
+            break;
+        }
+        if (ready <= 0) continue;
         ssize_t n = read(pipeFds[0], buffer, sizeof buffer);
         if (n > 0) {
             result.output.append(buffer, std::size_t(n));
@@ -211,7 +239,8 @@ std::vector<std::string> PageCompiler::flags() const {
     return flags;
 }
 
-CompileResult PageCompiler::compile(const PageDocument& document) {
+CompileResult PageCompiler::compile(const PageDocument& document,
+                                    const std::function<bool()>& stopRequested) {
     CompileResult result;
     auto compiler = locateCompiler(result.problem);
     if (!compiler) return result;
@@ -262,7 +291,12 @@ CompileResult PageCompiler::compile(const PageDocument& document) {
     argv.push_back(fs::absolute(temporary, ec).string());
     for (const auto& library : corral_.libraries) argv.push_back(library.string());
 
-    auto run = runProcess(argv, document.folder());
+    auto run = runProcess(argv, document.folder(), stopRequested);
+    if (run.stopped) {
+        fs::remove(temporary, ec);
+        result.outcome = CompileResult::Outcome::stopped;
+        return result;
+    }
     if (!run.started) {
         result.problem = "the C++ compiler " + *compiler + " could not be started";
         return result;

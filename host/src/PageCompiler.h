@@ -16,6 +16,7 @@
 // Corral are named as they are included ("Corral/Corral.h").
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -35,7 +36,8 @@ struct Diagnostic {
 };
 
 struct CompileResult {
-    enum class Outcome { compiled, failed, unavailable };
+    // stopped: the caller asked to stop while the compiler ran.
+    enum class Outcome { compiled, failed, unavailable, stopped };
     Outcome outcome = Outcome::unavailable;
     bool cached = false;
     std::filesystem::path module;
@@ -49,7 +51,11 @@ public:
     PageCompiler(CorralInstallation corral, std::string compiler,
                  std::filesystem::path cacheFolder);
 
-    CompileResult compile(const PageDocument& document);
+    // While the compiler runs, `stopRequested` (when given) is asked every
+    // few milliseconds; a true answer kills the compiler and everything it
+    // started at once, and the result is `stopped`.
+    CompileResult compile(const PageDocument& document,
+                          const std::function<bool()>& stopRequested = {});
 
     // The cache folder to use when none is given: $CORRAL_CACHE_DIR, else
     // $XDG_CACHE_HOME/corral/pages, else ~/.cache/corral/pages.

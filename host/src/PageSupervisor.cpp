@@ -154,7 +154,23 @@ std::map<std::string, std::string> PageSupervisor::snapshot() const {
     return files;
 }
 
-std::optional<std::string> PageSupervisor::prepareModule(int& status) {
+bool PageSupervisor::stopWhileCompiling() {
+    std::vector<pollfd> fds = {{signalFd_, POLLIN, 0}};
+    if (options_.protocol && inputOpen_) fds.push_back({STDIN_FILENO, POLLIN, 0});
+    if (::poll(fds.data(), fds.size(), 0) > 0) {
+        if (fds[0].revents) {
+            signalfd_siginfo info;
+            while (::read(signalFd_, &info, sizeof info) == sizeof info) {
+                if (info.ssi_signo != SIGCHLD) hostSignal_ = int(info.ssi_signo);
+            }
+        }
+        if (fds.size() > 1 && fds[1].revents) readStandardInput(nullptr);
+    }
+    return compileStopRequested_ || (hostSignal_ && *hostSignal_);
+}
+
+std::optional<std::string> PageSupervisor::prepareModule(int& status,
+                                                         std::optional<Outcome>& stopped) {
     if (!options_.pageModule.empty()) return options_.pageModule;
     if (!compiler_) {
         std::string error;
@@ -173,7 +189,9 @@ std::optional<std::string> PageSupervisor::prepareModule(int& status) {
     output_({{"event", "compiling"},
              {"page", document_.currentPage()},
              {"file", document_.page().file.string()}});
-    auto result = compiler_->compile(document_);
+    compiling_ = true;
+    auto result = compiler_->compile(document_, [this] { return stopWhileCompiling(); });
+    compiling_ = false;
     switch (result.outcome) {
         case CompileResult::Outcome::compiled:
             output_({{"event", "compiled"},
@@ -184,6 +202,18 @@ std::optional<std::string> PageSupervisor::prepareModule(int& status) {
             output_(
                 {{"event", "compileError"}, {"diagnostics", diagnosticsJson(result.diagnostics)}});
             status = 65;
+            return std::nullopt;
+        case CompileResult::Outcome::stopped:
+            if (hostSignal_ && *hostSignal_) {
+                stopped = Outcome{"stopped",
+                                  std::string("corral-host received ") + strsignal(*hostSignal_) +
+                                      " while the page was compiling",
+                                  128 + *hostSignal_, *hostSignal_};
+            } else {
+                stopped = Outcome{"stopped", "the run was stopped while the page was compiling", 0,
+                                  std::nullopt};
+            }
+            status = stopped->status;
             return std::nullopt;
         case CompileResult::Outcome::unavailable:
             break;
@@ -232,7 +262,11 @@ void PageSupervisor::command(const std::string& line, Child* child) {
         if (child && !child->stopping) {
             child->stopping = Outcome{"stopped", "the run was stopped", 0, std::nullopt};
         }
-        if (!child) hostSignal_ = 0;  // between runs: end the host
+        if (!child && compiling_) {
+            compileStopRequested_ = true;  // ends this run, as it would a running page
+        } else if (!child) {
+            hostSignal_ = 0;  // between runs: end the host
+        }
         return;
     }
     if (name == "setMode" && parsed.contains("mode") && parsed["mode"].is_string() &&
@@ -573,18 +607,24 @@ int PageSupervisor::run() {
     output_({{"event", "storeFile"}, {"path", store_.file().string()}});
 
     int status = 0;
+    auto reportEnd = [&](const Outcome& outcome) {
+        status = outcome.status;
+        output_({{"event", "ended"},
+                 {"cause", outcome.cause},
+                 {"message", outcome.message},
+                 {"status", outcome.status},
+                 {"signal", outcome.signal ? Json(*outcome.signal) : Json(nullptr)}});
+    };
     for (;;) {
         sources_ = snapshot();
         nextPage_.reset();
-        auto module = prepareModule(status);
+        compileStopRequested_ = false;
+        std::optional<Outcome> stopped;
+        auto module = prepareModule(status, stopped);
         if (module) {
-            Outcome outcome = runChild(*module);
-            status = outcome.status;
-            output_({{"event", "ended"},
-                     {"cause", outcome.cause},
-                     {"message", outcome.message},
-                     {"status", outcome.status},
-                     {"signal", outcome.signal ? Json(*outcome.signal) : Json(nullptr)}});
+            reportEnd(runChild(*module));
+        } else if (stopped) {
+            reportEnd(*stopped);
         }
         if (hostSignal_) return *hostSignal_ ? 128 + *hostSignal_ : status;
         if (nextPage_) {

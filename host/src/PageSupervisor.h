@@ -45,8 +45,13 @@ private:
     };
     struct Child;
 
-    // The module to run, or nothing when there is none (the reason reported).
-    std::optional<std::string> prepareModule(int& status);
+    // The module to run, or nothing when there is none: the reason
+    // reported, or in `stopped` how the run ended when it was stopped while
+    // the page compiled.
+    std::optional<std::string> prepareModule(int& status, std::optional<Outcome>& stopped);
+    // While the page compiles: takes the commands and signals that came
+    // meanwhile; true when one of them stops the run.
+    bool stopWhileCompiling();
     Outcome runChild(const std::string& module);
     // Handles one event the child sent.
     void relay(Json event, Child& child);
@@ -68,6 +73,8 @@ private:
     std::string inputPending_;
     std::string queuedCommands_;     // for the next child
     std::optional<int> hostSignal_;  // the signal that told the host to stop
+    bool compiling_ = false;
+    bool compileStopRequested_ = false;  // a stop command came while compiling
     std::optional<std::size_t> nextPage_;
     std::map<std::string, std::string> sources_;
 };

@@ -3,6 +3,7 @@
 // several pages, the store they share, and --watch.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <string>
 #include <thread>
@@ -197,4 +198,67 @@ TEST(HostSourceTest, TheCompilerIsAskedForItsVersionOncePerCache) {
     }
     auto asked = host::readTextFile(counter);
     EXPECT_EQ(asked.value_or(""), "asked\n");
+}
+
+namespace {
+
+// Whether process `pid` still runs (a zombie nobody reaped has ended).
+bool stillRuns(const std::string& pidText) {
+    auto stat = host::readTextFile("/proc/" + pidText + "/stat");
+    if (!stat) return false;
+    auto state = stat->rfind(')');
+    return state != std::string::npos && state + 2 < stat->size() && (*stat)[state + 2] != 'Z';
+}
+
+}  // namespace
+
+TEST(HostSourceTest, AStopWhileThePageCompilesKillsTheCompilerAndEndsTheRun) {
+    // A compiler that never finishes, and has started a helper of its own,
+    // as a compiler driver starts the compiler proper.
+    CacheFolder cache;
+    fs::create_directories(cache.path());
+    const fs::path driver = cache.path() / "driver", helper = cache.path() / "helper";
+    const fs::path compiler = cache.path() / "endless-c++";
+    write(compiler,
+          "#!/bin/sh\n"
+          "[ \"$1\" = --version ] && { echo 'endless c++ 1'; exit 0; }\n"
+          "echo $$ >'" +
+              driver.string() + ".new' && mv '" + driver.string() + ".new' '" + driver.string() +
+              "'\n"
+              "sleep 300 &\n"
+              "echo $! >'" +
+              helper.string() + ".new' && mv '" + helper.string() + ".new' '" + helper.string() +
+              "'\n"
+              "wait\n");
+    fs::permissions(compiler, fs::perms::owner_all);
+    DocumentCopy copy(GREETING_DOCUMENT, "stop-compile");
+    ProtocolSession session(
+        {cache.argument(), "--compiler=" + compiler.string(), copy.path().string()});
+    ASSERT_TRUE(session.waitFor("compiling")) << session.transcript();
+    for (int i = 0; i < 1000 && !fs::exists(helper); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_TRUE(fs::exists(helper) && fs::exists(driver));
+    auto driverPid = host::readTextFile(driver).value_or(""),
+         helperPid = host::readTextFile(helper).value_or("");
+    driverPid.erase(driverPid.find_last_not_of("\n") + 1);
+    helperPid.erase(helperPid.find_last_not_of("\n") + 1);
+    ASSERT_TRUE(stillRuns(driverPid) && stillRuns(helperPid));
+
+    session.send({{"command", "stop"}});
+    // Without the stop the compile would outlast the session's patience.
+    EXPECT_EQ(session.finish(std::chrono::seconds(30)), 0) << session.transcript();
+    std::vector<std::string> kinds;
+    for (const auto& event : session.events()) kinds.push_back(event.value("event", ""));
+    ASSERT_FALSE(kinds.empty());
+    EXPECT_EQ(kinds.back(), "ended") << session.transcript();
+    for (const char* never : {"compiled", "compileError", "started"})
+        EXPECT_EQ(std::count(kinds.begin(), kinds.end(), never), 0) << never;
+    auto ended = session.eventsOf("ended");
+    ASSERT_EQ(ended.size(), 1u) << session.transcript();
+    EXPECT_EQ(ended[0]["cause"], "stopped");
+    EXPECT_EQ(ended[0]["status"], 0);
+    EXPECT_TRUE(contains(ended[0].value("message", ""), "compiling")) << ended[0];
+    // The compiler and what it started are gone, not left to finish.
+    EXPECT_FALSE(stillRuns(driverPid));
+    EXPECT_FALSE(stillRuns(helperPid));
 }

@@ -1,18 +1,21 @@
 // The page's side of a live view in another process, in this process: a
 // live view that ends at once while several threads shut the connection
-// down and the run loop hears it close.
+// down and the run loop hears it close; which pictures it may send.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <cmath>
 #include <cstdio>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "Corral/PaddockPage.h"
+#include "Corral/base/Objects.h"
 #include "Corral/base/RunLoop.h"
 #include "Corral/base/Runtime.h"
 #include "LiveViewConnection.h"
+#include "LiveViewPictures.h"
 
 namespace {
 
@@ -62,4 +65,37 @@ TEST(LiveViewConnectionTest, ShutDownFromManyThreadsWhileTheConnectionClosesReap
         EXPECT_EQ(::waitpid(child, nullptr, WNOHANG), -1) << text;
         EXPECT_LE(count(text, "the connection closed"), 1u) << text;
     }
+}
+
+// A picture from a live view becomes a liveView event only when it is
+// whole: anything else the live view sends on that connection is dropped.
+TEST(LiveViewPicturesTest, OnlyAWholePictureBecomesAnEvent) {
+    using base::Number, base::String;
+    auto picture = [](base::ObjectRef svg, base::ObjectRef width, base::ObjectRef fullScreen) {
+        return base::Dictionary::withStringKeys({{"svg", std::move(svg)},
+                                                 {"width", std::move(width)},
+                                                 {"height", Number::initWithDouble(768)},
+                                                 {"fullScreen", std::move(fullScreen)}});
+    };
+    auto event = host::LiveViewPictures::eventFor(
+        picture(String::make("<svg/>"), Number::initWithInteger(512), Number::initWithBool(false)));
+    EXPECT_EQ(event, (host::Json{{"event", "liveView"},
+                                 {"svg", "<svg/>"},
+                                 {"width", 512.0},
+                                 {"height", 768.0},
+                                 {"fullScreen", false}}));
+
+    const base::ObjectRef notPictures[] = {
+        String::make("<svg/>"),
+        picture(Number::initWithInteger(1), Number::initWithInteger(512),
+                Number::initWithBool(true)),
+        picture(String::make("<svg/>"), Number::initWithBool(true), Number::initWithBool(true)),
+        picture(String::make("<svg/>"), Number::initWithDouble(-1), Number::initWithBool(true)),
+        picture(String::make("<svg/>"), Number::initWithDouble(std::nan("")),
+                Number::initWithBool(true)),
+        picture(String::make("<svg/>"), Number::initWithInteger(512), Number::initWithInteger(1)),
+        base::Dictionary::withStringKeys({{"svg", String::make("<svg/>")}}),
+    };
+    for (const auto& message : notPictures)
+        EXPECT_TRUE(host::LiveViewPictures::eventFor(message).is_null()) << message->description();
 }

@@ -48,12 +48,9 @@ int serveCommand(StudioOptions options, const std::string& hostExecutable) {
                      "(share/corral/studio beside corral-host)\n");
         return 69;
     }
-    // Runs are corral-host itself in protocol mode, unless another program
-    // that speaks the protocol is named.
+    // Runs are corral-host itself in protocol mode.
     auto executable = std::filesystem::canonical("/proc/self/exe", ec);
     options.pageCommand = {ec ? hostExecutable : executable.string()};
-    if (const char* other = std::getenv("CORRAL_STUDIO_PAGE_PROCESS"); other && *other)
-        options.pageCommand = {other};
     if (options.host != "127.0.0.1" && options.host != "localhost" && options.host != "::1")
         std::fprintf(stderr, "corral-host: warning: listening on %s, not only on loopback\n",
                      options.host.c_str());

@@ -244,6 +244,10 @@ struct StudioServer::State {
 };
 
 void StudioServer::State::routes() {
+    // Events go out as small writes, each of which the browser must see at
+    // once: without this, a write that follows another one unanswered waits
+    // for the browser's delayed acknowledgement (tens of milliseconds).
+    server.set_tcp_nodelay(true);
     server.set_pre_routing_handler(
         [this](const httplib::Request& request, httplib::Response& response) {
             return admitted(request, response) ? httplib::Server::HandlerResponse::Unhandled

@@ -14,14 +14,16 @@
 #include "Corral/base/RunLoop.h"
 #include "Corral/transport/MessageChannel.h"
 #include "Corral/ui/Application.h"
+#include "PictureSender.h"
 
 namespace liveviewagent {
 
 namespace {
 
-// The socket the host gave this process, or -1.
-int hostSocket() {
-    const char* text = std::getenv("CORRAL_LIVE_VIEW_SOCKET");
+// The stream socket the host gave this process under the environment
+// variable `name`, or -1.
+int hostSocket(const char* name) {
+    const char* text = std::getenv(name);
     if (!text || !*text) return -1;
     char* end = nullptr;
     long fd = std::strtol(text, &end, 10);
@@ -43,7 +45,7 @@ void report(const std::string& text) {
 }  // namespace
 
 bool connectLiveViewToHost() {
-    int socket = hostSocket();
+    int socket = hostSocket("CORRAL_LIVE_VIEW_SOCKET");
     if (socket < 0) return false;
     ::signal(SIGPIPE, SIG_IGN);
     // Kept until the process ends: messages may be sent until then.
@@ -71,6 +73,13 @@ bool connectLiveViewToHost() {
         }));
     CorralFramework::liveViewMessageConnectionOpened();
     channel->start();
+    // A host that draws the live view elsewhere gives a second socket for
+    // its pictures; without one the application runs as before.
+    static std::unique_ptr<PictureSender> pictures;
+    if (int pictureSocket = hostSocket("CORRAL_LIVE_VIEW_PICTURE_SOCKET"); pictureSocket >= 0) {
+        pictures = std::make_unique<PictureSender>(pictureSocket);
+        pictures->followKeyWindow();
+    }
     return true;
 }
 

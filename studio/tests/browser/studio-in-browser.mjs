@@ -1,17 +1,17 @@
 // The studio as a learner uses it, in headless chromium, with real pages
-// compiled from source: open the Echo document with ?run and see its console
-// and its passed status, break the code and see the error at its line, run
-// a page that never ends and stop it, see hints one at a time, the solution
-// behind its button and the store table, and a page that draws its own live
-// view with a glossary popover at the view it names; requests without the token or from
-// another site are refused. A scripted page process then shows the glossary
-// popover at its place over the live view.
+// compiled from source: open the Echo document with ?run and see its console,
+// its passed status and the picture its live view (a process of its own)
+// drew, break the code and see the error at its line, run a page that never
+// ends and stop it, stop a run while its page compiles, see hints one at a time, the solution behind its button
+// and the store table, and a page that draws its own live view with a
+// glossary popover at the view it names; requests without the token or from
+// another site are refused.
 //
-//   node studio-in-browser.mjs CORRAL-HOST ECHO-DOCUMENT ECHO-LIVE-VIEW SCRIPTED-DOCUMENT ARTEFACT-FOLDER
+//   node studio-in-browser.mjs CORRAL-HOST ECHO-DOCUMENT ECHO-LIVE-VIEW ARTEFACT-FOLDER
 //
 // Documents are copied to a scratch folder first, so the test's edits stay there.
 import { spawn } from "node:child_process";
-import { cpSync, mkdtempSync, readFileSync, rmSync, mkdirSync } from "node:fs";
+import { chmodSync, cpSync, mkdtempSync, readFileSync, rmSync, mkdirSync, writeFileSync } from "node:fs";
 import { request } from "node:http";
 import { tmpdir } from "node:os";
 import { join, basename } from "node:path";
@@ -21,7 +21,7 @@ import { createRequire } from "node:module";
 // The driver comes from the studio's own npm packages in the build tree.
 const puppeteer = createRequire(join(process.env.STUDIO_PACKAGES, "package.json"))("puppeteer-core");
 
-const [corralHost, echoDocument, echoLiveView, scriptedDocument, artefacts] = process.argv.slice(2);
+const [corralHost, echoDocument, echoLiveView, artefacts] = process.argv.slice(2);
 const scratch = mkdtempSync(join(tmpdir(), "studio-browser-"));
 mkdirSync(artefacts, { recursive: true });
 const servers = [];
@@ -81,6 +81,10 @@ try {
 
   // 1. Open the Echo document with ?run: it runs at once, talks to its live
   //    view, prints its echoes and passes.
+  // Each picture the live-view panel has loaded, as it loaded it.
+  await page.evaluateOnNewDocument(() => {
+    window.__liveViewDrawn = (event) => { window.__shownPicture = event.svg; };
+  });
   const echo = await serve(echoDocument, ["--live-view", echoLiveView,
                                           "--cache", join(scratch, "cache")]);
   await page.goto(echo.address + "&run");
@@ -91,8 +95,32 @@ try {
   assert.match(await consoleText(), /echo 1 matches: "Hello, live view!/);
   assert.match(await consoleText(), /All 15 echoes came back unchanged and in order\./);
   assert.match(await page.$eval(".assessment", (a) => a.innerText), /Passed[\s\S]*The live view answered\./);
-  await page.screenshot({ path: join(artefacts, "studio-echo.png") });
-  console.log("ran Echo from ?run: console and pass shown");
+  // The echo live view drew one bar per answer, in the half of its screen
+  // beside the code: the picture shown is that drawing, side by side. The
+  // picture is read back from the panel as the browser drew it.
+  const shownPicture = () => page.$eval("#live-view .picture", async (picture) => {
+    const canvas = document.createElement("canvas");
+    canvas.width = picture.naturalWidth ?? picture.width; canvas.height = picture.naturalHeight ?? picture.height;
+    const context = canvas.getContext("2d");
+    context.drawImage(picture, 0, 0);
+    const at = (x, y) => [...context.getImageData(x, y, 1, 1).data.slice(0, 3)];
+    // Bars 14 and 15 (orange, blue) near the floor; above bar 15, the grey.
+    return { width: canvas.width, height: canvas.height, svg: window.__shownPicture,
+             bar14: at(444, 700), bar15: at(476, 700), above: at(476, 100) };
+  });
+  await page.waitForFunction(() => (window.__shownPicture?.match(/<title>EchoAnswer<\/title>/g) ?? []).length === 15,
+                             { timeout: 20000 });
+  const echoPicture = await shownPicture();
+  assert.match(echoPicture.svg, /<title>EchoView answered 15<\/title>/);
+  assert.deepEqual([echoPicture.width, echoPicture.height], [512, 768]);
+  const near = (rgb, expected) => rgb.every((c, i) => Math.abs(c - expected[i]) <= 3);
+  assert.ok(near(echoPicture.bar14, [242, 140, 38]), JSON.stringify(echoPicture));
+  assert.ok(near(echoPicture.bar15, [51, 115, 204]), JSON.stringify(echoPicture));
+  assert.ok(near(echoPicture.above, [230, 230, 230]), JSON.stringify(echoPicture));
+  assert.equal(await page.$eval("#layout", (l) => l.className), "side-by-side");
+  await page.screenshot({ path: join(artefacts, "studio.png") });
+  console.log("ran Echo from ?run: console, pass and its live view's picture shown; screenshot in",
+              join(artefacts, "studio.png"));
 
   // 2. A compile error is shown at its line, and the edit was saved.
   await replaceCode(prelude + "PADDOCK_PAGE_MAIN() {\nint broken = ;\n}");
@@ -118,6 +146,23 @@ try {
   await waitForState("Stopped");
   assert.equal(await page.evaluate(async () => (await fetch("/api/document")).status), 200);
   console.log("endless page stopped, server still serving; state:", await state());
+
+  // 3b. Stop while the page compiles: with a compiler that never finishes,
+  //     the run is stopped at once, not after the compile.
+  const endlessCompiler = join(scratch, "endless-c++");
+  writeFileSync(endlessCompiler, '#!/bin/sh\n[ "$1" = --version ] && { echo "endless c++ 1"; exit 0; }\nexec sleep 300\n');
+  chmodSync(endlessCompiler, 0o755);
+  const slow = await serve(echoDocument, ["--compiler", endlessCompiler, "--cache", join(scratch, "endless-cache")]);
+  await page.goto(slow.address);
+  await page.waitForFunction(() => window.studioReady === true, { timeout: 20000 });
+  await page.click("#run");
+  await waitForState("Compiling");
+  await page.click("#stop");
+  await waitForState("Stopped");
+  assert.match(await consoleText(), /the run was stopped while the page was compiling/);
+  await page.goto(echo.address);
+  await page.waitForFunction(() => window.studioReady === true, { timeout: 20000 });
+  console.log("a run stopped while its page compiled");
 
   // 4. Hints one at a time, the solution behind a button, the store table.
   await replaceCode(prelude + 'PADDOCK_PAGE_MAIN() {\nPaddockKeyValueStore::current()["score"] = PaddockValue::integer(7);\n' +
@@ -150,19 +195,19 @@ try {
     'auto& page = PaddockPage::current();\npage.setLiveView(board);\n' +
     'page.showGlossaryEntry("sun", std::nullopt, sun);\nbase::print("drew the sun");\n}');
   await page.click("#run");
-  await page.waitForSelector("#live-view img", { timeout: 120000 });
+  await page.waitForSelector("#live-view .picture", { timeout: 120000 });
   await page.waitForSelector("#live-view .popover", { timeout: 20000 });
   // The popover points at the sun's centre, (80, 80) of the 512-point-wide window.
   await page.waitForFunction(() => {
-    const p = document.querySelector("#live-view .popover"), img = document.querySelector("#live-view img");
+    const p = document.querySelector("#live-view .popover"), img = document.querySelector("#live-view .picture");
     if (!p || !img || img.clientWidth === 0) return false;
     const box = p.getBoundingClientRect(), picture = img.getBoundingClientRect();
     return Math.abs(box.left + box.width / 2 - picture.left - 80 * picture.width / 512) < 4;
   }, { timeout: 20000 });
   assert.match(await page.$eval("#live-view .popover", (p) => p.textContent), /sun/);
   assert.match(await consoleText(), /drew the sun/);
-  await page.screenshot({ path: join(artefacts, "studio.png") });
-  console.log("live view drawn with its glossary popover; screenshot in", join(artefacts, "studio.png"));
+  await page.screenshot({ path: join(artefacts, "studio-glossary.png") });
+  console.log("live view drawn with its glossary popover");
   await page.click("#stop");
   await waitForState("Stopped");
 
@@ -175,23 +220,6 @@ try {
   assert.equal(await statusOf(documentUrl, { Origin: "http://attacker.example" }), 403);
   console.log("wrong token, Host and Origin refused");
 
-  // 6. A glossary request is a popover at its place over the live view
-  //    (a scripted page process draws the picture).
-  const scripted = await serve(scriptedDocument, [], {
-    CORRAL_STUDIO_PAGE_PROCESS: process.env.SCRIPTED_PAGE_PROCESS });
-  await page.goto(scripted.address);
-  await page.waitForFunction(() => window.studioReady === true, { timeout: 20000 });
-  await replaceCode("GLOSSARY circle");
-  await page.click("#run");
-  await waitForState("Finished");
-  const popover = await page.$eval("#live-view .popover", (p) => {
-    const box = p.getBoundingClientRect(), img = document.querySelector("#live-view img").getBoundingClientRect();
-    return { text: p.textContent, x: box.left + box.width / 2 - img.left, width: img.width };
-  });
-  assert.match(popover.text, /circle/);
-  // Centred under the circle, which is centred in the picture.
-  assert.ok(Math.abs(popover.x - popover.width / 2) < 4, JSON.stringify(popover));
-  console.log("glossary popover shown under its view");
 } catch (error) {
   console.error(error);
   failed = true;

@@ -126,21 +126,111 @@ async function runPage(page) {
 }
 
 // ---- live view ----
-function drawLiveView(event) {
-  const box = $("live-view");
-  let img = box.querySelector("img");
-  if (!img) { box.replaceChildren(img = document.createElement("img")); img.alt = "live view"; }
-  const url = URL.createObjectURL(new Blob([event.svg], { type: "image/svg+xml" }));
-  img.onload = () => { if (studio.liveUrl && studio.liveUrl !== url) URL.revokeObjectURL(studio.liveUrl);
-                       studio.liveUrl = url; window.__liveViewDrawn?.(event); };
-  img.src = url;
-  box.classList.remove("stale");
-  studio.liveSize = { width: event.width, height: event.height };
-  $("layout").className = event.fullScreen ? "full-screen" : "side-by-side";
+// The toolkit draws a live view as one rect per view (filled with the
+// view's colour and outlined, titled with its class), subviews over their
+// superview. Such a picture is painted on a canvas straight from its rects:
+// a browser loads an SVG image of a thousand elements several times slower
+// than a live view redraws. Any other picture is shown as an SVG image.
+const rectPattern = /<rect x="([-+0-9.e]+)" y="([-+0-9.e]+)" width="([+0-9.e]+)" height="([+0-9.e]+)"(?: fill="(none|#[0-9A-Fa-f]{6})")?(?: fill-opacity="([+0-9.e]+)")?(?: stroke="(#[0-9A-Fa-f]{6})" stroke-width="([+0-9.e]+)")?><title>([^<]*)<\/title><\/rect>/g;
+const svgPattern = /^<svg xmlns="http:\/\/www\.w3\.org\/2000\/svg" width="([+0-9.e]+)" height="([+0-9.e]+)" viewBox="([-+0-9.e]+) ([-+0-9.e]+) ([+0-9.e]+) ([+0-9.e]+)">\s*((?:<rect [^>]*><title>[^<]*<\/title><\/rect>\s*)*)<\/svg>\s*$/;
+
+// The rects of a toolkit picture, or null for any other SVG.
+function rectsOf(svg) {
+  const whole = svgPattern.exec(svg);
+  if (!whole) return null;
+  const rects = [];
+  for (const m of whole[7].matchAll(rectPattern))
+    rects.push({ x: +m[1], y: +m[2], width: +m[3], height: +m[4], fill: m[5] !== "none" ? m[5] : null,
+                 opacity: m[6] === undefined ? 1 : +m[6], stroke: m[7], strokeWidth: +(m[8] ?? 0),
+                 title: m[9].replace(/&lt;/g, "<").replace(/&gt;/g, ">").replace(/&quot;/g, '"').replace(/&amp;/g, "&") });
+  // Every element must have been understood.
+  if (rects.length !== (whole[7].match(/<rect /g) ?? []).length) return null;
+  return { box: [+whole[3], +whole[4], +whole[5], +whole[6]], rects };
 }
 
+function paintRects(canvas, picture) {
+  const [left, top, width, height] = picture.box;
+  canvas.width = Math.round(width); canvas.height = Math.round(height);
+  const g = canvas.getContext("2d");
+  g.clearRect(0, 0, canvas.width, canvas.height);
+  g.translate(-left, -top);
+  for (const r of picture.rects) {
+    if (r.fill) { g.globalAlpha = r.opacity; g.fillStyle = r.fill; g.fillRect(r.x, r.y, r.width, r.height); }
+    g.globalAlpha = 1;
+    if (r.stroke && r.strokeWidth > 0) {
+      g.strokeStyle = r.stroke; g.lineWidth = r.strokeWidth; g.strokeRect(r.x, r.y, r.width, r.height);
+    }
+  }
+  canvas.rects = picture;
+}
+
+// Hovering a view of a painted picture names it, as an SVG image's titles would.
+function nameViewUnder(event) {
+  const canvas = event.currentTarget, picture = canvas.rects;
+  if (!picture) return;
+  const bounds = canvas.getBoundingClientRect(), scale = picture.box[2] / bounds.width;
+  const x = picture.box[0] + (event.clientX - bounds.left) * scale, y = picture.box[1] + (event.clientY - bounds.top) * scale;
+  let name = "";
+  for (const r of picture.rects)
+    if (x >= r.x && x < r.x + r.width && y >= r.y && y < r.y + r.height) name = r.title;
+  canvas.title = name;
+}
+
+// The panel's picture element of the given kind, made when missing.
+function pictureElement(kind) {
+  const box = $("live-view");
+  let element = box.querySelector(".picture");
+  if (element?.localName !== kind) {
+    element = document.createElement(kind);
+    element.className = "picture";
+    if (kind === "img") element.alt = "live view";
+    else { element.setAttribute("role", "img"); element.setAttribute("aria-label", "live view");
+           element.addEventListener("mousemove", nameViewUnder); }
+    box.replaceChildren(element);
+  }
+  return element;
+}
+
+function showPicture(event) {
+  studio.liveSize = { width: event.width, height: event.height };
+  $("layout").className = event.fullScreen ? "full-screen" : "side-by-side";
+  $("live-view").classList.remove("stale");
+  window.__liveViewDrawn?.(event);
+}
+
+// SVG images are coalesced: while one loads, a newer picture waits in its
+// place (replacing any that waited before it), so a live view that redraws
+// faster than the browser loads its pictures is shown at its latest state
+// instead of falling further and further behind.
+function drawLiveView(event) {
+  if (studio.liveLoading) { studio.livePending = event; return; }
+  const rects = rectsOf(event.svg);
+  if (rects) {
+    paintRects(pictureElement("canvas"), rects);
+    showPicture(event);
+    return;
+  }
+  const img = pictureElement("img");
+  const url = URL.createObjectURL(new Blob([event.svg], { type: "image/svg+xml" }));
+  const load = studio.liveLoading = {};
+  const loaded = () => {
+    if (studio.liveLoading !== load) return;  // the panel was cleared meanwhile
+    if (studio.liveUrl && studio.liveUrl !== url) URL.revokeObjectURL(studio.liveUrl);
+    studio.liveUrl = url; studio.liveLoading = null;
+    showPicture(event);
+    const next = studio.livePending;
+    studio.livePending = null;
+    if (next) drawLiveView(next);
+  };
+  img.onload = loaded; img.onerror = loaded;
+  img.src = url;
+}
+
+// Forgets the picture that loads or waits, when the panel is cleared.
+function forgetLiveView() { studio.liveLoading = null; studio.livePending = null; }
+
 function showGlossary(event) {
-  const box = $("live-view"), img = box.querySelector("img");
+  const box = $("live-view"), img = box.querySelector(".picture");
   box.querySelector(".popover")?.remove();
   const pop = document.createElement("div");
   pop.className = "popover";
@@ -159,7 +249,7 @@ function showGlossary(event) {
     }
     pop.style.left = `${x}px`; pop.style.top = `${y}px`;
   };
-  if (event.location && img && !(img.complete && img.clientWidth > 0))
+  if (event.location && img?.localName === "img" && !(img.complete && img.clientWidth > 0))
     img.addEventListener("load", place, { once: true });
   place();
   box.append(pop);
@@ -270,6 +360,7 @@ function handle(event) {
       $("layout").className = event.value ? "full-screen" : "side-by-side"; break;
     case "liveView": drawLiveView(event); break;
     case "liveViewCleared":
+      forgetLiveView();
       $("live-view").replaceChildren(Object.assign(document.createElement("div"),
         { className: "placeholder", textContent: "The live view was cleared" }));
       break;

@@ -13,7 +13,12 @@
 //     main run loop;
 //   - when the page's side closes, reports "liveViewMessageConnectionClosed"
 //     and then ends the application (status 0) once the work queued
-//     by then has run.
+//     by then has run;
+//   - when the host asks for pictures (CORRAL_LIVE_VIEW_PICTURE_SOCKET),
+//     sends an SVG picture of the live view after every layout pass of the
+//     application's key window that changed it, so that a host showing the
+//     live view elsewhere (the studio, in a browser) can draw it. For that
+//     it takes the key window's layout-pass observer (ui::Window has one).
 //
 //     bool application(ui::Application& app, const base::Ref<base::Dictionary>& options) override {
 //         bool launched = stagehand::AppDelegate::application(app, options);
