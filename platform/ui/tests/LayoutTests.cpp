@@ -19,6 +19,14 @@ protected:
         return view;
     }
 
+    // A view placed by constraints alone, added to `parent`.
+    template <class Parent>
+    static base::Ref<View> constrainedView(const base::Ref<Parent>& parent) {
+        auto view = constrainedView();
+        parent->addSubview(view);
+        return view;
+    }
+
     // `view`'s edges `inset` inside those of `to`, a view or a layout guide.
     template <class To>
     static std::vector<base::Ref<LayoutConstraint>> edges(const base::Ref<View>& view,
@@ -30,11 +38,17 @@ protected:
                 to->trailingAnchor()->constraintEqualToAnchor(view->trailingAnchor(), inset)};
     }
 
+    // A fixed width and height for `view`.
+    static std::vector<base::Ref<LayoutConstraint>> sized(const base::Ref<View>& view, double width,
+                                                          double height) {
+        return {view->widthAnchor()->constraintEqualToConstant(width),
+                view->heightAnchor()->constraintEqualToConstant(height)};
+    }
+
     // The side-by-side arrangement: width × widthFactor, height × heightFactor,
     // pinned to the top and trailing edges of the root.
     base::Ref<View> pinnedTopTrailing(double widthFactor, double heightFactor) {
-        auto view = constrainedView();
-        root->addSubview(view);
+        auto view = constrainedView(root);
         LayoutConstraint::activateConstraints({
             view->topAnchor()->constraintEqualToAnchor(root->topAnchor()),
             view->trailingAnchor()->constraintEqualToAnchor(root->trailingAnchor()),
@@ -53,10 +67,8 @@ protected:
 }  // namespace
 
 TEST_F(LayoutTest, FullSizeAndNestedInsetViewsFollowTheirConstraints) {
-    auto outer = constrainedView();
-    auto inner = constrainedView();
-    root->addSubview(outer);
-    outer->addSubview(inner);
+    auto outer = constrainedView(root);
+    auto inner = constrainedView(outer);
     LayoutConstraint::activateConstraints(edges(outer, root));
     LayoutConstraint::activateConstraints(edges(inner, outer, 10));
     EXPECT_TRUE(window->needsLayout());
@@ -85,22 +97,20 @@ TEST_F(LayoutTest, HalfWidthPinnedToTheTrailingEdgeFollowsTheLayoutDirection) {
     EXPECT_EQ(live->frame(), (Rect{0, 0, 400, 600}));
 
     // Left and right do not flip.
-    auto fixedSide = constrainedView();
-    root->addSubview(fixedSide);
-    LayoutConstraint::activateConstraints({
-        fixedSide->rightAnchor()->constraintEqualToAnchor(root->rightAnchor()),
-        fixedSide->widthAnchor()->constraintEqualToConstant(100),
-        fixedSide->topAnchor()->constraintEqualToAnchor(root->topAnchor()),
-        fixedSide->heightAnchor()->constraintEqualToConstant(10),
-    });
+    auto fixedSide = constrainedView(root);
+    auto fixedSideConstraints = sized(fixedSide, 100, 10);
+    fixedSideConstraints.push_back(
+        fixedSide->rightAnchor()->constraintEqualToAnchor(root->rightAnchor()));
+    fixedSideConstraints.push_back(
+        fixedSide->topAnchor()->constraintEqualToAnchor(root->topAnchor()));
+    LayoutConstraint::activateConstraints(fixedSideConstraints);
     window->layoutIfNeeded();
     EXPECT_EQ(fixedSide->frame(), (Rect{700, 0, 100, 10}));
 }
 
 TEST_F(LayoutTest, HalfHeightPinnedToTheTopAndCentredViews) {
     auto live = pinnedTopTrailing(1, 0.5);
-    auto badge = constrainedView();
-    live->addSubview(badge);
+    auto badge = constrainedView(live);
     LayoutConstraint::activateConstraints({
         badge->centerXAnchor()->constraintEqualToAnchor(live->centerXAnchor()),
         badge->centerYAnchor()->constraintEqualToAnchor(live->centerYAnchor(), 5),
@@ -116,8 +126,7 @@ TEST_F(LayoutTest, ConstraintsMeasureFromTheBoundsOriginOfTheirViews) {
     auto container = View::make({50, 20, 600, 400});
     container->setBounds({10, 0, 600, 400});
     root->addSubview(container);
-    auto child = constrainedView();
-    container->addSubview(child);
+    auto child = constrainedView(container);
     LayoutConstraint::activateConstraints(edges(child, container));
     window->layoutIfNeeded();
     // The container's left edge is at its own x = 10.
@@ -127,9 +136,8 @@ TEST_F(LayoutTest, ConstraintsMeasureFromTheBoundsOriginOfTheirViews) {
 
 TEST_F(LayoutTest, ViewsThatTranslateTheirMaskKeepTheirFramesAndAnchorOthers) {
     auto fixed = View::make({100, 100, 50, 50});
-    auto follower = constrainedView();
     root->addSubview(fixed);
-    root->addSubview(follower);
+    auto follower = constrainedView(root);
     LayoutConstraint::activateConstraints({
         follower->leadingAnchor()->constraintEqualToAnchor(fixed->trailingAnchor(), 8),
         follower->topAnchor()->constraintEqualToAnchor(fixed->topAnchor()),
@@ -142,14 +150,11 @@ TEST_F(LayoutTest, ViewsThatTranslateTheirMaskKeepTheirFramesAndAnchorOthers) {
     // views constrained to it follow.
     auto mark = View::make({5, 5, 4, 4});
     follower->addSubview(mark);
-    auto tail = constrainedView();
-    root->addSubview(tail);
-    LayoutConstraint::activateConstraints({
-        tail->leftAnchor()->constraintEqualToAnchor(mark->rightAnchor()),
-        tail->topAnchor()->constraintEqualToAnchor(mark->bottomAnchor()),
-        tail->widthAnchor()->constraintEqualToConstant(1),
-        tail->heightAnchor()->constraintEqualToConstant(1),
-    });
+    auto tail = constrainedView(root);
+    auto tailConstraints = sized(tail, 1, 1);
+    tailConstraints.push_back(tail->leftAnchor()->constraintEqualToAnchor(mark->rightAnchor()));
+    tailConstraints.push_back(tail->topAnchor()->constraintEqualToAnchor(mark->bottomAnchor()));
+    LayoutConstraint::activateConstraints(tailConstraints);
     window->layoutIfNeeded();
     EXPECT_EQ(fixed->frame(), (Rect{100, 100, 50, 50}));
     EXPECT_EQ(follower->frame(), (Rect{158, 100, 50, 20}));
@@ -162,11 +167,9 @@ TEST_F(LayoutTest, ViewsThatTranslateTheirMaskKeepTheirFramesAndAnchorOthers) {
 }
 
 TEST_F(LayoutTest, ConflictingConstraintsKeepTheLastGoodFramesAndAreReported) {
-    auto view = constrainedView();
-    root->addSubview(view);
+    auto view = constrainedView(root);
     auto width100 = view->widthAnchor()->constraintEqualToConstant(100);
-    auto other = constrainedView();
-    root->addSubview(other);
+    auto other = constrainedView(root);
     LayoutConstraint::activateConstraints(
         {width100, view->heightAnchor()->constraintEqualToConstant(10),
          view->leftAnchor()->constraintEqualToAnchor(root->leftAnchor()),
@@ -213,10 +216,8 @@ TEST_F(LayoutTest, MissingConstraintsKeepCurrentValuesAndAreReported) {
 }
 
 TEST_F(LayoutTest, ActivationKeepsListOrderAndChecksTheWholeListFirst) {
-    auto a = constrainedView();
-    auto b = constrainedView();
-    root->addSubview(a);
-    root->addSubview(b);
+    auto a = constrainedView(root);
+    auto b = constrainedView(root);
     auto list = edges(a, b);
     LayoutConstraint::activateConstraints(list);
     EXPECT_EQ(root->constraints(), list);
@@ -244,10 +245,8 @@ TEST_F(LayoutTest, ActivationKeepsListOrderAndChecksTheWholeListFirst) {
 }
 
 TEST_F(LayoutTest, LeavingTheTreeCutsOnlyTheConstraintsThatTieTheSubtreeToIt) {
-    auto card = constrainedView();
-    auto label = constrainedView();
-    root->addSubview(card);
-    card->addSubview(label);
+    auto card = constrainedView(root);
+    auto label = constrainedView(card);
     auto outside = edges(card, root);
     auto inside = edges(label, card, 4);
     LayoutConstraint::activateConstraints(outside);
@@ -258,8 +257,7 @@ TEST_F(LayoutTest, LeavingTheTreeCutsOnlyTheConstraintsThatTieTheSubtreeToIt) {
 
     // Released items make no trouble: the constraint dies with its view.
     {
-        auto temporary = constrainedView();
-        root->addSubview(temporary);
+        auto temporary = constrainedView(root);
         temporary->widthAnchor()->constraintEqualToConstant(3)->setActive(true);
         temporary->removeFromSuperview();
     }
@@ -270,8 +268,7 @@ TEST_F(LayoutTest, LeavingTheTreeCutsOnlyTheConstraintsThatTieTheSubtreeToIt) {
 TEST_F(LayoutTest, SafeAreaAndOwnGuidesTakePartInLayout) {
     Screen::mainScreen()->setSafeAreaInsets({20, 0, 10, 0});
     auto fullWindow = Window::make();
-    auto content = constrainedView();
-    fullWindow->addSubview(content);
+    auto content = constrainedView(fullWindow);
     auto safe = fullWindow->safeAreaLayoutGuide();
     LayoutConstraint::activateConstraints(edges(content, safe));
     fullWindow->layoutIfNeeded();
@@ -283,8 +280,7 @@ TEST_F(LayoutTest, SafeAreaAndOwnGuidesTakePartInLayout) {
     auto quarter = LayoutGuide::make();
     quarter->setIdentifier("quarter");
     content->addLayoutGuide(quarter);
-    auto box = constrainedView();
-    content->addSubview(box);
+    auto box = constrainedView(content);
     LayoutConstraint::activateConstraints({
         quarter->leftAnchor()->constraintEqualToAnchor(content->leftAnchor()),
         quarter->topAnchor()->constraintEqualToAnchor(content->topAnchor()),
