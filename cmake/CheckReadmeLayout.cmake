@@ -1,0 +1,36 @@
+# cmake -DSOURCE=<tree> -P CheckReadmeLayout.cmake
+#
+# Checks that the README's layout table and the tree agree: every folder the
+# table names exists, and every folder at the top of the tree and in
+# platform/ is named by the table (build trees and hidden folders aside).
+cmake_minimum_required(VERSION 3.25)
+file(READ ${SOURCE}/README.md readme)
+string(FIND "${readme}" "| Folder | What it holds |" start)
+if(start EQUAL -1)
+  message(FATAL_ERROR "README.md has no layout table")
+endif()
+string(SUBSTRING "${readme}" ${start} -1 rest)
+string(FIND "${rest}" "\n\n" end)
+string(SUBSTRING "${rest}" 0 ${end} table)
+# The first cell of every row names one folder or several, each as `path/`.
+string(REGEX MATCHALL "\n\\| [^|]*" cells "${table}")
+set(named "")
+foreach(cell ${cells})
+  string(REGEX MATCHALL "`[^`]+/`" paths "${cell}")
+  foreach(path ${paths})
+    string(REGEX REPLACE "^`(.*)/`$" "\\1" path "${path}")
+    list(APPEND named ${path})
+    if(NOT IS_DIRECTORY ${SOURCE}/${path})
+      message(SEND_ERROR "README.md names ${path}/, which is not in the tree")
+    endif()
+  endforeach()
+endforeach()
+file(GLOB top LIST_DIRECTORIES true RELATIVE ${SOURCE} ${SOURCE}/* ${SOURCE}/platform/*)
+foreach(path ${top})
+  if(NOT IS_DIRECTORY ${SOURCE}/${path} OR path MATCHES "^(build|out)$" OR path STREQUAL "platform")
+    continue()
+  endif()
+  if(NOT path IN_LIST named)
+    message(SEND_ERROR "the tree has ${path}/, which README.md's layout table does not name")
+  endif()
+endforeach()
