@@ -221,12 +221,15 @@ std::optional<Element> elementNamed(std::string_view name) {
         {"integer", Element::integer}, {"array", Element::array}, {"true", Element::yes},
         {"false", Element::no},        {"real", Element::real},   {"date", Element::date},
         {"data", Element::data},       {"plist", Element::plist}};
-    // The names differ in their first two letters and their length, which
-    // rule out all but one before any comparison of the whole.
+    // Length and second letter rule out all names but one, or two ("date"
+    // and "data"), before any comparison of the whole.
     if (name.size() < 2) return std::nullopt;
     for (const auto& [candidate, element] : names) {
-        if (name.size() == candidate.size() && name[1] == candidate[1] && name == candidate)
-            return element;
+        if (name.size() != candidate.size() || name[1] != candidate[1]) continue;
+        // Short enough that a loop beats a call.
+        std::size_t i = 0;
+        while (i < name.size() && name[i] == candidate[i]) ++i;
+        if (i == name.size()) return element;
     }
     return std::nullopt;
 }
@@ -402,8 +405,8 @@ private:
     };
 
     void integer(std::string_view text) {
-        auto [magnitude, negative] = parseInteger(text);
-        report([&](PropertyListSink& s) { reportInteger(s, magnitude, negative); });
+        auto number = parseInteger(text);
+        report([&](PropertyListSink& s) { reportInteger(s, number.first, number.second); });
     }
 
     PropertyListSink& sink_;
@@ -658,7 +661,28 @@ private:
     }
 
     void element(std::string_view tag, std::string_view content) {
-        startValue();
+        writePendingTag();
+        // Indentation, <tag>content</tag> and the line end, in one piece
+        // when the buffer has room for it.
+        std::size_t length = depth_ + 2 * tag.size() + content.size() + 6;
+        if (char* at = out_.claim(length)) {
+            std::memset(at, '\t', depth_);
+            at += depth_;
+            *at++ = '<';
+            std::memcpy(at, tag.data(), tag.size());
+            at += tag.size();
+            *at++ = '>';
+            if (!content.empty()) std::memcpy(at, content.data(), content.size());
+            at += content.size();
+            *at++ = '<';
+            *at++ = '/';
+            std::memcpy(at, tag.data(), tag.size());
+            at += tag.size();
+            *at++ = '>';
+            *at = '\n';
+            return;
+        }
+        indent();
         put('<');
         put(tag);
         put('>');

@@ -27,9 +27,7 @@ public:
     void key(std::string_view text) override { events.push_back("key " + std::string(text)); }
     void beginArray() override { events.emplace_back("("); }
     void endContainer() override { events.emplace_back("end"); }
-    void string(std::string_view text) override {
-        events.push_back("string " + std::string(text));
-    }
+    void string(std::string_view text) override { events.push_back("string " + std::string(text)); }
     void boolean(bool value) override { events.emplace_back(value ? "true" : "false"); }
     void integer(std::int64_t value) override {
         events.push_back("integer " + std::to_string(value));
@@ -87,8 +85,8 @@ inline std::string compareXmlReaders(std::span<const std::uint8_t> bytes,
     XmlReading full =
         readWith([&](base::PropertyListSink& sink) { readXmlWithFullParser(bytes, sink); });
     bool accepted = false;
-    XmlReading scanned = readWith(
-        [&](base::PropertyListSink& sink) { accepted = readXmlWithScanner(bytes, sink); });
+    XmlReading scanned =
+        readWith([&](base::PropertyListSink& sink) { accepted = readXmlWithScanner(bytes, sink); });
     XmlReading combined = readWith([&](base::PropertyListSink& sink) { readXml(bytes, sink); });
     if (scannerAccepted) *scannerAccepted = accepted;
     if (scanned.failure) return "the scanner failed instead of giving up: " + *scanned.failure;
