@@ -102,11 +102,19 @@ std::optional<std::string> formatDate(double seconds) {
     std::int64_t secondOfDay = whole - days * 86400;
     Civil c = civilFromDays(days + referenceDay);
     if (c.year < 1 || c.year > 9999) return std::nullopt;
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%04d-%02u-%02uT%02d:%02d:%02dZ", static_cast<int>(c.year),
-                  c.month, c.day, static_cast<int>(secondOfDay / 3600),
-                  static_cast<int>(secondOfDay / 60 % 60), static_cast<int>(secondOfDay % 60));
-    return std::string(buffer);
+    // "YYYY-MM-DDTHH:MM:SSZ", digit by digit: lists hold many dates.
+    std::string text = "0000-00-00T00:00:00Z";
+    auto digits = [&text](std::size_t at, std::size_t count, std::int64_t value) {
+        for (std::size_t i = at + count; i-- > at; value /= 10)
+            text[i] = static_cast<char>('0' + value % 10);
+    };
+    digits(0, 4, c.year);
+    digits(5, 2, c.month);
+    digits(8, 2, c.day);
+    digits(11, 2, secondOfDay / 3600);
+    digits(14, 2, secondOfDay / 60 % 60);
+    digits(17, 2, secondOfDay % 60);
+    return text;
 }
 
 // Base64
@@ -185,15 +193,20 @@ std::pair<std::uint64_t, bool> parseInteger(std::string_view text) {
 
 double parseReal(std::string_view text) {
     std::string_view s = trimmed(text);
-    std::string lower;
-    for (char c : s) lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (lower == "nan" || lower == "+nan" || lower == "-nan")
-        return std::numeric_limits<double>::quiet_NaN();
-    for (std::string_view word : {"inf", "infinity"}) {
-        if (lower == word ||
-            (!lower.empty() && (lower[0] == '-' || lower[0] == '+') && lower.substr(1) == word)) {
-            double inf = std::numeric_limits<double>::infinity();
-            return lower[0] == '-' ? -inf : inf;
+    // The words (nan, inf, infinity) begin with a letter after the sign;
+    // numbers, the usual case, need no lower-case copy.
+    std::size_t first = !s.empty() && (s[0] == '-' || s[0] == '+') ? 1 : 0;
+    auto letter = [](char c) { return (c | 0x20) >= 'a' && (c | 0x20) <= 'z'; };
+    if (first < s.size() && letter(s[first])) {
+        std::string lower;
+        for (char c : s) lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (lower == "nan" || lower == "+nan" || lower == "-nan")
+            return std::numeric_limits<double>::quiet_NaN();
+        for (std::string_view word : {"inf", "infinity"}) {
+            if (lower == word || lower.substr(first) == word) {
+                double inf = std::numeric_limits<double>::infinity();
+                return lower[0] == '-' ? -inf : inf;
+            }
         }
     }
     std::string_view digits = s.starts_with('+') ? s.substr(1) : s;
