@@ -39,6 +39,7 @@ std::vector<std::string> handMadeDocuments() {
         "<?xml version=\"2.0\"?><plist><true/></plist>",
         "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><plist><string>caf\xE9</string></plist>",
         "<?xml version=\"1.0\" encoding=\"UTF-16\"?><plist><true/></plist>",
+        "<?xml version=\"1.0\" encoding=\"no-such-encoding\"?><plist><true/></plist>",
         "<?xml encoding=\"UTF-8\"?><plist><true/></plist>",
         "<?xml version=\"1.0\" standalone=\"maybe\"?><plist><true/></plist>",
         " <?xml version=\"1.0\"?><plist><true/></plist>",
@@ -133,10 +134,16 @@ std::vector<std::string> handMadeDocuments() {
         std::string("<\0t\0r\0u\0e\0/\0>\0", 14),
     };
     // Deep nesting: within the limit, and past it.
-    std::string deep;
-    for (int i = 0; i < 600; ++i) deep += "<array>";
-    for (int i = 0; i < 600; ++i) deep += "</array>";
-    documents.push_back(deep);
+    for (int depth : {500, 1000}) {
+        std::string deep;
+        for (int i = 0; i < depth; ++i) deep += "<array>";
+        for (int i = 0; i < depth; ++i) deep += "</array>";
+        documents.push_back(deep);
+    }
+    // A long text, plain and with a reference and a line end in its middle.
+    std::string longText(std::size_t{2} << 20, 'x');
+    documents.push_back(list("<string>" + longText + "</string>"));
+    documents.push_back(list("<string>" + longText + "&amp;\r\n" + longText + "</string>"));
     documents.push_back(
         textOf(base::writePropertyList(everyKind(), base::PropertyListFormat::xml)));
     return documents;
@@ -228,7 +235,11 @@ TEST(XmlScanning, AgreesWithTheFullParserOnChangedDocuments) {
                                                     "<?pi x?>",
                                                     "version",
                                                     "\"1.0\""};
-    std::vector<std::string> seeds = handMadeDocuments();
+    // Small documents only: changes to a long text tell nothing new.
+    std::vector<std::string> seeds;
+    for (auto& document : handMadeDocuments()) {
+        if (document.size() < 10000) seeds.push_back(std::move(document));
+    }
     std::mt19937 random(20261207);
     auto below = [&](std::size_t n) { return n ? random() % n : 0; };
     int accepted = 0, total = 0;
