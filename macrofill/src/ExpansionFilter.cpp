@@ -40,8 +40,16 @@ std::size_t keyHash(std::string_view text) {
         hash ^= hash >> 32;
     }
     if (n) {
+        // The last eight bytes, overlapping what went before, or the few
+        // bytes of a short key one by one: a copy of a variable length
+        // would cost more than the rest of the hash.
         std::uint64_t word = 0;
-        std::memcpy(&word, p, n);
+        if (text.size() >= 8) {
+            std::memcpy(&word, text.data() + text.size() - 8, 8);
+        } else {
+            for (std::size_t i = 0; i < n; ++i)
+                word |= static_cast<std::uint64_t>(static_cast<unsigned char>(p[i])) << (8 * i);
+        }
         hash = (hash ^ word) * multiplier;
     }
     hash = (hash ^ (hash >> 29)) * 0xc4ceb9fe1a85ec53ull;
