@@ -59,6 +59,14 @@ public:
         }
         putLong(static_cast<const std::uint8_t*>(data), length);
     }
+    // Room for the next `length` bytes, which the caller must fill, or null
+    // when the block has not that much room left.
+    char* claim(std::size_t length) {
+        if (length > room()) return nullptr;
+        char* at = reinterpret_cast<char*>(next_);
+        next_ += length;
+        return at;
+    }
     void fill(std::uint8_t byte, std::size_t count) {
         while (count) {
             if (!room()) flush();

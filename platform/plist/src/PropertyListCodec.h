@@ -20,6 +20,11 @@ namespace base::plist {
 [[noreturn]] void unwritable(std::string_view detail);
 
 void readXml(std::span<const std::uint8_t> bytes, PropertyListSink& sink);
+// The two ways readXml has, one at a time: the full parser alone, and the
+// scanner alone, which returns false where it leaves the document to the
+// full parser (having reported a prefix of it).
+void readXmlWithFullParser(std::span<const std::uint8_t> bytes, PropertyListSink& sink);
+bool readXmlWithScanner(std::span<const std::uint8_t> bytes, PropertyListSink& sink);
 void readBinary(std::span<const std::uint8_t> bytes, PropertyListSink& sink);
 void readText(std::span<const std::uint8_t> bytes, PropertyListSink& sink);
 

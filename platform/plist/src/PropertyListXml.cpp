@@ -17,6 +17,7 @@
 #include "OutputBuffer.h"
 #include "PropertyListCodec.h"
 #include "Unicode.h"
+#include "XmlScanner.h"
 
 namespace base::plist {
 
@@ -101,11 +102,19 @@ std::optional<std::string> formatDate(double seconds) {
     std::int64_t secondOfDay = whole - days * 86400;
     Civil c = civilFromDays(days + referenceDay);
     if (c.year < 1 || c.year > 9999) return std::nullopt;
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%04d-%02u-%02uT%02d:%02d:%02dZ", static_cast<int>(c.year),
-                  c.month, c.day, static_cast<int>(secondOfDay / 3600),
-                  static_cast<int>(secondOfDay / 60 % 60), static_cast<int>(secondOfDay % 60));
-    return std::string(buffer);
+    // "YYYY-MM-DDTHH:MM:SSZ", digit by digit: lists hold many dates.
+    std::string text = "0000-00-00T00:00:00Z";
+    auto digits = [&text](std::size_t at, std::size_t count, std::int64_t value) {
+        for (std::size_t i = at + count; i-- > at; value /= 10)
+            text[i] = static_cast<char>('0' + value % 10);
+    };
+    digits(0, 4, c.year);
+    digits(5, 2, c.month);
+    digits(8, 2, c.day);
+    digits(11, 2, secondOfDay / 3600);
+    digits(14, 2, secondOfDay / 60 % 60);
+    digits(17, 2, secondOfDay % 60);
+    return text;
 }
 
 // Base64
@@ -159,7 +168,8 @@ std::string_view trimmed(std::string_view s) {
     return s;
 }
 
-void parseInteger(std::string_view text, PropertyListSink& sink) {
+// The magnitude and sign of an integer's text.
+std::pair<std::uint64_t, bool> parseInteger(std::string_view text) {
     std::string_view s = trimmed(text);
     bool negative = false;
     if (!s.empty() && (s[0] == '-' || s[0] == '+')) {
@@ -178,20 +188,25 @@ void parseInteger(std::string_view text, PropertyListSink& sink) {
     if (error == std::errc::result_out_of_range ||
         (negative && magnitude > static_cast<std::uint64_t>(INT64_MAX) + 1))
         invalid("the integer " + std::string(text) + " is out of range");
-    reportInteger(sink, magnitude, negative);
+    return {magnitude, negative};
 }
 
 double parseReal(std::string_view text) {
     std::string_view s = trimmed(text);
-    std::string lower;
-    for (char c : s) lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (lower == "nan" || lower == "+nan" || lower == "-nan")
-        return std::numeric_limits<double>::quiet_NaN();
-    for (std::string_view word : {"inf", "infinity"}) {
-        if (lower == word ||
-            (!lower.empty() && (lower[0] == '-' || lower[0] == '+') && lower.substr(1) == word)) {
-            double inf = std::numeric_limits<double>::infinity();
-            return lower[0] == '-' ? -inf : inf;
+    // The words (nan, inf, infinity) begin with a letter after the sign;
+    // numbers, the usual case, need no lower-case copy.
+    std::size_t first = !s.empty() && (s[0] == '-' || s[0] == '+') ? 1 : 0;
+    auto letter = [](char c) { return (c | 0x20) >= 'a' && (c | 0x20) <= 'z'; };
+    if (first < s.size() && letter(s[first])) {
+        std::string lower;
+        for (char c : s) lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (lower == "nan" || lower == "+nan" || lower == "-nan")
+            return std::numeric_limits<double>::quiet_NaN();
+        for (std::string_view word : {"inf", "infinity"}) {
+            if (lower == word || lower.substr(first) == word) {
+                double inf = std::numeric_limits<double>::infinity();
+                return lower[0] == '-' ? -inf : inf;
+            }
         }
     }
     std::string_view digits = s.starts_with('+') ? s.substr(1) : s;
@@ -213,18 +228,21 @@ double parseReal(std::string_view text) {
 
 enum class Element { plist, dict, array, key, string, integer, real, date, data, yes, no };
 
-std::optional<Element> elementNamed(const char* name) {
+std::optional<Element> elementNamed(std::string_view name) {
     static constexpr std::pair<std::string_view, Element> names[] = {
         {"string", Element::string},   {"key", Element::key},     {"dict", Element::dict},
         {"integer", Element::integer}, {"array", Element::array}, {"true", Element::yes},
         {"false", Element::no},        {"real", Element::real},   {"date", Element::date},
         {"data", Element::data},       {"plist", Element::plist}};
-    // The names differ in their first two letters and their length, which
-    // rule out all but one before any comparison of the whole.
-    std::string_view text(name);
+    // Length and second letter rule out all names but one, or two ("date"
+    // and "data"), before any comparison of the whole.
+    if (name.size() < 2) return std::nullopt;
     for (const auto& [candidate, element] : names) {
-        if (text.size() == candidate.size() && text[1] == candidate[1] && text == candidate)
-            return element;
+        if (name.size() != candidate.size() || name[1] != candidate[1]) continue;
+        // Short enough that a loop beats a call.
+        std::size_t i = 0;
+        while (i < name.size() && name[i] == candidate[i]) ++i;
+        if (i == name.size()) return element;
     }
     return std::nullopt;
 }
@@ -233,136 +251,48 @@ bool holdsText(Element e) {
     return e != Element::plist && e != Element::dict && e != Element::array;
 }
 
-// A document is read by libxml2's event parser, given the bytes in pieces.
-// Entities other than the five predefined ones are refused outright, so
-// nothing is ever loaded from elsewhere or expanded into more text.
-class XmlReader {
+// Takes every call and does nothing: where values already reported are
+// read a second time.
+class DiscardingSink final : public PropertyListSink {
 public:
-    explicit XmlReader(PropertyListSink& sink) : sink_(sink) {
-        static const bool initialised = (xmlInitParser(), true);
-        (void)initialised;
-        handler_.initialized = XML_SAX2_MAGIC;
-        handler_.startElementNs = &XmlReader::start;
-        handler_.endElementNs = &XmlReader::end;
-        handler_.characters = &XmlReader::characters;
-        handler_.ignorableWhitespace = &XmlReader::characters;
-        handler_.cdataBlock = &XmlReader::characters;
-        handler_.entityDecl = &XmlReader::entityDeclaration;
-        handler_.getEntity = &XmlReader::entity;
-        handler_.getParameterEntity = &XmlReader::entity;
-        handler_.serror = &XmlReader::error;
-        handler_.warning = &XmlReader::warning;
-    }
-    ~XmlReader() {
-        if (!parser_) return;
-        // A document type declaration leaves the parser a document of its
-        // own to hold it.
-        if (parser_->myDoc) xmlFreeDoc(parser_->myDoc);
-        xmlFreeParserCtxt(parser_);
-    }
-    XmlReader(const XmlReader&) = delete;
-    XmlReader& operator=(const XmlReader&) = delete;
+    void beginDictionary() override {}
+    void key(std::string_view) override {}
+    void beginArray() override {}
+    void endContainer() override {}
+    void string(std::string_view) override {}
+    void boolean(bool) override {}
+    void integer(std::int64_t) override {}
+    void unsignedInteger(std::uint64_t) override {}
+    void real(double) override {}
+    void date(double) override {}
+    void data(std::span<const std::uint8_t>) override {}
+};
 
-    void read(std::span<const std::uint8_t> bytes) {
-        // The parser keeps a buffer of its own: pieces of moderate size keep
-        // it small and warm. The first piece is enough to tell the encoding.
-        constexpr std::size_t chunk = std::size_t{1} << 18;
-        std::size_t first = std::min(chunk, bytes.size());
-        parser_ =
-            xmlCreatePushParserCtxt(&handler_, this, reinterpret_cast<const char*>(bytes.data()),
-                                    static_cast<int>(first), nullptr);
-        if (!parser_) throw std::bad_alloc();
-        // UTF-16 without a byte order mark is told by its first "<".
-        if (bytes.size() >= 2 && bytes[0] == 0 && bytes[1] == '<')
-            xmlSwitchEncoding(parser_, XML_CHAR_ENCODING_UTF16BE);
-        else if (bytes.size() >= 2 && bytes[0] == '<' && bytes[1] == 0)
-            xmlSwitchEncoding(parser_, XML_CHAR_ENCODING_UTF16LE);
-        // No network, no DTD loading, no entity substitution; texts and
-        // nesting of any size (nesting is limited by this reader).
-        xmlCtxtUseOptions(parser_, XML_PARSE_NONET | XML_PARSE_HUGE | XML_PARSE_NOWARNING);
-        std::size_t offset = first;
-        bool finished = false;
-        while (!finished && !failure_) {
-            std::size_t length = std::min(chunk, bytes.size() - offset);
-            finished = offset + length == bytes.size();
-            xmlParseChunk(parser_, reinterpret_cast<const char*>(bytes.data() + offset),
-                          static_cast<int>(length), finished);
-            offset += length;
-        }
-        if (failure_) std::rethrow_exception(failure_);
-        if (!parser_->wellFormed) invalid("the document is not well-formed");
-        if (!hasRoot_) invalid("the document holds no value");
-    }
+// The elements of a document as values: checks where each element may
+// stand, gathers the text of scalars and reports values to the sink. Fed by
+// either parser.
+//
+// A document may be read twice (the scanner gave up part way, the full
+// parser starts again): the second reading passes over the values the
+// first one reported and reports only the rest.
+class XmlContent {
+public:
+    // `stable`: the bytes of the document, whose text may be reported where
+    // it stands; `alreadyReported`: values to pass over.
+    XmlContent(PropertyListSink& sink, std::span<const std::uint8_t> stable,
+               std::size_t alreadyReported)
+        : sink_(sink),
+          stableBegin_(reinterpret_cast<const char*>(stable.data())),
+          stableEnd_(stableBegin_ + stable.size()),
+          skip_(alreadyReported) {}
 
-private:
-    struct Frame {
-        Element element;
-        std::size_t children = 0;
-    };
-
-    // Handlers run inside the parser: nothing may unwind through it, so a
-    // failure (the reader's or the sink's) is kept and the parser stopped.
-    template <class Body>
-    static void guarded(void* data, Body body) {
-        auto* self = static_cast<XmlReader*>(data);
-        if (self->failure_) return;
-        try {
-            body(*self);
-        } catch (...) {
-            self->failure_ = std::current_exception();
-            xmlStopParser(self->parser_);
-        }
-    }
-
-    static void start(void* data, const xmlChar* localName, const xmlChar* prefix, const xmlChar*,
-                      int, const xmlChar**, int, int, const xmlChar**) {
-        guarded(data, [=](XmlReader& self) {
-            // Names are taken whole, prefix and all, as they stand.
-            const char* name = reinterpret_cast<const char*>(localName);
-            if (!prefix) return self.startElement(name);
-            std::string qualified = reinterpret_cast<const char*>(prefix);
-            self.startElement((qualified + ":" + name).c_str());
-        });
-    }
-    static void end(void* data, const xmlChar*, const xmlChar*, const xmlChar*) {
-        guarded(data, [](XmlReader& self) { self.endElement(); });
-    }
-    static void characters(void* data, const xmlChar* text, int length) {
-        guarded(data, [=](XmlReader& self) {
-            self.characterData(std::string_view(reinterpret_cast<const char*>(text),
-                                                static_cast<std::size_t>(length)));
-        });
-    }
-    static void entityDeclaration(void* data, const xmlChar* name, int, const xmlChar*,
-                                  const xmlChar*, xmlChar*) {
-        guarded(data, [name](XmlReader&) {
-            invalid("the document declares the entity \"" +
-                    std::string(reinterpret_cast<const char*>(name)) + "\"");
-        });
-    }
-    // Asked for every entity but the predefined ones: none is known.
-    static xmlEntityPtr entity(void* data, const xmlChar* name) {
-        guarded(data, [name](XmlReader&) {
-            invalid("the document refers to the undefined entity \"" +
-                    std::string(reinterpret_cast<const char*>(name)) + "\"");
-        });
-        return nullptr;
-    }
-    // Every error the parser reports makes the document invalid, except the
-    // namespace checks, which a reader of unprefixed names does not make.
-    static void error(void* data, xmlErrorPtr error) {
-        if (!error || error->domain == XML_FROM_NAMESPACE || error->level < XML_ERR_ERROR) return;
-        guarded(data, [error](XmlReader&) {
-            std::string message = error->message ? error->message : "not well-formed";
-            while (!message.empty() && (message.back() == '\n' || message.back() == ' '))
-                message.pop_back();
-            invalid(message + " at line " + std::to_string(error->line));
-        });
-    }
-    static void warning(void*, const char*, ...) {}
+    bool hasRoot() const { return hasRoot_; }
+    std::size_t reported() const { return reported_; }
+    // The failure under way came from the sink, not from the document.
+    bool sinkFailed() const { return inSink_; }
 
     // Checks where the element may stand before anything of it is reported.
-    void startElement(const char* name) {
+    void startElement(std::string_view name) {
         auto element = elementNamed(name);
         if (!element) invalid("unknown element <" + std::string(name) + ">");
         if (stack_.empty()) {
@@ -395,26 +325,43 @@ private:
         } else if (*element == Element::dict || *element == Element::array) {
             enterLevel(containers_, false);
             if (*element == Element::dict)
-                sink_.beginDictionary();
+                report([](PropertyListSink& s) { s.beginDictionary(); });
             else
-                sink_.beginArray();
+                report([](PropertyListSink& s) { s.beginArray(); });
         }
         stack_.push_back({*element});
         text_.clear();
+        textView_ = {};
     }
 
-    void characterData(std::string_view text) {
+    void characters(std::string_view text) {
         if (!stack_.empty() && holdsText(stack_.back().element)) {
+            // The first piece of text of the input itself is kept where it
+            // stands; anything more is gathered.
+            if (text_.empty() && textView_.empty() && text.data() >= stableBegin_ &&
+                text.data() + text.size() <= stableEnd_) {
+                textView_ = text;
+                return;
+            }
+            if (!textView_.empty()) {
+                text_.assign(textView_);
+                textView_ = {};
+            }
             text_.append(text);
         } else if (!std::all_of(text.begin(), text.end(), [](char c) { return isXmlSpace(c); })) {
             invalid("text outside a value");
         }
     }
 
+    void whitespace(std::string_view text) {
+        if (!stack_.empty() && holdsText(stack_.back().element)) characters(text);
+    }
+
     void endElement() {
         Frame frame = stack_.back();
         stack_.pop_back();
         if (stack_.empty()) hasRoot_ = true;
+        std::string_view text = textView_.empty() ? std::string_view(text_) : textView_;
         switch (frame.element) {
             case Element::plist:
                 if (frame.children == 0) invalid("<plist> holds no value");
@@ -424,41 +371,202 @@ private:
                 [[fallthrough]];
             case Element::array:
                 --containers_;
-                return sink_.endContainer();
+                return report([](PropertyListSink& s) { s.endContainer(); });
             case Element::key:
-                return sink_.key(text_);
+                return report([text](PropertyListSink& s) { s.key(text); });
             case Element::string:
-                return sink_.string(text_);
+                return report([text](PropertyListSink& s) { s.string(text); });
             case Element::integer:
-                return parseInteger(text_, sink_);
-            case Element::real:
-                return sink_.real(parseReal(text_));
+                return integer(text);
+            case Element::real: {
+                double value = parseReal(text);
+                return report([value](PropertyListSink& s) { s.real(value); });
+            }
             case Element::date: {
-                auto seconds = parseDate(trimmed(text_));
-                if (!seconds) invalid("\"" + text_ + "\" is not a date");
-                return sink_.date(*seconds);
+                auto seconds = parseDate(trimmed(text));
+                if (!seconds) invalid("\"" + std::string(text) + "\" is not a date");
+                return report([&](PropertyListSink& s) { s.date(*seconds); });
             }
             case Element::data: {
-                auto bytes = decodeBase64(text_);
+                auto bytes = decodeBase64(text);
                 if (!bytes) invalid("<data> is not valid base64");
-                return sink_.data(*bytes);
+                return report([&](PropertyListSink& s) { s.data(*bytes); });
             }
             case Element::yes:
             case Element::no:
-                if (!trimmed(text_).empty()) invalid("<true/> or <false/> with content");
-                return sink_.boolean(frame.element == Element::yes);
+                if (!trimmed(text).empty()) invalid("<true/> or <false/> with content");
+                return report(
+                    [&](PropertyListSink& s) { s.boolean(frame.element == Element::yes); });
         }
     }
 
+    // Hands one value to the sink, or passes over it when it was reported
+    // by an earlier reading.
+    template <class Call>
+    void report(Call call) {
+        static DiscardingSink discard;
+        PropertyListSink& target = reported_++ < skip_ ? discard : sink_;
+        inSink_ = true;
+        call(target);
+        inSink_ = false;
+    }
+
+private:
+    struct Frame {
+        Element element;
+        std::size_t children = 0;
+    };
+
+    void integer(std::string_view text) {
+        auto number = parseInteger(text);
+        report([&](PropertyListSink& s) { reportInteger(s, number.first, number.second); });
+    }
+
     PropertyListSink& sink_;
-    xmlSAXHandler handler_{};
-    xmlParserCtxtPtr parser_ = nullptr;
+    const char* stableBegin_;
+    const char* stableEnd_;
+    std::size_t skip_;
+    std::size_t reported_ = 0;
+    bool inSink_ = false;
     std::vector<Frame> stack_;
     std::string text_;
+    std::string_view textView_;  // the text, where it stands in the input
     std::size_t containers_ = 0;
     bool hasRoot_ = false;
+};
+
+// The full parser: libxml2's event parser, given the bytes in pieces.
+// Entities other than the five predefined ones are refused outright, so
+// nothing is ever loaded from elsewhere or expanded into more text.
+class FullXmlParser {
+public:
+    explicit FullXmlParser(XmlContent& content) : content_(content) {
+        static const bool initialised = (xmlInitParser(), true);
+        (void)initialised;
+        handler_.initialized = XML_SAX2_MAGIC;
+        handler_.startElementNs = &FullXmlParser::start;
+        handler_.endElementNs = &FullXmlParser::end;
+        handler_.characters = &FullXmlParser::characters;
+        handler_.ignorableWhitespace = &FullXmlParser::characters;
+        handler_.cdataBlock = &FullXmlParser::characters;
+        handler_.entityDecl = &FullXmlParser::entityDeclaration;
+        handler_.getEntity = &FullXmlParser::entity;
+        handler_.getParameterEntity = &FullXmlParser::entity;
+        handler_.serror = &FullXmlParser::error;
+        handler_.warning = &FullXmlParser::warning;
+    }
+    ~FullXmlParser() {
+        if (!parser_) return;
+        // A document type declaration leaves the parser a document of its
+        // own to hold it.
+        if (parser_->myDoc) xmlFreeDoc(parser_->myDoc);
+        xmlFreeParserCtxt(parser_);
+    }
+    FullXmlParser(const FullXmlParser&) = delete;
+    FullXmlParser& operator=(const FullXmlParser&) = delete;
+
+    void read(std::span<const std::uint8_t> bytes) {
+        // The parser keeps a buffer of its own: pieces of moderate size keep
+        // it small and warm. The first piece is enough to tell the encoding.
+        constexpr std::size_t chunk = std::size_t{1} << 18;
+        std::size_t first = std::min(chunk, bytes.size());
+        parser_ =
+            xmlCreatePushParserCtxt(&handler_, this, reinterpret_cast<const char*>(bytes.data()),
+                                    static_cast<int>(first), nullptr);
+        if (!parser_) throw std::bad_alloc();
+        // UTF-16 without a byte order mark is told by its first "<".
+        if (bytes.size() >= 2 && bytes[0] == 0 && bytes[1] == '<')
+            xmlSwitchEncoding(parser_, XML_CHAR_ENCODING_UTF16BE);
+        else if (bytes.size() >= 2 && bytes[0] == '<' && bytes[1] == 0)
+            xmlSwitchEncoding(parser_, XML_CHAR_ENCODING_UTF16LE);
+        // No network, no DTD loading, no entity substitution; texts and
+        // nesting of any size (nesting is limited by this reader).
+        xmlCtxtUseOptions(parser_, XML_PARSE_NONET | XML_PARSE_HUGE | XML_PARSE_NOWARNING);
+        std::size_t offset = first;
+        bool finished = false;
+        while (!finished && !failure_) {
+            std::size_t length = std::min(chunk, bytes.size() - offset);
+            finished = offset + length == bytes.size();
+            xmlParseChunk(parser_, reinterpret_cast<const char*>(bytes.data() + offset),
+                          static_cast<int>(length), finished);
+            offset += length;
+        }
+        if (failure_) std::rethrow_exception(failure_);
+        if (!parser_->wellFormed) invalid("the document is not well-formed");
+        if (!content_.hasRoot()) invalid("the document holds no value");
+    }
+
+private:
+    // Handlers run inside the parser: nothing may unwind through it, so a
+    // failure (the reader's or the sink's) is kept and the parser stopped.
+    template <class Body>
+    static void guarded(void* data, Body body) {
+        auto* self = static_cast<FullXmlParser*>(data);
+        if (self->failure_) return;
+        try {
+            body(self->content_);
+        } catch (...) {
+            self->failure_ = std::current_exception();
+            xmlStopParser(self->parser_);
+        }
+    }
+
+    static void start(void* data, const xmlChar* localName, const xmlChar* prefix, const xmlChar*,
+                      int, const xmlChar**, int, int, const xmlChar**) {
+        guarded(data, [=](XmlContent& content) {
+            // Names are taken whole, prefix and all, as they stand.
+            const char* name = reinterpret_cast<const char*>(localName);
+            if (!prefix) return content.startElement(name);
+            std::string qualified = reinterpret_cast<const char*>(prefix);
+            content.startElement(qualified + ":" + name);
+        });
+    }
+    static void end(void* data, const xmlChar*, const xmlChar*, const xmlChar*) {
+        guarded(data, [](XmlContent& content) { content.endElement(); });
+    }
+    static void characters(void* data, const xmlChar* text, int length) {
+        guarded(data, [=](XmlContent& content) {
+            content.characters(std::string_view(reinterpret_cast<const char*>(text),
+                                                static_cast<std::size_t>(length)));
+        });
+    }
+    static void entityDeclaration(void* data, const xmlChar* name, int, const xmlChar*,
+                                  const xmlChar*, xmlChar*) {
+        guarded(data, [name](XmlContent&) {
+            invalid("the document declares the entity \"" +
+                    std::string(reinterpret_cast<const char*>(name)) + "\"");
+        });
+    }
+    // Asked for every entity but the predefined ones: none is known.
+    static xmlEntityPtr entity(void* data, const xmlChar* name) {
+        guarded(data, [name](XmlContent&) {
+            invalid("the document refers to the undefined entity \"" +
+                    std::string(reinterpret_cast<const char*>(name)) + "\"");
+        });
+        return nullptr;
+    }
+    // Every error the parser reports makes the document invalid, except the
+    // namespace checks, which a reader of unprefixed names does not make.
+    static void error(void* data, xmlErrorPtr error) {
+        if (!error || error->domain == XML_FROM_NAMESPACE || error->level < XML_ERR_ERROR) return;
+        guarded(data, [error](XmlContent&) {
+            std::string message = error->message ? error->message : "not well-formed";
+            while (!message.empty() && (message.back() == '\n' || message.back() == ' '))
+                message.pop_back();
+            invalid(message + " at line " + std::to_string(error->line));
+        });
+    }
+    static void warning(void*, const char*, ...) {}
+
+    XmlContent& content_;
+    xmlSAXHandler handler_{};
+    xmlParserCtxtPtr parser_ = nullptr;
     std::exception_ptr failure_;
 };
+
+bool scanXmlInto(std::span<const std::uint8_t> bytes, XmlContent& content) {
+    return XmlScanner<XmlContent>(bytes, content).scan() && content.hasRoot();
+}
 
 // Writing
 
@@ -566,7 +674,28 @@ private:
     }
 
     void element(std::string_view tag, std::string_view content) {
-        startValue();
+        writePendingTag();
+        // Indentation, <tag>content</tag> and the line end, in one piece
+        // when the buffer has room for it.
+        std::size_t length = depth_ + 2 * tag.size() + content.size() + 6;
+        if (char* at = out_.claim(length)) {
+            std::memset(at, '\t', depth_);
+            at += depth_;
+            *at++ = '<';
+            std::memcpy(at, tag.data(), tag.size());
+            at += tag.size();
+            *at++ = '>';
+            if (!content.empty()) std::memcpy(at, content.data(), content.size());
+            at += content.size();
+            *at++ = '<';
+            *at++ = '/';
+            std::memcpy(at, tag.data(), tag.size());
+            at += tag.size();
+            *at++ = '>';
+            *at = '\n';
+            return;
+        }
+        indent();
         put('<');
         put(tag);
         put('>');
@@ -650,8 +779,38 @@ private:
 
 }  // namespace
 
+void readXmlWithFullParser(std::span<const std::uint8_t> bytes, PropertyListSink& sink) {
+    XmlContent content(sink, {}, 0);
+    FullXmlParser(content).read(bytes);
+}
+
+bool readXmlWithScanner(std::span<const std::uint8_t> bytes, PropertyListSink& sink) {
+    XmlContent content(sink, bytes, 0);
+    try {
+        return scanXmlInto(bytes, content);
+    } catch (const PropertyListError&) {
+        if (content.sinkFailed()) throw;
+        return false;
+    }
+}
+
+// The scanner reads the documents property lists are made of; whatever it
+// does not settle itself, the full parser reads again from the start,
+// passing over the values already reported, so that every document is
+// accepted or refused, and every failure explained, as the full parser does.
 void readXml(std::span<const std::uint8_t> bytes, PropertyListSink& sink) {
-    XmlReader(sink).read(bytes);
+    std::size_t reported = 0;
+    {
+        XmlContent content(sink, bytes, 0);
+        try {
+            if (scanXmlInto(bytes, content)) return;
+        } catch (const PropertyListError&) {
+            if (content.sinkFailed()) throw;
+        }
+        reported = content.reported();
+    }
+    XmlContent content(sink, {}, reported);
+    FullXmlParser(content).read(bytes);
 }
 
 std::unique_ptr<PropertyListWriter> makeXmlWriter(PropertyListOutput* output,
