@@ -17,9 +17,7 @@ namespace {
 // virtual machines giving pages back and faulting them in again costs more
 // than building the graph itself.
 struct KeepPages {
-    KeepPages() {
-        mi_option_set(mi_option_allow_decommit, 0);
-    }
+    KeepPages() { mi_option_set(mi_option_allow_decommit, 0); }
 };
 
 }  // namespace
@@ -37,7 +35,8 @@ void freeObjectMemory(void* block, std::size_t size) noexcept { mi_free_size(blo
 
 void* allocateObjectMemory(std::size_t size) { return ::operator new(size); }
 
-void freeObjectMemory(void* block, std::size_t size) noexcept { ::operator delete(block, size); }
+// Unsized: clang does not declare the sized form without -fsized-deallocation.
+void freeObjectMemory(void* block, std::size_t) noexcept { ::operator delete(block); }
 
 #endif
 
