@@ -46,20 +46,23 @@
 #include <vector>
 
 #include "Corral/CorralExport.h"
+#include "Corral/base/ObjectMemory.h"
 
 namespace paddock_detail {
 
-// Storage that copies share until one of them is written.
+// Storage that copies share until one of them is written. It lives in the
+// memory of the object graph: values are converted from and to graphs in
+// bursts of many small blocks, which that memory serves best.
 template <class T>
 class CopyOnWrite {
 public:
-    explicit CopyOnWrite(T value) : storage_(std::make_shared<T>(std::move(value))) {}
+    explicit CopyOnWrite(T value) : storage_(base::makeObject<T>(std::move(value))) {}
 
     const T& get() const noexcept { return *storage_; }
     // The payload for writing: copied first when another value shares it.
     T& mutate() {
         if (isUnique()) return *storage_;
-        storage_ = std::make_shared<T>(std::as_const(*storage_));
+        storage_ = base::makeObject<T>(std::as_const(*storage_));
         return *storage_;
     }
     // The payload's address when other values share it, else null.
@@ -118,7 +121,10 @@ public:
 
     // Payload types, in case order.
     using Array = std::vector<PaddockValue>;
-    using Dictionary = std::unordered_map<std::string, PaddockValue, KeyHash, std::equal_to<>>;
+    // Its entries live in the memory of the object graph, like the payloads.
+    using Dictionary =
+        std::unordered_map<std::string, PaddockValue, KeyHash, std::equal_to<>,
+                           base::ObjectAllocator<std::pair<const std::string, PaddockValue>>>;
     using Data = std::vector<std::uint8_t>;
     struct Date {
         double timeIntervalSinceReferenceDate = 0;  // seconds since 2001-01-01 00:00:00 UTC

@@ -5,6 +5,7 @@
 #include "Corral/base/Array.h"
 #include "Corral/base/Block.h"
 #include "Corral/base/Dictionary.h"
+#include "Corral/base/ObjectMemory.h"
 #include "Corral/base/String.h"
 
 namespace base {
@@ -146,11 +147,11 @@ std::string deepDescription(const Object& root) {
 // Array
 
 Ref<Array> Array::make(std::vector<ObjectRef> elements) {
-    return std::make_shared<Array>(std::move(elements));
+    return makeObject<Array>(std::move(elements));
 }
 
 Ref<Array> Array::make(std::initializer_list<ObjectRef> elements) {
-    return std::make_shared<Array>(std::vector<ObjectRef>(elements));
+    return makeObject<Array>(std::vector<ObjectRef>(elements));
 }
 
 Array::~Array() {
@@ -250,7 +251,7 @@ Ref<Dictionary> Dictionary::Builder::build() {
             index_.insert(entries_[i].first->hash(), i);
     }
     if (entries_.size() <= kIndexThreshold) index_.clear();
-    auto result = std::make_shared<Dictionary>(std::move(entries_), std::move(index_));
+    auto result = makeObject<Dictionary>(std::move(entries_), std::move(index_));
     entries_.clear();
     index_.clear();
     return result;

@@ -1,6 +1,7 @@
 #include "Corral/base/Number.h"
 
 #include "Corral/base/DecimalText.h"
+#include "Corral/base/ObjectMemory.h"
 
 #include <bit>
 #include <cmath>
@@ -12,15 +13,15 @@ namespace base {
 
 namespace {
 Ref<Number> makeSigned(const char* code, std::int64_t value) {
-    return std::make_shared<Number>(code, Number::Storage::signedInteger,
-                                    static_cast<std::uint64_t>(value));
+    return makeObject<Number>(code, Number::Storage::signedInteger,
+                              static_cast<std::uint64_t>(value));
 }
 Ref<Number> makeUnsigned(const char* code, std::uint64_t value) {
-    return std::make_shared<Number>(code, Number::Storage::unsignedInteger, value);
+    return makeObject<Number>(code, Number::Storage::unsignedInteger, value);
 }
 Ref<Number> makeDouble(const char* code, double value) {
-    return std::make_shared<Number>(code, Number::Storage::floatingPoint,
-                                    std::bit_cast<std::uint64_t>(value));
+    return makeObject<Number>(code, Number::Storage::floatingPoint,
+                              std::bit_cast<std::uint64_t>(value));
 }
 }  // namespace
 
@@ -46,13 +47,13 @@ Ref<Number> Number::initWithUnsignedLongLong(unsigned long long v) { return make
 Ref<Number> Number::initWithFloat(float value) { return makeDouble("f", value); }
 
 Ref<Number> Number::withTypeCode(std::string typeCode, std::int64_t value) {
-    return std::make_shared<Number>(std::move(typeCode), Storage::signedInteger,
-                                    static_cast<std::uint64_t>(value));
+    return makeObject<Number>(std::move(typeCode), Storage::signedInteger,
+                              static_cast<std::uint64_t>(value));
 }
 
 Ref<Number> Number::withTypeCode(std::string typeCode, double value) {
-    return std::make_shared<Number>(std::move(typeCode), Storage::floatingPoint,
-                                    std::bit_cast<std::uint64_t>(value));
+    return makeObject<Number>(std::move(typeCode), Storage::floatingPoint,
+                              std::bit_cast<std::uint64_t>(value));
 }
 
 bool Number::boolValue() const noexcept {

@@ -10,6 +10,7 @@
 #include "Corral/base/Date.h"
 #include "Corral/base/DecimalText.h"
 #include "Corral/base/Null.h"
+#include "Corral/base/ObjectMemory.h"
 #include "Corral/base/String.h"
 #include "Corral/base/Value.h"
 
@@ -36,7 +37,7 @@ bool isEqual(const ObjectRef& a, const ObjectRef& b) noexcept {
 
 // String
 
-Ref<String> String::make(std::string text) { return std::make_shared<String>(std::move(text)); }
+Ref<String> String::make(std::string text) { return makeObject<String>(std::move(text)); }
 
 bool String::isEqual(const Object& other) const noexcept {
     return other.kind() == Kind::string && static_cast<const String&>(other).text_ == text_;
@@ -46,12 +47,10 @@ std::size_t String::hash() const noexcept { return std::hash<std::string_view>{}
 
 // Data
 
-Ref<Data> Data::make(std::vector<std::uint8_t> bytes) {
-    return std::make_shared<Data>(std::move(bytes));
-}
+Ref<Data> Data::make(std::vector<std::uint8_t> bytes) { return makeObject<Data>(std::move(bytes)); }
 
 Ref<Data> Data::make(std::span<const std::uint8_t> bytes) {
-    return std::make_shared<Data>(std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
+    return makeObject<Data>(std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
 }
 
 bool Data::isEqual(const Object& other) const noexcept {
@@ -77,11 +76,11 @@ std::string Data::description() const {
 // Date
 
 Ref<Date> Date::withTimeIntervalSinceReferenceDate(double seconds) {
-    return std::make_shared<Date>(seconds);
+    return makeObject<Date>(seconds);
 }
 
 Ref<Date> Date::withTimeIntervalSince1970(double seconds) {
-    return std::make_shared<Date>(seconds - referenceDateSince1970);
+    return makeObject<Date>(seconds - referenceDateSince1970);
 }
 
 Ref<Date> Date::now() {
@@ -125,7 +124,7 @@ bool Null::isEqual(const Object& other) const noexcept { return other.kind() == 
 
 // Value
 
-Ref<Value> Value::withRect(Rect rect) { return std::make_shared<Value>(rect); }
+Ref<Value> Value::withRect(Rect rect) { return makeObject<Value>(rect); }
 
 bool Value::isEqual(const Object& other) const noexcept {
     return other.kind() == Kind::value && static_cast<const Value&>(other).rect_ == rect_;

@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
 #include <limits>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "Corral/base/Format.h"
@@ -323,4 +326,61 @@ TEST(DictionaryTest, KeysAddedWithoutComparisonAreFoundAndReplaceable) {
     ASSERT_EQ(dictionary->count(), 20u);
     EXPECT_EQ(cast<Number>(dictionary->objectForKey("15"))->integerValue(), -15);
     for (int i = 0; i < 20; ++i) EXPECT_TRUE(dictionary->objectForKey(std::to_string(i))) << i;
+}
+
+TEST(ObjectMemoryTest, GraphsMadeOnOneThreadAndReleasedOnAnotherStayIntact) {
+    // Four threads each build graphs and hand every second one to the next
+    // thread, which checks and releases it while building its own: blocks
+    // given back on a thread other than their own are used again without
+    // overlapping live objects.
+    constexpr int threads = 4, rounds = 200, width = 300;
+    auto build = [](int seed) {
+        std::vector<ObjectRef> elements;
+        for (int i = 0; i < width; ++i) {
+            std::string text = "text " + std::to_string(seed) + "/" + std::to_string(i) +
+                               std::string(static_cast<std::size_t>(i % 40), 'x');
+            elements.push_back(Dictionary::withStringKeys(
+                {{"n", Number::initWithInteger(seed * width + i)}, {"s", String::make(text)}}));
+        }
+        return Array::make(std::move(elements));
+    };
+    auto intact = [](const Ref<Array>& graph, int seed) {
+        for (int i = 0; i < width; ++i) {
+            auto entry = cast<Dictionary>(graph->at(static_cast<std::size_t>(i)));
+            auto number = cast<Number>(entry->objectForKey("n"));
+            auto text = cast<String>(entry->objectForKey("s"));
+            if (!number || number->integerValue() != seed * width + i || !text ||
+                text->text() != "text " + std::to_string(seed) + "/" + std::to_string(i) +
+                                    std::string(static_cast<std::size_t>(i % 40), 'x'))
+                return false;
+        }
+        return true;
+    };
+    std::mutex lock;
+    std::vector<std::vector<std::pair<int, Ref<Array>>>> inbox(threads);
+    std::atomic<int> damaged{0}, checked{0};
+    std::vector<std::thread> workers;
+    for (int t = 0; t < threads; ++t) {
+        workers.emplace_back([&, t] {
+            for (int round = 0; round < rounds; ++round) {
+                int seed = t * rounds + round;
+                auto mine = build(seed);
+                std::vector<std::pair<int, Ref<Array>>> received;
+                {
+                    std::lock_guard guard(lock);
+                    received.swap(inbox[static_cast<std::size_t>(t)]);
+                    if (round % 2)
+                        inbox[static_cast<std::size_t>((t + 1) % threads)].emplace_back(seed, mine);
+                }
+                for (auto& [from, graph] : received) {
+                    damaged += !intact(graph, from);
+                    ++checked;
+                }
+                damaged += !intact(mine, seed);
+            }
+        });
+    }
+    for (auto& worker : workers) worker.join();
+    EXPECT_EQ(damaged, 0);
+    EXPECT_GT(checked, threads * rounds / 4);
 }
