@@ -381,10 +381,13 @@ public:
         std::uint8_t referenceWidth = widthFor(count - 1);
         std::uint64_t containersStart = out_.size();
         const std::uint8_t* reference = containerReferences_.data();
-        for (const Container& container : containers_) {
-            out_.put(containerHead(container).bytes());
-            for (std::size_t i = 0; i < container.count; ++i)
-                putBigEndian(container.index - readDistance(reference), referenceWidth);
+        {
+            Run run(out_, referenceWidth);
+            for (const Container& container : containers_) {
+                run.put(containerHead(container).bytes());
+                for (std::size_t i = 0; i < container.count; ++i)
+                    run.put(container.index - readDistance(reference));
+            }
         }
         std::uint64_t tableOffset = out_.size();
         std::uint8_t offsetWidth = widthFor(tableOffset);
@@ -392,14 +395,17 @@ public:
         // order of their indexes.
         std::size_t next = 0;
         std::uint64_t containerOffset = containersStart;
-        for (std::uint64_t index = 0; index < count; ++index) {
-            if (next < containers_.size() && containers_[next].index == index) {
-                putBigEndian(containerOffset, offsetWidth);
-                const Container& container = containers_[next++];
-                containerOffset +=
-                    containerHead(container).bytes().size() + container.count * referenceWidth;
-            } else {
-                putBigEndian(offsetOf(index), offsetWidth);
+        {
+            Run run(out_, offsetWidth);
+            for (std::uint64_t index = 0; index < count; ++index) {
+                if (next < containers_.size() && containers_[next].index == index) {
+                    run.put(containerOffset);
+                    const Container& container = containers_[next++];
+                    containerOffset +=
+                        containerHead(container).bytes().size() + container.count * referenceWidth;
+                } else {
+                    run.put(offsetOf(index));
+                }
             }
         }
         std::uint8_t trailer[8] = {0, 0, 0, 0, 0, 0, offsetWidth, referenceWidth};
@@ -435,6 +441,41 @@ private:
     private:
         std::uint8_t bytes_[17];
         std::size_t size_ = 0;
+    };
+
+    // Numbers of one width, big-endian, and the container heads between
+    // them, gathered a few kilobytes at a time on their way to the output.
+    class Run {
+    public:
+        Run(OutputBuffer& out, std::size_t width) : out_(out), width_(width) {}
+        Run(const Run&) = delete;
+        Run& operator=(const Run&) = delete;
+        ~Run() { out_.put(bytes_, used_); }
+
+        // `value` must fit in the width.
+        void put(std::uint64_t value) {
+            if (used_ > sizeof bytes_ - 8) flush();
+            std::uint64_t word = value << (64 - 8 * width_);
+            if constexpr (std::endian::native == std::endian::little)
+                word = __builtin_bswap64(word);
+            std::memcpy(bytes_ + used_, &word, sizeof word);
+            used_ += width_;
+        }
+        void put(std::span<const std::uint8_t> bytes) {
+            if (used_ + bytes.size() > sizeof bytes_) flush();
+            std::memcpy(bytes_ + used_, bytes.data(), bytes.size());
+            used_ += bytes.size();
+        }
+
+    private:
+        void flush() {
+            out_.put(bytes_, used_);
+            used_ = 0;
+        }
+        OutputBuffer& out_;
+        std::size_t width_;
+        std::size_t used_ = 0;
+        std::uint8_t bytes_[4096];
     };
 
     // A value waiting in the queue. The bytes of a scalar (its head, then

@@ -69,12 +69,9 @@ TEST(BinaryWriting, EqualScalarsAreStoredOnceWhateverComesBetween) {
     std::vector<ObjectRef> elements;
     for (int i = 0; i < records; ++i) {
         std::vector<ObjectRef> record{
-            str("shared-string-number-" + std::to_string(i % 37)),
-            Number::initWithInteger(i % 11),
-            Number::initWithInteger(-1000000000000 - i % 13),
-            Number::initWithBool(i % 2),
-            str("caf\xC3\xA9-" + std::to_string(i % 5)),
-            Number::initWithDouble(i),
+            str("shared-string-number-" + std::to_string(i % 37)), Number::initWithInteger(i % 11),
+            Number::initWithInteger(-1000000000000 - i % 13),      Number::initWithBool(i % 2),
+            str("caf\xC3\xA9-" + std::to_string(i % 5)),           Number::initWithDouble(i),
         };
         if (i % 1000 == 0) {
             record.push_back(str(longText));
