@@ -306,7 +306,6 @@ public:
         containerReferences_.reserve(sizeHint / 4);
         containers_.reserve(sizeHint / 64);
         queue_.reserve(queueLength);
-        queued_.reserve(queuedBytes + queuedBytes / 2);
     }
 
     void beginDictionary() override {
@@ -508,14 +507,17 @@ private:
         }
         pending.headSize = static_cast<std::uint8_t>(head.size());
         pending.bodySize = body.size();
-        queued_.insert(queued_.end(), head.begin(), head.end());
-        queued_.insert(queued_.end(), body.begin(), body.end());
+        // Below queuedBytes before, at most a head and queuedBytes more.
+        std::uint8_t* end = queued_.get() + queuedSize_;
+        if (!head.empty()) std::memcpy(end, head.data(), head.size());
+        if (!body.empty()) std::memcpy(end + head.size(), body.data(), body.size());
+        queuedSize_ += head.size() + body.size();
         queue_.push_back(pending);
-        if (queue_.size() == queueLength || queued_.size() >= queuedBytes) handleQueue();
+        if (queue_.size() == queueLength || queuedSize_ >= queuedBytes) handleQueue();
     }
 
     void handleQueue() {
-        const std::uint8_t* bytes = queued_.data();
+        const std::uint8_t* bytes = queued_.get();
         for (const Pending& pending : queue_) {
             std::span<const std::uint8_t> head(bytes, pending.headSize);
             std::span<const std::uint8_t> body(bytes + pending.headSize, pending.bodySize);
@@ -523,7 +525,7 @@ private:
             handle(pending, head, body);
         }
         queue_.clear();
-        queued_.clear();
+        queuedSize_ = 0;
     }
 
     void handle(const Pending& pending, std::span<const std::uint8_t> head,
@@ -814,7 +816,9 @@ private:
     ScalarIndex<std::uint32_t, mixed32> copiedAt_{0};
     Table<std::uint8_t> copies_;
     std::vector<Pending> queue_;
-    std::vector<std::uint8_t> queued_;  // the bytes of the queued scalars
+    // The bytes of the queued scalars.
+    std::unique_ptr<std::uint8_t[]> queued_{new std::uint8_t[2 * queuedBytes + 32]};
+    std::size_t queuedSize_ = 0;
     std::string utf16_;
     std::size_t depth_ = 0;
 };
