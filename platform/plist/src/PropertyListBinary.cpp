@@ -33,6 +33,15 @@ std::uint8_t widthFor(std::uint64_t value) noexcept {
     return width;
 }
 
+// A big-endian number of `width` (1 to 8) bytes at `p`, read as one eight-
+// byte word: the caller makes sure that eight bytes from `p` lie in the file.
+std::uint64_t readBigEndianWord(const std::uint8_t* p, std::size_t width) noexcept {
+    std::uint64_t word;
+    std::memcpy(&word, p, sizeof word);
+    if constexpr (std::endian::native == std::endian::little) word = __builtin_bswap64(word);
+    return word >> (64 - 8 * width);
+}
+
 bool fitsInWidth(std::uint64_t value, std::uint64_t width) noexcept {
     return width >= 8 || (value >> (8 * width)) == 0;
 }
@@ -89,11 +98,16 @@ public:
 
 private:
     std::uint64_t offsetOf(std::uint64_t index) const {
-        std::uint64_t offset =
-            readBigEndian(bytes_.data() + tableOffset_ + index * offsetWidth_, offsetWidth_);
+        std::uint64_t offset = tableEntry(index);
         if (offset < header.size() || offset >= tableOffset_)
             invalid("an object offset points outside the object area");
         return offset;
+    }
+
+    // Entry `index` of the offset table. The 32-byte trailer follows the
+    // table, so a word read from any entry stays in the file.
+    std::uint64_t tableEntry(std::uint64_t index) const {
+        return readBigEndianWord(bytes_.data() + tableOffset_ + index * offsetWidth_, offsetWidth_);
     }
 
     // `length` bytes at `offset`, which must lie before the offset table.
@@ -117,7 +131,6 @@ private:
 
     void object(std::uint64_t index, bool asKey = false) {
         spend(nodeCost);
-        if (reading_[index]) invalid("object references form a cycle");
         std::uint64_t offset = offsetOf(index);
         std::uint8_t marker = *take(offset, 1);
         std::uint8_t info = marker & 0xF;
@@ -165,6 +178,8 @@ private:
             }
             case 0xA:
             case 0xD: {
+                // Only a container can lead back to itself.
+                if (reading_[index]) invalid("object references form a cycle");
                 std::uint64_t elements = count(info, offset);
                 DepthGuard guard(depth_, false);
                 reading_[index] = true;
@@ -213,14 +228,16 @@ private:
         invalid("an integer does not fit in 64 bits");
     }
 
-    // The references of a container: `count` of them at `offset`.
+    // The references of a container: `count` of them at `offset`. They lie
+    // before the offset table, so a word read from any of them stays in the
+    // file.
     const std::uint8_t* references(std::uint64_t count, std::uint64_t offset) const {
         if (count > tableOffset_ / referenceWidth_) invalid("an object runs past the object area");
         return take(offset, count * referenceWidth_);
     }
 
     std::uint64_t reference(const std::uint8_t* references, std::uint64_t i) const {
-        std::uint64_t index = readBigEndian(references + i * referenceWidth_, referenceWidth_);
+        std::uint64_t index = readBigEndianWord(references + i * referenceWidth_, referenceWidth_);
         if (index >= objectCount_) invalid("a reference points outside the object table");
         return index;
     }
@@ -237,11 +254,46 @@ private:
 
 // Writing
 
+// A hash of `head` followed by `body`, eight bytes at a time.
+std::uint32_t hashOf(std::span<const std::uint8_t> head, std::span<const std::uint8_t> body) {
+    std::uint64_t hash = 0x9E3779B97F4A7C15u ^ (head.size() << 32 | body.size());
+    auto mix = [&hash](std::uint64_t word) {
+        hash = (hash ^ word) * 0xBF58476D1CE4E5B9u;
+        hash ^= hash >> 31;
+    };
+    auto mixAll = [&mix](std::span<const std::uint8_t> bytes) {
+        const std::uint8_t* p = bytes.data();
+        std::size_t n = bytes.size();
+        for (; n >= 8; p += 8, n -= 8) {
+            std::uint64_t word;
+            std::memcpy(&word, p, 8);
+            mix(word);
+        }
+        if (n) {
+            std::uint64_t word = 0;
+            std::memcpy(&word, p, n);
+            mix(word);
+        }
+    };
+    mixAll(head);
+    mixAll(body);
+    hash *= 0x94D049BB133111EBu;
+    return static_cast<std::uint32_t>(hash >> 32);
+}
+
 // Objects are written as they complete, children before their container,
 // so the root comes last. Equal strings, booleans and integers are written
 // once and shared: a new one is looked up among those written before it is
 // written. Containers are written at the end, when the object count, and
 // with it the width of a reference, is known.
+//
+// The look-ups land at random places in tables of many megabytes, each a
+// wait for memory. So values are not handled as they arrive but gathered in
+// a short queue, the table slots each will look at being fetched meanwhile,
+// and handled in their order when the queue is full: the waits overlap. The
+// output is the same as handling each value at once. What makes a value
+// unwritable (bad UTF-8, too deep) is found when it arrives, so every
+// failure is still thrown by the call that meets it.
 class BinaryWriter final : public BufferedWriter {
 public:
     BinaryWriter(PropertyListOutput* output, std::size_t sizeHint)
@@ -253,35 +305,20 @@ public:
         offsets_.reserve(sizeHint / 16);
         containerReferences_.reserve(sizeHint / 4);
         containers_.reserve(sizeHint / 64);
+        queue_.reserve(queueLength);
     }
 
-    void beginDictionary() override { open(true); }
-    void beginArray() override { open(false); }
-
+    void beginDictionary() override {
+        enterLevel(depth_, true);
+        enqueue({Pending::dictionary});
+    }
+    void beginArray() override {
+        enterLevel(depth_, true);
+        enqueue({Pending::array});
+    }
     void endContainer() override {
-        const Open& container = open_.back();
-        std::size_t first = container.firstChild;
-        if (children_.size() - first > INT32_MAX) unwritable("a container holds too many objects");
-        Container written{static_cast<std::uint32_t>(offsets_.size()),
-                          static_cast<std::uint32_t>(children_.size() - first),
-                          container.dictionary};
-        // A dictionary lists its keys, then its values.
-        if (container.dictionary) {
-            for (std::size_t i = first; i < children_.size(); i += 2)
-                keepReference(written.index, children_[i]);
-            for (std::size_t i = first + 1; i < children_.size(); i += 2)
-                keepReference(written.index, children_[i]);
-        } else {
-            for (std::size_t i = first; i < children_.size(); ++i)
-                keepReference(written.index, children_[i]);
-        }
-        children_.resize(first);
-        open_.pop_back();
         --depth_;
-        containers_.push_back(written);
-        offsets_.push_back(0);  // known when the containers are written
-        if (offsets_.size() > UINT32_MAX) unwritable("the list holds too many objects");
-        addChild(written.index);
+        enqueue({Pending::end});
     }
 
     void key(std::string_view text) override { string(text); }
@@ -290,13 +327,13 @@ public:
         Head head;
         if (unicode::isAscii(text)) {
             head.marker(0x5, text.size());
-            return sharedText(head, text);
+            return shared(head, bytesOf(text));
         }
         checkWritable(text);
         utf16_.clear();
         std::size_t units = unicode::appendUtf8AsUtf16BigEndian(utf16_, text);
         head.marker(0x6, units);
-        sharedText(head, utf16_);
+        shared(head, bytesOf(utf16_));
     }
 
     void boolean(bool value) override {
@@ -334,20 +371,22 @@ public:
     void data(std::span<const std::uint8_t> bytes) override {
         Head head;
         head.marker(0x4, bytes.size());
-        addScalar();
-        out_.put(head.bytes());
-        out_.put(bytes);
+        enqueue({Pending::unshared}, head.bytes(), bytes);
     }
 
     std::vector<std::uint8_t> finish() override {
+        handleQueue();
         std::uint64_t count = offsets_.size();
         std::uint8_t referenceWidth = widthFor(count - 1);
         std::uint64_t containersStart = out_.size();
         const std::uint8_t* reference = containerReferences_.data();
-        for (const Container& container : containers_) {
-            out_.put(containerHead(container).bytes());
-            for (std::size_t i = 0; i < container.count; ++i)
-                putBigEndian(container.index - readDistance(reference), referenceWidth);
+        {
+            Run run(out_, referenceWidth);
+            for (const Container& container : containers_) {
+                run.put(containerHead(container).bytes());
+                for (std::size_t i = 0; i < container.count; ++i)
+                    run.put(container.index - readDistance(reference));
+            }
         }
         std::uint64_t tableOffset = out_.size();
         std::uint8_t offsetWidth = widthFor(tableOffset);
@@ -355,14 +394,17 @@ public:
         // order of their indexes.
         std::size_t next = 0;
         std::uint64_t containerOffset = containersStart;
-        for (std::uint64_t index = 0; index < count; ++index) {
-            if (next < containers_.size() && containers_[next].index == index) {
-                putBigEndian(containerOffset, offsetWidth);
-                const Container& container = containers_[next++];
-                containerOffset +=
-                    containerHead(container).bytes().size() + container.count * referenceWidth;
-            } else {
-                putBigEndian(offsetOf(index), offsetWidth);
+        {
+            Run run(out_, offsetWidth);
+            for (std::uint64_t index = 0; index < count; ++index) {
+                if (next < containers_.size() && containers_[next].index == index) {
+                    run.put(containerOffset);
+                    const Container& container = containers_[next++];
+                    containerOffset +=
+                        containerHead(container).bytes().size() + container.count * referenceWidth;
+                } else {
+                    run.put(offsetOf(index));
+                }
             }
         }
         std::uint8_t trailer[8] = {0, 0, 0, 0, 0, 0, offsetWidth, referenceWidth};
@@ -374,10 +416,213 @@ public:
     }
 
 private:
+    // The marker and any length or value bytes of a scalar: at most a
+    // marker, an integer marker and eight bytes, or a 128-bit integer.
+    class Head {
+    public:
+        void put(std::uint8_t byte) { bytes_[size_++] = byte; }
+        void bigEndian(std::uint64_t value, std::size_t width) {
+            for (std::size_t i = width; i-- > 0;) put(static_cast<std::uint8_t>(value >> (8 * i)));
+        }
+        void integer(std::uint64_t value) {
+            std::uint8_t width = widthFor(value);
+            std::uint8_t info = width == 1 ? 0 : width == 2 ? 1 : width <= 4 ? 2 : 3;
+            put(static_cast<std::uint8_t>(0x10 | info));
+            bigEndian(value, std::size_t{1} << info);
+        }
+        void marker(std::uint8_t type, std::uint64_t count) {
+            if (count < 15) return put(static_cast<std::uint8_t>(type << 4 | count));
+            put(static_cast<std::uint8_t>(type << 4 | 0xF));
+            integer(count);
+        }
+        std::span<const std::uint8_t> bytes() const { return {bytes_, size_}; }
+
+    private:
+        std::uint8_t bytes_[17];
+        std::size_t size_ = 0;
+    };
+
+    // Numbers of one width, big-endian, and the container heads between
+    // them, gathered a few kilobytes at a time on their way to the output.
+    class Run {
+    public:
+        Run(OutputBuffer& out, std::size_t width) : out_(out), width_(width) {}
+        Run(const Run&) = delete;
+        Run& operator=(const Run&) = delete;
+        ~Run() { out_.put(bytes_, used_); }
+
+        // `value` must fit in the width.
+        void put(std::uint64_t value) {
+            if (used_ > sizeof bytes_ - 8) flush();
+            std::uint64_t word = value << (64 - 8 * width_);
+            if constexpr (std::endian::native == std::endian::little)
+                word = __builtin_bswap64(word);
+            std::memcpy(bytes_ + used_, &word, sizeof word);
+            used_ += width_;
+        }
+        void put(std::span<const std::uint8_t> bytes) {
+            if (used_ + bytes.size() > sizeof bytes_) flush();
+            std::memcpy(bytes_ + used_, bytes.data(), bytes.size());
+            used_ += bytes.size();
+        }
+
+    private:
+        void flush() {
+            out_.put(bytes_, used_);
+            used_ = 0;
+        }
+        OutputBuffer& out_;
+        std::size_t width_;
+        std::size_t used_ = 0;
+        std::uint8_t bytes_[4096];
+    };
+
+    // A value waiting in the queue. The bytes of a scalar (its head, then
+    // its body) are in queued_, one after another in the order of the queue.
+    struct Pending {
+        enum Kind : std::uint8_t { dictionary, array, end, small, large, unshared } kind;
+        std::uint8_t headSize = 0;
+        std::uint32_t hash = 0;  // large: of the head and body
+        std::uint64_t key = 0;   // small: the bytes, padded with zeros
+        std::size_t bodySize = 0;
+    };
+
+    static constexpr std::size_t queueLength = 64;
+    static constexpr std::size_t queuedBytes = 16 * 1024;
+    // Past this many objects and references, values are handled one by one.
+    static constexpr std::size_t nearLimit = INT32_MAX - 4 * queueLength;
+
+    static std::span<const std::uint8_t> bytesOf(std::string_view text) {
+        return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
+    }
+
+    // Queues a value, or handles it at once: a long one (not worth the
+    // copy), and every one near the limits on objects and references, where
+    // the check of each must see all before it handled.
+    void enqueue(Pending pending, std::span<const std::uint8_t> head = {},
+                 std::span<const std::uint8_t> body = {}) {
+        if (body.size() > queuedBytes || offsets_.size() + children_.size() > nearLimit) {
+            handleQueue();
+            return handle(pending, head, body);
+        }
+        pending.headSize = static_cast<std::uint8_t>(head.size());
+        pending.bodySize = body.size();
+        // Below queuedBytes before, at most a head and queuedBytes more.
+        std::uint8_t* end = queued_.get() + queuedSize_;
+        if (!head.empty()) std::memcpy(end, head.data(), head.size());
+        if (!body.empty()) std::memcpy(end + head.size(), body.data(), body.size());
+        queuedSize_ += head.size() + body.size();
+        queue_.push_back(pending);
+        if (queue_.size() == queueLength || queuedSize_ >= queuedBytes) handleQueue();
+    }
+
+    void handleQueue() {
+        const std::uint8_t* bytes = queued_.get();
+        for (const Pending& pending : queue_) {
+            std::span<const std::uint8_t> head(bytes, pending.headSize);
+            std::span<const std::uint8_t> body(bytes + pending.headSize, pending.bodySize);
+            bytes += pending.headSize + pending.bodySize;
+            handle(pending, head, body);
+        }
+        queue_.clear();
+        queuedSize_ = 0;
+    }
+
+    void handle(const Pending& pending, std::span<const std::uint8_t> head,
+                std::span<const std::uint8_t> body) {
+        switch (pending.kind) {
+            case Pending::dictionary:
+            case Pending::array:
+                open_.push_back({pending.kind == Pending::dictionary, children_.size()});
+                return;
+            case Pending::end:
+                return close();
+            case Pending::small:
+                return sharedSmall(pending.key, head);
+            case Pending::large:
+                return sharedLarge(pending.hash, head, body);
+            case Pending::unshared:
+                addScalar();
+                out_.put(head);
+                out_.put(body);
+                return;
+        }
+    }
+
+    // A string, boolean or integer: refers to an equal one written before,
+    // or is written as a new object. One of up to eight bytes is its own
+    // key; a longer one is found by its hash and compared with what was
+    // written.
+    void shared(const Head& head, std::span<const std::uint8_t> body) {
+        auto headBytes = head.bytes();
+        Pending pending;
+        if (headBytes.size() + body.size() <= 8) {
+            // The marker fixes the length, so the bytes padded with zeros
+            // stand for the scalar.
+            std::uint8_t packed[8] = {};
+            std::memcpy(packed, headBytes.data(), headBytes.size());
+            if (!body.empty()) std::memcpy(packed + headBytes.size(), body.data(), body.size());
+            pending.kind = Pending::small;
+            std::memcpy(&pending.key, packed, sizeof pending.key);
+            small_.prefetch(pending.key);
+            return enqueue(pending,
+                           std::span<const std::uint8_t>(packed, headBytes.size() + body.size()));
+        }
+        pending.kind = Pending::large;
+        pending.hash = hashOf(headBytes, body);
+        large_.prefetch(pending.hash);
+        enqueue(pending, headBytes, body);
+    }
+
+    void sharedSmall(std::uint64_t key, std::span<const std::uint8_t> bytes) {
+        auto index = static_cast<std::uint32_t>(offsets_.size());
+        auto found = small_.findOrAdd(key, index, [](std::uint32_t) { return true; });
+        if (found) return addChild(*found);
+        addScalar();
+        out_.put(bytes);
+    }
+
+    void sharedLarge(std::uint32_t hash, std::span<const std::uint8_t> head,
+                     std::span<const std::uint8_t> body) {
+        auto index = static_cast<std::uint32_t>(offsets_.size());
+        auto found = large_.findOrAdd(
+            hash, index, [&](std::uint32_t candidate) { return sameAs(candidate, head, body); });
+        if (found) return addChild(*found);
+        addScalar();
+        out_.put(head);
+        out_.put(body);
+    }
+
     struct Open {
         bool dictionary;
         std::size_t firstChild;
     };
+
+    void close() {
+        const Open& container = open_.back();
+        std::size_t first = container.firstChild;
+        if (children_.size() - first > INT32_MAX) unwritable("a container holds too many objects");
+        Container written{static_cast<std::uint32_t>(offsets_.size()),
+                          static_cast<std::uint32_t>(children_.size() - first),
+                          container.dictionary};
+        // A dictionary lists its keys, then its values.
+        if (container.dictionary) {
+            for (std::size_t i = first; i < children_.size(); i += 2)
+                keepReference(written.index, children_[i]);
+            for (std::size_t i = first + 1; i < children_.size(); i += 2)
+                keepReference(written.index, children_[i]);
+        } else {
+            for (std::size_t i = first; i < children_.size(); ++i)
+                keepReference(written.index, children_[i]);
+        }
+        children_.resize(first);
+        open_.pop_back();
+        containers_.push_back(written);
+        offsets_.push_back(0);  // known when the containers are written
+        if (offsets_.size() > UINT32_MAX) unwritable("the list holds too many objects");
+        addChild(written.index);
+    }
+
     // A container ended: its references follow those of the container
     // before it in containerReferences_.
     //
@@ -407,32 +652,6 @@ private:
         std::uint32_t dictionary : 1;
     };
 
-    // The marker and any length or value bytes of a scalar: at most a
-    // marker, an integer marker and eight bytes, or a 128-bit integer.
-    class Head {
-    public:
-        void put(std::uint8_t byte) { bytes_[size_++] = byte; }
-        void bigEndian(std::uint64_t value, std::size_t width) {
-            for (std::size_t i = width; i-- > 0;) put(static_cast<std::uint8_t>(value >> (8 * i)));
-        }
-        void integer(std::uint64_t value) {
-            std::uint8_t width = widthFor(value);
-            std::uint8_t info = width == 1 ? 0 : width == 2 ? 1 : width <= 4 ? 2 : 3;
-            put(static_cast<std::uint8_t>(0x10 | info));
-            bigEndian(value, std::size_t{1} << info);
-        }
-        void marker(std::uint8_t type, std::uint64_t count) {
-            if (count < 15) return put(static_cast<std::uint8_t>(type << 4 | count));
-            put(static_cast<std::uint8_t>(type << 4 | 0xF));
-            integer(count);
-        }
-        std::span<const std::uint8_t> bytes() const { return {bytes_, size_}; }
-
-    private:
-        std::uint8_t bytes_[17];
-        std::size_t size_ = 0;
-    };
-
     static Head containerHead(const Container& container) {
         Head head;
         head.marker(container.dictionary ? 0xD : 0xA,
@@ -448,11 +667,6 @@ private:
         return offsets_[index] | static_cast<std::uint64_t>(passed - highStarts_.begin()) << 32;
     }
 
-    void open(bool dictionary) {
-        enterLevel(depth_, true);
-        open_.push_back({dictionary, children_.size()});
-    }
-
     void addChild(std::uint64_t index) {
         if (index > UINT32_MAX) unwritable("the list holds too many objects");
         if (!open_.empty()) children_.push_back(static_cast<std::uint32_t>(index));
@@ -466,8 +680,7 @@ private:
         Head head;
         head.put(marker);
         head.bigEndian(bits, 8);
-        addScalar();
-        out_.put(head.bytes());
+        enqueue({Pending::unshared}, head.bytes());
     }
 
     // The scalar about to be written at the end becomes a new object.
@@ -519,46 +732,6 @@ private:
                 std::memcmp(written.data() + head.size(), body.data(), body.size()) == 0);
     }
 
-    void sharedText(const Head& head, std::string_view body) {
-        shared(head, std::span(reinterpret_cast<const std::uint8_t*>(body.data()), body.size()));
-    }
-
-    // A string, boolean or integer: refers to an equal one written before,
-    // or is written as a new object. One of up to eight bytes is its own
-    // key; a longer one is found by its hash and compared with what was
-    // written.
-    void shared(const Head& head, std::span<const std::uint8_t> body) {
-        auto headBytes = head.bytes();
-        auto index = static_cast<std::uint32_t>(offsets_.size());
-        std::optional<std::uint32_t> found;
-        if (headBytes.size() + body.size() <= 8) {
-            // The marker fixes the length, so the bytes padded with zeros
-            // stand for the scalar.
-            std::uint8_t packed[8] = {};
-            std::memcpy(packed, headBytes.data(), headBytes.size());
-            if (!body.empty()) std::memcpy(packed + headBytes.size(), body.data(), body.size());
-            std::uint64_t key;
-            std::memcpy(&key, packed, sizeof key);
-            found = small_.findOrAdd(key, index, [](std::uint32_t) { return true; });
-        } else {
-            std::uint64_t headBits[3] = {};
-            std::memcpy(headBits, headBytes.data(), headBytes.size());
-            std::string_view text(reinterpret_cast<const char*>(body.data()), body.size());
-            auto hash = static_cast<std::uint32_t>(
-                std::hash<std::string_view>{}(text) ^
-                ((headBits[0] * 0x9E3779B97F4A7C15u ^ headBits[1] * 0xC2B2AE3D27D4EB4Fu ^
-                  headBits[2] * 0x165667B19E3779F9u) >>
-                 32));
-            found = large_.findOrAdd(hash, index, [&](std::uint32_t candidate) {
-                return sameAs(candidate, headBytes, body);
-            });
-        }
-        if (found) return addChild(*found);
-        addScalar();
-        out_.put(headBytes);
-        out_.put(body);
-    }
-
     template <class T>
     using Table = std::vector<T, LargeTableAllocator<T>>;
 
@@ -592,6 +765,11 @@ private:
                 }
                 if (entry.key == key && same(entry.index)) return entry.index;
             }
+        }
+
+        // Asks for the slot where a look-up of `key` starts to be fetched.
+        void prefetch(Key key) const {
+            __builtin_prefetch(&slots_[hashOf(key) & (slots_.size() - 1)]);
         }
 
         // The index of the entry under `key`, when each key has one entry.
@@ -637,6 +815,10 @@ private:
     // each copy is a 32-bit length and the bytes.
     ScalarIndex<std::uint32_t, mixed32> copiedAt_{0};
     Table<std::uint8_t> copies_;
+    std::vector<Pending> queue_;
+    // The bytes of the queued scalars.
+    std::unique_ptr<std::uint8_t[]> queued_{new std::uint8_t[2 * queuedBytes + 32]};
+    std::size_t queuedSize_ = 0;
     std::string utf16_;
     std::size_t depth_ = 0;
 };
