@@ -112,7 +112,7 @@ bool writeStandardOutput(const std::vector<std::uint8_t>& bytes) {
 }  // namespace
 
 int runMacrofill(int argc, const char* const* argv, const char* const* environment,
-                 std::vector<base::ObjectRef>& keep) {
+                 std::vector<base::ObjectRef>& keep, const ExpansionThreads& threads) {
     // A closed pipe on standard output is reported as a failed write.
     std::signal(SIGPIPE, SIG_IGN);
 
@@ -178,7 +178,7 @@ int runMacrofill(int argc, const char* const* argv, const char* const* environme
     std::optional<OutputFile> file;
     if (*options.output != standardStream) file.emplace(*options.output);
     PropertyListExpansion expansion =
-        expandPropertyList(input->bytes(), *definitions, keep, file ? &*file : nullptr);
+        expandPropertyList(input->bytes(), *definitions, keep, file ? &*file : nullptr, threads);
     input->release();
     switch (expansion.outcome) {
         case PropertyListExpansion::Outcome::invalidInput:

@@ -6,14 +6,16 @@
 #include <vector>
 
 #include "Corral/base/Object.h"
+#include "PropertyListExpansion.h"
 
 namespace macrofill {
 
 // Runs the command with the process's arguments and environment (a null-
 // terminated "NAME=value" list) and returns the exit status. The property
 // lists it read and made are left in `keep`, for a caller that is about to
-// end the process and need not spend time taking them apart.
+// end the process and need not spend time taking them apart. `threads`
+// says how the expansion spreads its work.
 int runMacrofill(int argc, const char* const* argv, const char* const* environment,
-                 std::vector<base::ObjectRef>& keep);
+                 std::vector<base::ObjectRef>& keep, const ExpansionThreads& threads = {});
 
 }  // namespace macrofill

@@ -43,14 +43,18 @@ std::unique_ptr<base::PropertyListWriter> makeWriter(base::PropertyListFormat fo
 }
 
 PropertyListExpansion expandStreaming(std::span<const std::uint8_t> input, MacroExpander& expander,
-                                      base::PropertyListOutput* output) {
+                                      base::PropertyListOutput* output,
+                                      const ExpansionThreads& threads) {
     auto format = base::propertyListFormatOf(input);
     std::unique_ptr<base::PropertyListWriter> writer;
     if (format != base::PropertyListFormat::openStep)
         writer = makeWriter(format, input.size() + input.size() / 4, output);
     ExpansionFilter filter(expander, writer.get());
     try {
-        base::readPropertyList(input, filter);
+        if (input.size() >= threads.readAlongFrom)
+            base::readPropertyListPipelined(input, filter, threads.pipe);
+        else
+            base::readPropertyList(input, filter);
     } catch (const base::PropertyListError&) {
         return PropertyListExpansion::failed(Outcome::invalidInput);
     }
@@ -68,10 +72,10 @@ PropertyListExpansion expandStreaming(std::span<const std::uint8_t> input, Macro
 PropertyListExpansion expandPropertyList(std::span<const std::uint8_t> input,
                                          const base::Dictionary& definitions,
                                          std::vector<base::ObjectRef>& keep,
-                                         ExpansionOutput* output) {
+                                         ExpansionOutput* output, const ExpansionThreads& threads) {
     MacroExpander expander(definitions);
     try {
-        return expandStreaming(input, expander, output);
+        return expandStreaming(input, expander, output, threads);
     } catch (const ExpansionFilter::DuplicateKey&) {
         if (output) output->restart();
         return expandPropertyListObjects(input, expander, keep, output);

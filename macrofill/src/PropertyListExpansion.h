@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "Corral/plist/PropertyListPipe.h"
 #include "Corral/plist/PropertyListStream.h"
 #include "MacroExpander.h"
 
@@ -33,6 +34,14 @@ public:
     virtual void restart() = 0;
 };
 
+// How the streaming pass spreads its work: a large input is read on a
+// thread of its own while the calling thread expands and writes.
+struct ExpansionThreads {
+    // Inputs of at least this many bytes are read on the second thread.
+    std::size_t readAlongFrom = std::size_t{1} << 20;
+    base::PropertyListPipeOptions pipe;
+};
+
 // In one pass, values streaming from the reader through the expansion to the
 // writer, so that a large list is never held as objects; for the rare list
 // that needs it (a dictionary giving a key twice) through objects. The
@@ -42,7 +51,8 @@ public:
 PropertyListExpansion expandPropertyList(std::span<const std::uint8_t> input,
                                          const base::Dictionary& definitions,
                                          std::vector<base::ObjectRef>& keep,
-                                         ExpansionOutput* output = nullptr);
+                                         ExpansionOutput* output = nullptr,
+                                         const ExpansionThreads& threads = {});
 
 // Through objects only: read the whole list, expand it, write it. The
 // reference the streaming pass is measured against.
