@@ -25,13 +25,61 @@ std::string describe(const PropertyListExpansion& e) {
            std::string(e.bytes.begin(), e.bytes.end());
 }
 
+// An output that keeps what it is given, and counts the restarts and the
+// bytes it had been given before them.
+class MemoryOutput final : public ExpansionOutput {
+public:
+    std::vector<std::uint8_t> bytes;
+    int restarts = 0;
+    std::size_t discarded = 0;
+
+    void write(std::span<const std::uint8_t> piece) override {
+        bytes.insert(bytes.end(), piece.begin(), piece.end());
+    }
+    std::span<const std::uint8_t> written(std::uint64_t offset, std::size_t length) override {
+        if (offset > bytes.size() || length > bytes.size() - offset) return {};
+        return std::span(bytes).subspan(offset, length);
+    }
+    void restart() override {
+        ++restarts;
+        discarded += bytes.size();
+        bytes.clear();
+    }
+};
+
+// Reading on its own thread, always, handing over blocks of a few calls.
+ExpansionThreads readAlongInSmallBlocks(std::size_t blockSize = 24) {
+    ExpansionThreads threads;
+    threads.readAlongFrom = 0;
+    threads.pipe = {blockSize, 2};
+    return threads;
+}
+
+// Expanded with the reading on its own thread into `output`; described
+// with the output's bytes when it succeeds.
+std::string readingAlong(std::span<const std::uint8_t> input, const Dictionary& definitions,
+                         MemoryOutput& output, std::size_t blockSize = 24) {
+    std::vector<ObjectRef> keep;
+    auto expansion =
+        expandPropertyList(input, definitions, keep, &output, readAlongInSmallBlocks(blockSize));
+    if (expansion.outcome == PropertyListExpansion::Outcome::expanded)
+        expansion.bytes = output.bytes;
+    return describe(expansion);
+}
+
+// The one pass, the one pass with the reading on a thread of its own, and
+// objects: the same outcome, message and bytes.
 std::string bothWays(std::span<const std::uint8_t> input, const Dictionary& definitions) {
     std::vector<ObjectRef> keep;
     auto streamed = expandPropertyList(input, definitions, keep);
     MacroExpander expander(definitions);
     auto objects = expandPropertyListObjects(input, expander, keep);
-    EXPECT_EQ(describe(streamed), describe(objects))
-        << std::string(input.begin(), input.begin() + std::min<std::size_t>(input.size(), 200));
+    auto start = [&] {
+        return std::string(input.begin(), input.begin() + std::min<std::size_t>(input.size(), 200));
+    };
+    EXPECT_EQ(describe(streamed), describe(objects)) << start();
+    MemoryOutput output;
+    EXPECT_EQ(readingAlong(input, definitions, output), describe(streamed)) << start();
     return describe(streamed);
 }
 
@@ -196,4 +244,86 @@ TEST(PropertyListExpansion, AFailureNamesThePlaceOfItsString) {
                 "<string>$(A)</string></dict></array></dict></plist>"),
         *definitions, keep);
     EXPECT_EQ(describe(twice), cycle + " (at list[1].d) ");
+}
+
+namespace {
+
+// A list of `records` dictionaries, large enough that the writer hands on
+// many pieces before its end, followed by `tail` inside the root array.
+std::string largeList(int records, const std::string& tail) {
+    std::string list = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><array>";
+    for (int i = 0; i < records; ++i)
+        list += "<dict><key>name</key><string>record " + std::to_string(i) +
+                " of $(A)</string><key>size</key><integer>" + std::to_string(i * 7) +
+                "</integer><key>note</key><string>a &amp; b</string></dict>";
+    return list + tail + "</array></plist>";
+}
+
+}  // namespace
+
+TEST(PropertyListExpansion, LateSurprisesInALargeListEndAsTheyDoOnOneThread) {
+    auto definitions = Dictionary::withStringKeys(
+        {{"A", String::make("alpha")}, {"N", Number::initWithInteger(1)}});
+    struct Case {
+        const char* what;
+        std::string tail;
+        std::string expectedStart;  // of the description
+        int restarts;
+    };
+    const Case cases[] = {
+        // A dictionary giving a key twice: the output is written again from
+        // the start, through objects.
+        {"duplicate key",
+         "<dict><key>k</key><string>1</string><key>k</key><string>2</string></dict>", "0 ", 1},
+        // The reader's own scanner leaves the rest to the full parser: the
+        // values already passed on are not passed on again.
+        {"scanner gives up", "<string>x<![CDATA[a\rb]]></string><string xmlns=\"u\">$(A)</string>",
+         "0 ", 0},
+        {"invalid at the end", "<integer>twelve</integer>", "1 ", 0},
+        {"expansion failure at the end", "<string>$(N)</string>",
+         "2 The value for the macro N is not an Utterance but is a Number (at [8000])", 0},
+        // An expansion failure, then an invalid list: invalid wins.
+        {"failure then invalid", "<string>$(N)</string><date>never</date>", "1 ", 0},
+    };
+    for (const auto& c : cases) {
+        std::string input = largeList(8000, c.tail);
+        auto bytes = bytesOf(input);
+        std::vector<ObjectRef> keep;
+        auto oneThread = describe(expandPropertyList(bytes, *definitions, keep));
+        EXPECT_EQ(oneThread.rfind(c.expectedStart, 0), 0u)
+            << c.what << ": " << oneThread.substr(0, 200);
+        for (std::size_t blockSize : {64, 1 << 16}) {
+            MemoryOutput output;
+            EXPECT_EQ(readingAlong(bytes, *definitions, output, blockSize), oneThread)
+                << c.what << ", blocks of " << blockSize;
+            EXPECT_EQ(output.restarts, c.restarts) << c.what;
+            // The restart came after the writer had handed on much of the list.
+            if (c.restarts) {
+                EXPECT_GT(output.discarded, std::size_t{1} << 19) << c.what;
+            }
+        }
+    }
+}
+
+TEST(PropertyListExpansion, AnOutputThatThrowsEndsTheRunWithItsFailure) {
+    // A failure thrown by the writer's output, while the reading thread has
+    // filled every block and waits: it reaches the caller, and nothing
+    // hangs.
+    class ThrowingOutput final : public ExpansionOutput {
+    public:
+        int writes = 0;
+        void write(std::span<const std::uint8_t>) override {
+            if (++writes == 2) throw std::runtime_error("device gone");
+        }
+        std::span<const std::uint8_t> written(std::uint64_t, std::size_t) override { return {}; }
+        void restart() override {}
+    };
+    auto definitions = Dictionary::withStringKeys({{"A", String::make("alpha")}});
+    std::string input = largeList(8000, "");
+    std::vector<ObjectRef> keep;
+    ThrowingOutput output;
+    EXPECT_THROW(expandPropertyList(bytesOf(input), *definitions, keep, &output,
+                                    readAlongInSmallBlocks(4096)),
+                 std::runtime_error);
+    EXPECT_EQ(output.writes, 2);
 }

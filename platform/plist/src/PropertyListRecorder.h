@@ -66,8 +66,10 @@ public:
     // size of the blocks `source` gives.
     PropertyListRecorder(std::span<const std::uint8_t> stable, EventBlockSource& source,
                          std::size_t blockSize)
-        : stableBegin_(stable.data()), stableEnd_(stable.data() + stable.size()),
-          source_(source), blockSize_(blockSize) {}
+        : stableBegin_(stable.data()),
+          stableEnd_(stable.data() + stable.size()),
+          source_(source),
+          blockSize_(blockSize) {}
 
     // The block being filled, handed back; nothing is recorded after this.
     EventBlock* release() { return std::exchange(block_, nullptr); }

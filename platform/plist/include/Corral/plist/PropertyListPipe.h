@@ -38,8 +38,8 @@ PLIST_EXPORT void pipePropertyList(std::span<const std::uint8_t> stable,
                                    const PropertyListPipeOptions& options = {});
 
 // readPropertyList(bytes, sink) with the reading on a thread of its own.
-PLIST_EXPORT PropertyListFormat readPropertyListPipelined(
-    std::span<const std::uint8_t> bytes, PropertyListSink& sink,
-    const PropertyListPipeOptions& options = {});
+PLIST_EXPORT PropertyListFormat
+readPropertyListPipelined(std::span<const std::uint8_t> bytes, PropertyListSink& sink,
+                          const PropertyListPipeOptions& options = {});
 
 }  // namespace base
