@@ -3,8 +3,9 @@
 written): generated property lists of 1, 10 and 50 MB in both formats, a
 string of 200,000 back-to-back references, a chain of 1,000 definitions and
 arrays nested 10,000 deep. Each list is also copied by the I/O floor program,
-which reads it and writes a file of the same size atomically with no parsing;
-the floor and macrofill take turns, so both see the same machine. Every
+which reads it and writes a file of the same size atomically with no parsing,
+and expanded by a build of macrofill that does all of its work on one thread;
+the floor, that build and macrofill take turns, so all see the same machine. Every
 figure is the median of the runs, printed next to its target, with the load
 average of the machine.
 
@@ -68,6 +69,7 @@ def main():
     bench = os.path.join(build, "bench", "macrofill")
     generate = os.path.join(bench, "macrofill-bench-generate")
     floor = os.path.join(bench, "macrofill-io-floor")
+    one_thread = os.path.join(bench, "macrofill-single-thread")
     expansion_bench = os.path.join(bench, "macrofill-expansion-bench")
     with tempfile.TemporaryDirectory(prefix="macrofill-bench-", dir=build) as work:
         settings = os.path.join(work, "settings.plist")
@@ -75,20 +77,22 @@ def main():
         subprocess.run([generate, "settings", settings], check=True)
         print(f"median of {runs} runs; {load()} at the start")
         print(f"{'input':<16}{'size MB':>9}{'floor s':>9}{'run s':>8}{'ratio':>7}{'cpu s':>8}"
-              f"{'MB/s':>8}{'peak MB':>9}{'peak/in':>8}")
+              f"{'MB/s':>8}{'peak MB':>9}{'peak/in':>8}{'1-thr s':>9}{'ratio':>7}{'cpu s':>8}")
         results = {}
         for fmt in ("xml", "binary"):
             for megabytes in (1, 10, 50):
                 path = os.path.join(work, f"list{megabytes}.{fmt}")
                 subprocess.run([generate, "list", str(megabytes), fmt, path], check=True)
                 size = os.path.getsize(path)
-                (floor_wall, _, _), (wall, cpu, peak) = median_runs(
-                    [([floor, path, output], 0),
-                     ([tool, "--build-settings", settings, "--output", output, path], 0)], runs)
+                expand = ["--build-settings", settings, "--output", output, path]
+                (floor_wall, _, _), (one_wall, one_cpu, _), (wall, cpu, peak) = median_runs(
+                    [([floor, path, output], 0), ([one_thread] + expand, 0), ([tool] + expand, 0)],
+                    runs)
                 results[(fmt, megabytes)] = (size, wall, peak, floor_wall)
                 print(f"{fmt + ' ' + str(megabytes) + ' MB':<16}{size / 1e6:>9.1f}{floor_wall:>9.3f}"
                       f"{wall:>8.3f}{wall / floor_wall:>7.2f}{cpu:>8.3f}{size / 1e6 / wall:>8.1f}"
-                      f"{peak / 1e6:>9.1f}{peak / size:>8.2f}")
+                      f"{peak / 1e6:>9.1f}{peak / size:>8.2f}{one_wall:>9.3f}"
+                      f"{one_wall / floor_wall:>7.2f}{one_cpu:>8.3f}")
 
         references = os.path.join(work, "references.plist")
         subprocess.run([generate, "references", "200000", references], check=True)
