@@ -51,7 +51,10 @@ PropertyListExpansion expandStreaming(std::span<const std::uint8_t> input, Macro
         writer = makeWriter(format, input.size() + input.size() / 4, output);
     ExpansionFilter filter(expander, writer.get());
     try {
-        if (input.size() >= threads.readAlongFrom)
+        // XML is read on a second thread: reading it costs about as much as
+        // expanding and writing it. A binary list is not: its writer takes
+        // most of the time, and a second thread only added to the work.
+        if (format == base::PropertyListFormat::xml && input.size() >= threads.readAlongFrom)
             base::readPropertyListPipelined(input, filter, threads.pipe);
         else
             base::readPropertyList(input, filter);

@@ -34,10 +34,10 @@ public:
     virtual void restart() = 0;
 };
 
-// How the streaming pass spreads its work: a large input is read on a
+// How the streaming pass spreads its work: a large XML input is read on a
 // thread of its own while the calling thread expands and writes.
 struct ExpansionThreads {
-    // Inputs of at least this many bytes are read on the second thread.
+    // XML inputs of at least this many bytes are read on the second thread.
     std::size_t readAlongFrom = std::size_t{1} << 20;
     base::PropertyListPipeOptions pipe;
 };

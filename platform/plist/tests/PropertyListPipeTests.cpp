@@ -45,10 +45,11 @@ public:
             case 4:
                 return base::Number::initWithBool(random_() % 2);
             case 5:
-                return random_() % 2 ? base::ObjectRef(base::Number::initWithDouble(
-                                           static_cast<double>(random_()) / 7.0))
-                                     : base::ObjectRef(base::Date::withTimeIntervalSinceReferenceDate(
-                                           static_cast<double>(random_() % 100000000)));
+                return random_() % 2
+                           ? base::ObjectRef(
+                                 base::Number::initWithDouble(static_cast<double>(random_()) / 7.0))
+                           : base::ObjectRef(base::Date::withTimeIntervalSinceReferenceDate(
+                                 static_cast<double>(random_() % 100000000)));
             case 6: {
                 std::vector<std::uint8_t> bytes(random_() % 3 ? random_() % 40 : 3000);
                 for (auto& byte : bytes) byte = static_cast<std::uint8_t>(random_());
@@ -72,8 +73,8 @@ public:
     // Plain texts (views of the input), texts the readers must rewrite
     // (escapes, line ends, non-ASCII: copies), empty and long ones.
     std::string text() {
-        static const char* pieces[] = {"plain", "a&b", "<>", "line\r\nend", "caf\xC3\xA9",
-                                       "\xF0\x9F\x98\x80", " ", "]]"};
+        static const char* pieces[] = {
+            "plain", "a&b", "<>", "line\r\nend", "caf\xC3\xA9", "\xF0\x9F\x98\x80", " ", "]]"};
         std::string text;
         unsigned n = random_() % 12 == 0 ? 400 : random_() % 4;
         for (unsigned i = 0; i < n; ++i) text += pieces[random_() % std::size(pieces)];
@@ -164,9 +165,9 @@ TEST(PropertyListPipe, TextsOutsideTheStableBytesAreCopiedBeforeTheyChange) {
             stableBytes,
             [&](PropertyListSink& sink) {
                 sink.beginArray();
-                sink.string(view.substr(0, 6));           // inside
-                sink.string(view.substr(0));               // inside, larger than most blocks
-                sink.key(view.substr(view.size() - 3));     // inside, at the very end
+                sink.string(view.substr(0, 6));          // inside
+                sink.string(view.substr(0));             // inside, larger than most blocks
+                sink.key(view.substr(view.size() - 3));  // inside, at the very end
                 // A reader's own buffer, overwritten as soon as each call
                 // returns, and texts that only start inside the input.
                 std::string buffer = "scratch";
@@ -182,16 +183,11 @@ TEST(PropertyListPipe, TextsOutsideTheStableBytesAreCopiedBeforeTheyChange) {
                 sink.endContainer();
             },
             log);
-        std::vector<std::string> expected = {"(",
-                                             "string inside",
-                                             "string " + stable,
-                                             "key xxx",
-                                             "string scratch",
-                                             "data " + std::string(9000, 'y'),
-                                             "string ",
-                                             "string xxtail",
-                                             "string ",
-                                             "end"};
+        std::vector<std::string> expected = {
+            "(",       "string inside",  "string " + stable,
+            "key xxx", "string scratch", "data " + std::string(9000, 'y'),
+            "string ", "string xxtail",  "string ",
+            "end"};
         EXPECT_TRUE(log.events == expected)
             << shapeName(shape) << ": " << firstDifference(log.events, expected);
     }
