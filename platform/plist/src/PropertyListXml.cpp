@@ -12,6 +12,9 @@
 #include <limits>
 #include <optional>
 #include <unordered_map>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 #include "Corral/base/Objects.h"
 #include "OutputBuffer.h"
@@ -679,7 +682,13 @@ private:
         // when the buffer has room for it.
         std::size_t length = depth_ + 2 * tag.size() + content.size() + 6;
         if (char* at = out_.claim(length)) {
-            std::memset(at, '\t', depth_);
+            // The usual few tabs as one fixed copy: what it writes past
+            // the indentation is overwritten next (`length` is at least
+            // eight more than the depth).
+            if (depth_ <= 8)
+                std::memcpy(at, "\t\t\t\t\t\t\t\t", 8);
+            else
+                std::memset(at, '\t', depth_);
             at += depth_;
             *at++ = '<';
             std::memcpy(at, tag.data(), tag.size());
@@ -717,11 +726,7 @@ private:
     void escapedElement(std::string_view tag, std::string_view text) {
         // Most texts are plain ASCII that needs no escaping: one look at
         // each byte settles that, and they go out as they are.
-        if (std::none_of(text.begin(), text.end(), [](char c) {
-                auto byte = static_cast<unsigned char>(c);
-                return byte >= 0x80 || needsAttention_[byte];
-            }))
-            return element(tag, text);
+        if (isPlain(text)) return element(tag, text);
         checkWritable(text);
         startValue();
         put('<');
@@ -762,6 +767,38 @@ private:
         put("</");
         put(tag);
         put(">\n");
+    }
+
+    // Plain ASCII with nothing to escape or check: no byte of 0x80 or
+    // above, no control character but tab and line feed, no "&", "<", ">".
+    static bool isPlain(std::string_view text) {
+        const char* p = text.data();
+        std::size_t n = text.size();
+#ifdef __SSE2__
+        // Sixteen bytes at a time; the last sixteen overlap what went before.
+        auto plain16 = [](const char* at) {
+            __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+            // Signed, bytes of 0x80 and above are below 0x20 too.
+            __m128i low = _mm_cmplt_epi8(v, _mm_set1_epi8(0x20));
+            low = _mm_andnot_si128(_mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('\t')),
+                                                _mm_cmpeq_epi8(v, _mm_set1_epi8('\n'))),
+                                   low);
+            __m128i marks = _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('&')),
+                                         _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('<')),
+                                                      _mm_cmpeq_epi8(v, _mm_set1_epi8('>'))));
+            return _mm_movemask_epi8(_mm_or_si128(low, marks)) == 0;
+        };
+        if (n >= 16) {
+            for (; n > 16; p += 16, n -= 16)
+                if (!plain16(p)) return false;
+            return plain16(text.data() + text.size() - 16);
+        }
+#endif
+        for (; n; ++p, --n) {
+            auto byte = static_cast<unsigned char>(*p);
+            if (byte >= 0x80 || needsAttention_[byte]) return false;
+        }
+        return true;
     }
 
     static constexpr std::array<bool, 256> needsAttention_ = [] {
