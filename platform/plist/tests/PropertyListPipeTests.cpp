@@ -105,27 +105,10 @@ void reportIntegers(PropertyListSink& sink, std::int64_t count, Failure failure)
     throw failure;
 }
 
-// Counts calls and throws `Failure` at the call numbered `failAt`.
-struct FailingSink final : PropertyListSink {
-    explicit FailingSink(std::int64_t failAt) : failAt(failAt) {}
-    std::int64_t failAt;
-    std::int64_t calls = 0;
-    struct Failure {};
-    void call() {
-        if (++calls == failAt) throw Failure{};
-    }
-    void beginDictionary() override { call(); }
-    void key(std::string_view) override { call(); }
-    void beginArray() override { call(); }
-    void endContainer() override { call(); }
-    void string(std::string_view) override { call(); }
-    void boolean(bool) override { call(); }
-    void integer(std::int64_t) override { call(); }
-    void unsignedInteger(std::uint64_t) override { call(); }
-    void real(double) override { call(); }
-    void date(double) override { call(); }
-    void data(std::span<const std::uint8_t>) override { call(); }
-};
+// The failure of the sink in these tests.
+struct SinkFailure {};
+
+FailingSink<SinkFailure> failingAt(std::int64_t call) { return {call, SinkFailure{}}; }
 
 }  // namespace
 
@@ -219,7 +202,7 @@ TEST(PropertyListPipe, AReaderFailureArrivesAfterEverythingReportedBeforeIt) {
 TEST(PropertyListPipe, ASinkFailureStopsTheReaderEvenWhileItWaitsForABlock) {
     for (const auto& shape : pipeShapes) {
         for (std::int64_t failAt : {1, 2, 50, 5000}) {
-            FailingSink sink(failAt);
+            auto sink = failingAt(failAt);
             std::atomic<bool> readerStopped = false;
             // The reader never ends by itself: only the stop ends it, and a
             // missing stop would hang here.
@@ -234,7 +217,7 @@ TEST(PropertyListPipe, ASinkFailureStopsTheReaderEvenWhileItWaitsForABlock) {
                                  }
                              },
                              sink, shape),
-                         FailingSink::Failure)
+                         SinkFailure)
                 << shapeName(shape) << ", failing at " << failAt;
             EXPECT_TRUE(readerStopped);
             EXPECT_EQ(sink.calls, failAt);
@@ -245,16 +228,16 @@ TEST(PropertyListPipe, ASinkFailureStopsTheReaderEvenWhileItWaitsForABlock) {
 TEST(PropertyListPipe, TheFirstFailureInTheOrderOfTheCallsWins) {
     for (const auto& shape : pipeShapes) {
         // The sink fails before the reader would.
-        FailingSink early(40);
+        auto early = failingAt(40);
         EXPECT_THROW(base::pipePropertyList(
                          {},
                          [](PropertyListSink& s) {
                              reportIntegers(s, 100, base::PropertyListError("reader"));
                          },
                          early, shape),
-                     FailingSink::Failure);
+                     SinkFailure);
         // The reader fails before the sink would.
-        FailingSink late(40);
+        auto late = failingAt(40);
         EXPECT_THROW(base::pipePropertyList(
                          {},
                          [](PropertyListSink& s) {
@@ -264,7 +247,7 @@ TEST(PropertyListPipe, TheFirstFailureInTheOrderOfTheCallsWins) {
                      base::PropertyListError);
         EXPECT_EQ(late.calls, 21);
         // The sink fails on the last call of a reading that succeeded.
-        FailingSink last(3);
+        auto last = failingAt(3);
         EXPECT_THROW(base::pipePropertyList(
                          {},
                          [](PropertyListSink& s) {
@@ -273,6 +256,6 @@ TEST(PropertyListPipe, TheFirstFailureInTheOrderOfTheCallsWins) {
                              s.endContainer();
                          },
                          last, shape),
-                     FailingSink::Failure);
+                     SinkFailure);
     }
 }

@@ -49,6 +49,34 @@ private:
     }
 };
 
+// Counts the calls it takes and throws `failure` at the call numbered
+// `failAt`.
+template <class Failure>
+class FailingSink final : public base::PropertyListSink {
+public:
+    FailingSink(std::int64_t failAt, Failure failure) : failAt_(failAt), failure_(failure) {}
+    std::int64_t calls = 0;
+
+    void beginDictionary() override { call(); }
+    void key(std::string_view) override { call(); }
+    void beginArray() override { call(); }
+    void endContainer() override { call(); }
+    void string(std::string_view) override { call(); }
+    void boolean(bool) override { call(); }
+    void integer(std::int64_t) override { call(); }
+    void unsignedInteger(std::uint64_t) override { call(); }
+    void real(double) override { call(); }
+    void date(double) override { call(); }
+    void data(std::span<const std::uint8_t>) override { call(); }
+
+private:
+    void call() {
+        if (++calls == failAt_) throw failure_;
+    }
+    std::int64_t failAt_;
+    Failure failure_;
+};
+
 struct XmlReading {
     std::vector<std::string> events;
     std::optional<std::string> failure;  // the reason, when refused

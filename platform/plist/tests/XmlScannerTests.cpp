@@ -274,27 +274,7 @@ TEST(XmlScanning, AgreesWithTheFullParserOnChangedDocuments) {
 TEST(XmlScanning, ASinkThatFailsIsNotReadAgain) {
     // A sink's own failure ends the reading as it is: the full parser must
     // not start over and hand the sink the same values a second time.
-    class FailingSink final : public base::PropertyListSink {
-    public:
-        int calls = 0;
-        void beginDictionary() override { call(); }
-        void key(std::string_view) override { call(); }
-        void beginArray() override { call(); }
-        void endContainer() override { call(); }
-        void string(std::string_view) override { call(); }
-        void boolean(bool) override { call(); }
-        void integer(std::int64_t) override { call(); }
-        void unsignedInteger(std::uint64_t) override { call(); }
-        void real(double) override { call(); }
-        void date(double) override { call(); }
-        void data(std::span<const std::uint8_t>) override { call(); }
-
-    private:
-        void call() {
-            if (++calls == 3) throw base::PropertyListError("the sink is full");
-        }
-    };
-    FailingSink sink;
+    FailingSink sink(3, base::PropertyListError("the sink is full"));
     std::string document = list("<dict><key>a</key><string>b</string><key>c</key></dict>");
     try {
         base::plist::readXml(bytesOf(document), sink);

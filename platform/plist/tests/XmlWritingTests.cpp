@@ -13,10 +13,10 @@ TEST(XmlTextWriting, EveryByteThatNeedsALookIsFoundWhereverItStands) {
     struct Piece {
         std::string text, written;  // written empty: the list cannot be written
     };
-    const Piece pieces[] = {{"&", "&amp;"},      {"<", "&lt;"},   {">", "&gt;"},
-                            {"\r", "&#13;"},     {"\t", "\t"},    {"\n", "\n"},
-                            {"\xC3\xA9", "\xC3\xA9"}, {"\x01", ""}, {"\x1F", ""},
-                            {"\xEF\xBF\xBE", ""}, {"\xC3", ""},   {"z", "z"}};
+    const Piece pieces[] = {{"&", "&amp;"},           {"<", "&lt;"}, {">", "&gt;"},
+                            {"\r", "&#13;"},          {"\t", "\t"},  {"\n", "\n"},
+                            {"\xC3\xA9", "\xC3\xA9"}, {"\x01", ""},  {"\x1F", ""},
+                            {"\xEF\xBF\xBE", ""},     {"\xC3", ""},  {"z", "z"}};
     for (const auto& piece : pieces) {
         for (std::size_t length = 0; length <= 40; ++length) {
             for (std::size_t at = 0; at <= length; ++at) {
@@ -32,8 +32,8 @@ TEST(XmlTextWriting, EveryByteThatNeedsALookIsFoundWhereverItStands) {
                 }
                 ASSERT_EQ(failure, "");
                 std::string xml = textOf(writePropertyList(root, PropertyListFormat::xml));
-                std::string line = std::string(depth, '\t') + "<string>" + before +
-                                   piece.written + after + "</string>\n";
+                std::string line = std::string(depth, '\t') + "<string>" + before + piece.written +
+                                   after + "</string>\n";
                 EXPECT_NE(xml.find("\n" + line), std::string::npos)
                     << "piece at " << at << " of " << length << ":\n"
                     << xml;
