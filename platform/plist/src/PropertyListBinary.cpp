@@ -372,13 +372,17 @@ public:
             // Values of the previous reading still queued are remembered
             // under its indexes before the table is given to this one.
             handleQueue();
-            byInput_ = ScalarIndex<std::uint64_t, mixed>(0);
+            byInput_ = ScalarIndex<std::uint32_t, mixed32>(0);
             inputRead_ = object.read;
         }
-        std::uint64_t key = object.index << 1 | (object.asKey ? 1 : 0);
+        // Objects of an input past 2^31 are not remembered: the table
+        // keeps its keys in 32 bits.
+        if (object.index > INT32_MAX) return false;
+        auto key = static_cast<std::uint32_t>(object.index << 1 | (object.asKey ? 1 : 0));
         if (std::optional<std::uint32_t> found = byInput_.find(key)) {
-            Pending pending{Pending::known};
-            pending.key = *found;
+            // Known, or to be known once the value it was given as is handled.
+            Pending pending{*found == waiting ? Pending::again : Pending::known};
+            pending.key = *found == waiting ? key : *found;
             enqueue(pending);
             return true;
         }
@@ -546,10 +550,21 @@ private:
     // A value waiting in the queue. The bytes of a scalar (its head, then
     // its body) are in queued_, one after another in the order of the queue.
     struct Pending {
-        enum Kind : std::uint8_t { dictionary, array, end, small, large, unshared, known } kind;
+        enum Kind : std::uint8_t {
+            dictionary,
+            array,
+            end,
+            small,
+            large,
+            unshared,
+            known,  // an object given before
+            again   // the object a value queued before turns out to be
+        } kind;
         std::uint8_t headSize = 0;
         std::uint32_t hash = 0;  // large: of the head and body
-        std::uint64_t key = 0;   // small: the bytes, padded with zeros; known: the object
+        // small: the bytes, padded with zeros; known: the object; again: the
+        // input object, as a key of byInput_
+        std::uint64_t key = 0;
         std::size_t bodySize = 0;
         // small and large: the stored input object the value comes from,
         // as a key of byInput_, or noInput
@@ -614,6 +629,8 @@ private:
                 return remember(pending.input, sharedLarge(pending.hash, head, body));
             case Pending::known:
                 return addChild(pending.key);
+            case Pending::again:
+                return addChild(*byInput_.find(static_cast<std::uint32_t>(pending.key)));
             case Pending::unshared:
                 addScalar();
                 out_.put(head);
@@ -630,6 +647,9 @@ private:
         auto headBytes = head.bytes();
         Pending pending;
         pending.input = input_;
+        if (input_ != noInput)
+            byInput_.findOrAdd(static_cast<std::uint32_t>(input_), waiting,
+                               [](std::uint32_t) { return true; });
         if (headBytes.size() + body.size() <= 8) {
             // The marker fixes the length, so the bytes padded with zeros
             // stand for the scalar.
@@ -678,7 +698,7 @@ private:
 
     // The stored input object `input` is object `index`.
     void remember(std::uint64_t input, std::uint32_t index) {
-        if (input != noInput) byInput_.findOrAdd(input, index, [](std::uint32_t) { return true; });
+        if (input != noInput) byInput_.assign(static_cast<std::uint32_t>(input), index);
     }
 
     struct Open {
@@ -860,6 +880,15 @@ private:
             __builtin_prefetch(&slots_[hashOf(key) & (slots_.size() - 1)]);
         }
 
+        // Gives the entry under `key`, when each key has one, `index`.
+        void assign(Key key, std::uint32_t index) {
+            std::size_t mask = slots_.size() - 1;
+            for (std::size_t slot = hashOf(key) & mask;; slot = (slot + 1) & mask) {
+                if (slots_[slot].key == key && slots_[slot].index != empty)
+                    return void(slots_[slot].index = index);
+            }
+        }
+
         // The index of the entry under `key`, when each key has one entry.
         std::optional<std::uint32_t> find(Key key) const {
             std::size_t mask = slots_.size() - 1;
@@ -905,7 +934,9 @@ private:
     Table<std::uint8_t> copies_;
     // Objects by the stored input object they were given as, for values
     // met again: keys are an object's index and whether it was a key.
-    ScalarIndex<std::uint64_t, mixed> byInput_{0};
+    ScalarIndex<std::uint32_t, mixed32> byInput_{0};
+    // In byInput_, an object whose value waits in the queue.
+    static constexpr std::uint32_t waiting = UINT32_MAX - 1;
     std::uint64_t inputRead_ = 0;    // the reading those indexes belong to
     std::uint64_t input_ = noInput;  // the input object of the value to come
     std::vector<Pending> queue_;
