@@ -883,9 +883,9 @@ private:
         // Gives the entry under `key`, when each key has one, `index`.
         void assign(Key key, std::uint32_t index) {
             std::size_t mask = slots_.size() - 1;
-            for (std::size_t slot = hashOf(key) & mask;; slot = (slot + 1) & mask) {
-                if (slots_[slot].key == key && slots_[slot].index != empty)
-                    return void(slots_[slot].index = index);
+            for (std::size_t slot = hashOf(key) & mask; slots_[slot].index != empty;
+                 slot = (slot + 1) & mask) {
+                if (slots_[slot].key == key) return void(slots_[slot].index = index);
             }
         }
 
