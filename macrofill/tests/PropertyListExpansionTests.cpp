@@ -90,14 +90,20 @@ private:
     std::mt19937 random_;
 };
 
-}  // namespace
-
-TEST(PropertyListExpansion, OnePassAgreesWithObjectsOnGeneratedLists) {
+// Definitions for the names of RandomList's texts: one that expands, one
+// that expands to another, one that refers to itself.
+Ref<Dictionary> generatedListDefinitions() {
     Dictionary::Builder builder;
     builder.set("A", String::make("alpha"));
     builder.set("B", String::make("<$(A)>"));
     builder.set("LOOP", String::make("$(LOOP)"));
-    auto definitions = builder.build();
+    return builder.build();
+}
+
+}  // namespace
+
+TEST(PropertyListExpansion, OnePassAgreesWithObjectsOnGeneratedLists) {
+    auto definitions = generatedListDefinitions();
     auto harmless =
         Dictionary::withStringKeys({{"A", String::make("1")}, {"N", String::make("2")}});
     auto withNumber = Dictionary::withStringKeys({{"N", Number::initWithInteger(1)}});
@@ -267,11 +273,7 @@ std::string filtered(std::span<const std::uint8_t> input, const Dictionary& defi
 // every one is read in full, failure for failure (the first failure's place,
 // a key given twice), byte for byte.
 TEST(ExpansionIdentity, TakingValuesByIdentityChangesNoOutcome) {
-    Dictionary::Builder builder;
-    builder.set("A", String::make("alpha"));
-    builder.set("B", String::make("<$(A)>"));
-    builder.set("LOOP", String::make("$(LOOP)"));
-    auto definitions = builder.build();
+    auto definitions = generatedListDefinitions();
     auto withNumber = Dictionary::withStringKeys({{"N", Number::initWithInteger(1)}});
     int taken = 0, failures = 0;
     for (unsigned seed = 0; seed < 400; ++seed) {
