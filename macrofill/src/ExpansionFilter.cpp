@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <utility>
 
 #include "Corral/base/Exception.h"
 #include "MacroExpansionError.h"
@@ -57,17 +58,107 @@ std::size_t keyHash(std::string_view text) {
     return static_cast<std::size_t>(hash) | 1;
 }
 
+std::size_t slotOf(std::uint64_t object) {
+    return static_cast<std::size_t>((object * 0x9e3779b97f4a7c15ull) >> 32);
+}
+
 }  // namespace
+
+const ExpansionFilter::RememberedKey* ExpansionFilter::RememberedKeys::find(
+    std::uint64_t object) const {
+    if (slots_.empty()) return nullptr;
+    std::size_t mask = slots_.size() - 1;
+    for (std::size_t slot = slotOf(object) & mask;; slot = (slot + 1) & mask) {
+        if (slots_[slot].at == empty) return nullptr;
+        if (slots_[slot].object == object) return &values_[slots_[slot].at];
+    }
+}
+
+void ExpansionFilter::RememberedKeys::add(std::uint64_t object, RememberedKey key) {
+    if (2 * (values_.size() + 1) > slots_.size()) {
+        std::vector<Slot> old(std::max<std::size_t>(64, 2 * slots_.size()));
+        old.swap(slots_);
+        std::size_t mask = slots_.size() - 1;
+        for (const Slot& entry : old) {
+            if (entry.at == empty) continue;
+            std::size_t slot = slotOf(entry.object) & mask;
+            while (slots_[slot].at != empty) slot = (slot + 1) & mask;
+            slots_[slot] = entry;
+        }
+    }
+    std::size_t mask = slots_.size() - 1;
+    for (std::size_t slot = slotOf(object) & mask;; slot = (slot + 1) & mask) {
+        if (slots_[slot].object == object && slots_[slot].at != empty) return;
+        if (slots_[slot].at == empty) {
+            slots_[slot] = {object, static_cast<std::uint32_t>(values_.size())};
+            values_.push_back(std::move(key));
+            return;
+        }
+    }
+}
+
+void ExpansionFilter::RememberedKeys::clear() {
+    slots_.clear();
+    values_.clear();
+}
 
 // Passes a value on unless an earlier failure has settled the outcome.
 template <class Call>
 void ExpansionFilter::forward(Call call) {
-    if (!writer_ || writeFailed_ || expansionFailure_) return;
+    if (!forwarding()) return;
     try {
         call(*writer_);
     } catch (const base::PropertyListError&) {
         writeFailed_ = true;
     }
+}
+
+template <class Call>
+void ExpansionFilter::forwardValue(Call call) {
+    std::optional<StoredObject> stored = std::exchange(stored_, std::nullopt);
+    bool told = std::exchange(writerTold_, false);
+    forward([&](auto& w) {
+        if (stored && !told && w.repeated(*stored)) return;
+        call(w);
+    });
+}
+
+// A key needs its text again: to notice a key given twice, and to name the
+// place of a failure. A value needs nothing of its own: it is never the root,
+// and it has the same outcome as the first time, which either was passed on
+// to the writer (that now takes it by identity) or came after the outcome
+// was settled (when nothing is passed on).
+bool ExpansionFilter::repeated(const StoredObject& object) {
+    if (object.read != rememberedRead_) {
+        rememberedKeys_.clear();
+        rememberedRead_ = object.read;
+    }
+    forget();
+    const RememberedKey* key = nullptr;
+    if (object.asKey) {
+        key = rememberedKeys_.find(object.index);
+        if (!key) {
+            stored_ = object;  // remembered when it follows
+            return false;
+        }
+    }
+    if (forwarding()) {
+        bool taken = false;
+        forward([&](auto& w) { taken = w.repeated(object); });
+        if (!taken && forwarding()) {
+            stored_ = object;
+            writerTold_ = true;  // the value follows, for the writer only
+            return false;
+        }
+    }
+    if (key) {
+        Level& level = levels_[depth_ - 1];
+        checkKey(level, key->hash);
+        level.key = key->text;
+    } else {
+        value(false);
+    }
+    return true;
 }
 
 void ExpansionFilter::value(bool expandable) {
@@ -92,6 +183,7 @@ KeyPath ExpansionFilter::currentPath() const {
 }
 
 void ExpansionFilter::beginDictionary() {
+    forget();  // containers are not taken by identity
     value(true);
     if (levels_.size() == depth_) levels_.emplace_back();
     Level& level = levels_[depth_++];
@@ -103,6 +195,7 @@ void ExpansionFilter::beginDictionary() {
 }
 
 void ExpansionFilter::beginArray() {
+    forget();
     value(true);
     if (levels_.size() == depth_) levels_.emplace_back();
     Level& level = levels_[depth_++];
@@ -116,9 +209,7 @@ void ExpansionFilter::endContainer() {
     forward([](auto& w) { w.endContainer(); });
 }
 
-void ExpansionFilter::key(std::string_view text) {
-    Level& level = levels_[depth_ - 1];
-    std::size_t hash = keyHash(text);
+void ExpansionFilter::checkKey(Level& level, std::size_t hash) {
     if (level.keys.size() < fewKeys) {
         if (std::find(level.keys.begin(), level.keys.end(), hash) != level.keys.end())
             throw DuplicateKey{};
@@ -139,14 +230,21 @@ void ExpansionFilter::key(std::string_view text) {
         if (!addToTable(level.manyKeys, hash)) throw DuplicateKey{};
         ++level.manyKeyCount;
     }
+}
+
+void ExpansionFilter::key(std::string_view text) {
+    Level& level = levels_[depth_ - 1];
+    std::size_t hash = keyHash(text);
+    checkKey(level, hash);
     level.key.assign(text);
+    if (stored_) rememberedKeys_.add(stored_->index, {hash, std::string(text)});
     // Keys are never expanded.
-    forward([text](auto& w) { w.key(text); });
+    forwardValue([text](auto& w) { w.key(text); });
 }
 
 void ExpansionFilter::string(std::string_view text) {
     value(true);
-    if (expansionFailure_) return;
+    if (expansionFailure_) return forget();
     const std::string* expanded = nullptr;
     try {
         expanded = expander_.expandText(text);
@@ -157,37 +255,38 @@ void ExpansionFilter::string(std::string_view text) {
     }
     if (expansionFailure_) expansionFailurePath_ = currentPath();
     std::string_view result = expanded ? std::string_view(*expanded) : text;
-    forward([result](auto& w) { w.string(result); });
+    forwardValue([result](auto& w) { w.string(result); });
+}
+
+// A value passed on as it is.
+template <class Call>
+void ExpansionFilter::unexpanded(Call call) {
+    value(false);
+    forwardValue(call);
 }
 
 void ExpansionFilter::boolean(bool v) {
-    value(false);
-    forward([v](auto& w) { w.boolean(v); });
+    unexpanded([v](auto& w) { w.boolean(v); });
 }
 
 void ExpansionFilter::integer(std::int64_t v) {
-    value(false);
-    forward([v](auto& w) { w.integer(v); });
+    unexpanded([v](auto& w) { w.integer(v); });
 }
 
 void ExpansionFilter::unsignedInteger(std::uint64_t v) {
-    value(false);
-    forward([v](auto& w) { w.unsignedInteger(v); });
+    unexpanded([v](auto& w) { w.unsignedInteger(v); });
 }
 
 void ExpansionFilter::real(double v) {
-    value(false);
-    forward([v](auto& w) { w.real(v); });
+    unexpanded([v](auto& w) { w.real(v); });
 }
 
 void ExpansionFilter::date(double seconds) {
-    value(false);
-    forward([seconds](auto& w) { w.date(seconds); });
+    unexpanded([seconds](auto& w) { w.date(seconds); });
 }
 
 void ExpansionFilter::data(std::span<const std::uint8_t> bytes) {
-    value(false);
-    forward([bytes](auto& w) { w.data(bytes); });
+    unexpanded([bytes](auto& w) { w.data(bytes); });
 }
 
 }  // namespace macrofill

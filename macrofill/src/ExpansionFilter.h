@@ -9,9 +9,17 @@
 // twice is the one case the stream cannot settle (the key keeps its first
 // place but its last value): the filter stops with DuplicateKey, and the
 // caller falls back to the objects.
+//
+// A value that the reader says it has reported before, by its stored object,
+// is taken again without its text when the filter has seen it before: its
+// outcome is the same as the first time (keys are passed on as they are,
+// strings expand the same way). It is passed on to the writer by identity.
 
+#include <cstdint>
 #include <exception>
 #include <memory>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "Corral/plist/PropertyListStream.h"
@@ -49,6 +57,7 @@ public:
     void real(double value) override;
     void date(double seconds) override;
     void data(std::span<const std::uint8_t> bytes) override;
+    bool repeated(const StoredObject& object) override;
 
 private:
     // The hashes of an open dictionary's keys, to notice a key given twice.
@@ -65,10 +74,45 @@ private:
         std::size_t elements = 0;  // an array's elements so far
     };
 
+    // What the filter needs to take a key again without its text.
+    struct RememberedKey {
+        std::size_t hash = 0;
+        std::string text;
+    };
+    // Keys met more than once by stored object, in an open-addressing table
+    // at most half full.
+    class RememberedKeys {
+    public:
+        const RememberedKey* find(std::uint64_t object) const;
+        void add(std::uint64_t object, RememberedKey key);
+        void clear();
+
+    private:
+        struct Slot {
+            std::uint64_t object = 0;
+            std::uint32_t at = empty;
+        };
+        static constexpr std::uint32_t empty = UINT32_MAX;
+        std::vector<Slot> slots_;
+        std::vector<RememberedKey> values_;
+    };
+
     void value(bool expandable);
+    void checkKey(Level& level, std::size_t hash);
     KeyPath currentPath() const;
+    bool forwarding() const { return writer_ && !writeFailed_ && !expansionFailure_; }
     template <class Call>
     void forward(Call call);
+    // Passes on a value that follows repeated(): by identity when the
+    // writer takes it so, else by `call`.
+    template <class Call>
+    void forwardValue(Call call);
+    template <class Call>
+    void unexpanded(Call call);
+    void forget() {
+        stored_.reset();
+        writerTold_ = false;
+    }
 
     MacroExpander& expander_;
     base::PropertyListSink* writer_;
@@ -78,6 +122,10 @@ private:
     bool writeFailed_ = false;
     std::exception_ptr expansionFailure_;
     KeyPath expansionFailurePath_;
+    RememberedKeys rememberedKeys_;
+    std::uint64_t rememberedRead_ = 0;  // the reading they belong to
+    std::optional<StoredObject> stored_;
+    bool writerTold_ = false;  // the writer has been given stored_ already
 };
 
 }  // namespace macrofill

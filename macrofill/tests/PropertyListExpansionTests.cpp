@@ -7,7 +7,9 @@
 
 #include "Corral/base/Objects.h"
 #include "Corral/plist/PropertyList.h"
+#include "Corral/plist/PropertyListStream.h"
 #include "Corral/testing/HostilePropertyLists.h"
+#include "ExpansionFilter.h"
 #include "PropertyListExpansion.h"
 
 using namespace base;
@@ -136,14 +138,20 @@ private:
     std::mt19937 random_;
 };
 
-}  // namespace
-
-TEST(PropertyListExpansion, OnePassAgreesWithObjectsOnGeneratedLists) {
+// Definitions for the names of RandomList's texts: one that expands, one
+// that expands to another, one that refers to itself.
+Ref<Dictionary> generatedListDefinitions() {
     Dictionary::Builder builder;
     builder.set("A", String::make("alpha"));
     builder.set("B", String::make("<$(A)>"));
     builder.set("LOOP", String::make("$(LOOP)"));
-    auto definitions = builder.build();
+    return builder.build();
+}
+
+}  // namespace
+
+TEST(PropertyListExpansion, OnePassAgreesWithObjectsOnGeneratedLists) {
+    auto definitions = generatedListDefinitions();
     auto harmless =
         Dictionary::withStringKeys({{"A", String::make("1")}, {"N", String::make("2")}});
     auto withNumber = Dictionary::withStringKeys({{"N", Number::initWithInteger(1)}});
@@ -259,6 +267,65 @@ std::string largeList(int records, const std::string& tail) {
     return list + tail + "</array></plist>";
 }
 
+// Gives the filter every value; tells it which stored object a value met
+// again comes from only when `identity` is set.
+class Reading final : public PropertyListSink {
+public:
+    Reading(PropertyListSink& filter, bool identity) : filter_(filter), identity_(identity) {}
+
+    void beginDictionary() override { filter_.beginDictionary(); }
+    void key(std::string_view text) override { filter_.key(text); }
+    void beginArray() override { filter_.beginArray(); }
+    void endContainer() override { filter_.endContainer(); }
+    void string(std::string_view text) override { filter_.string(text); }
+    void boolean(bool value) override { filter_.boolean(value); }
+    void integer(std::int64_t value) override { filter_.integer(value); }
+    void unsignedInteger(std::uint64_t value) override { filter_.unsignedInteger(value); }
+    void real(double value) override { filter_.real(value); }
+    void date(double seconds) override { filter_.date(seconds); }
+    void data(std::span<const std::uint8_t> bytes) override { filter_.data(bytes); }
+    bool repeated(const StoredObject& object) override {
+        if (!identity_) return false;
+        bool taken = filter_.repeated(object);
+        taken_ += taken;
+        return taken;
+    }
+
+    int taken_ = 0;
+
+private:
+    PropertyListSink& filter_;
+    bool identity_;
+};
+
+// What the filter makes of a binary list: the written bytes, or how it
+// failed. `taken` counts the values it took by identity.
+std::string filtered(std::span<const std::uint8_t> input, const Dictionary& definitions,
+                     bool identity, int* taken = nullptr) {
+    MacroExpander expander(definitions);
+    auto writer = makePropertyListWriter(PropertyListFormat::binary);
+    ExpansionFilter filter(expander, writer.get());
+    Reading reading(filter, identity);
+    try {
+        readPropertyList(input, reading);
+    } catch (const ExpansionFilter::DuplicateKey&) {
+        return "a key given twice";
+    } catch (const PropertyListError&) {
+        return "invalid";
+    }
+    if (taken) *taken = reading.taken_;
+    if (filter.expansionFailure()) {
+        try {
+            std::rethrow_exception(filter.expansionFailure());
+        } catch (const Exception& error) {
+            return error.reason() + " at " + filter.expansionFailurePath().text();
+        }
+    }
+    if (filter.writeFailed() || !filter.hasResult()) return "not written";
+    auto bytes = writer->finish();
+    return std::string(bytes.begin(), bytes.end());
+}
+
 }  // namespace
 
 TEST(PropertyListExpansion, LateSurprisesInALargeListEndAsTheyDoOnOneThread) {
@@ -326,4 +393,71 @@ TEST(PropertyListExpansion, AnOutputThatThrowsEndsTheRunWithItsFailure) {
                                     readAlongInSmallBlocks(4096)),
                  std::runtime_error);
     EXPECT_EQ(output.writes, 2);
+}
+
+// Values met again are taken by identity: the outcome is the same as when
+// every one is read in full, failure for failure (the first failure's place,
+// a key given twice), byte for byte.
+TEST(ExpansionIdentity, TakingValuesByIdentityChangesNoOutcome) {
+    auto definitions = generatedListDefinitions();
+    auto withNumber = Dictionary::withStringKeys({{"N", Number::initWithInteger(1)}});
+    int taken = 0, failures = 0;
+    for (unsigned seed = 0; seed < 400; ++seed) {
+        RandomList random(seed);
+        std::vector<ObjectRef> values;
+        for (int i = 0; i < 30; ++i) values.push_back(random.value(1));
+        auto input = writePropertyList(Array::make(std::move(values)), PropertyListFormat::binary);
+        const Dictionary& table = seed % 2 ? *definitions : *withNumber;
+        int takenHere = 0;
+        std::string with = filtered(input, table, true, &takenHere);
+        EXPECT_EQ(with, filtered(input, table, false)) << seed;
+        taken += takenHere;
+        failures += with.find(" at ") != std::string::npos;
+    }
+    EXPECT_GT(taken, 2000);
+    EXPECT_GT(failures, 50);
+}
+
+// One stored object as a key and as a string that expands: the key stays as
+// it is, the value expands, however often each is met. A stored key met
+// twice in one dictionary is still a key given twice.
+TEST(ExpansionIdentity, AKeyAndAValueOfOneStoredObjectKeepTheirOwnOutcomes) {
+    auto definitions = Dictionary::withStringKeys({{"A", String::make("alpha")}});
+    auto list = [](int entries, bool twiceInLast) {
+        auto writer = makePropertyListWriter(PropertyListFormat::binary);
+        writer->beginArray();
+        for (int i = 0; i < entries; ++i) {
+            writer->beginDictionary();
+            writer->key("$(A)");
+            writer->string("$(A)");
+            writer->key("k");
+            writer->string("$(A)");
+            if (twiceInLast && i == entries - 1) {
+                writer->key("$(A)");
+                writer->string("again");
+            }
+            writer->endContainer();
+        }
+        writer->endContainer();
+        return writer->finish();
+    };
+    auto input = list(5, false);
+    int taken = 0;
+    std::string written = filtered(input, *definitions, true, &taken);
+    EXPECT_GT(taken, 10);
+    auto expected = Array::make(
+        std::vector<ObjectRef>(5, Dictionary::withStringKeys({{"$(A)", String::make("alpha")},
+                                                              {"k", String::make("alpha")}})));
+    EXPECT_TRUE(readPropertyList(bytesOf(written)).root->isEqual(*expected));
+
+    auto twice = list(5, true);
+    EXPECT_EQ(filtered(twice, *definitions, true), "a key given twice");
+    // Through objects instead: its last value, in its first place.
+    std::vector<ObjectRef> keep;
+    auto result = expandPropertyList(twice, *definitions, keep);
+    ASSERT_EQ(result.outcome, PropertyListExpansion::Outcome::expanded);
+    auto last = readPropertyList(result.bytes).root;
+    EXPECT_EQ(last->description(),
+              "({$(A) = alpha; k = alpha}, {$(A) = alpha; k = alpha}, {$(A) = alpha; k = alpha}, "
+              "{$(A) = alpha; k = alpha}, {$(A) = again; k = alpha})");
 }

@@ -4,9 +4,11 @@
 // position of the offset table. Containers refer to objects by index.
 
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #include <cstring>
 #include <optional>
+#include <utility>
 
 #include "LargeTableAllocator.h"
 #include "OutputBuffer.h"
@@ -55,8 +57,16 @@ std::uint64_t expansionAllowance(std::uint64_t fileSize) noexcept {
     return 64 * fileSize + (std::uint64_t{1} << 20);
 }
 
+// Tells one reading from every other in the process, so that a sink never
+// takes an object index of one input for the same index of another.
+std::uint64_t newReading() noexcept {
+    static std::atomic<std::uint64_t> readings{0};
+    return readings.fetch_add(1, std::memory_order_relaxed) + 1;
+}
+
 // Walks the object graph from the root, reporting each object where it is
-// referred to: an object referred to twice is reported twice.
+// referred to: an object referred to twice is reported twice, unless the sink
+// takes the second by identity.
 class BinaryReader {
 public:
     BinaryReader(std::span<const std::uint8_t> bytes, PropertyListSink& sink)
@@ -88,7 +98,7 @@ public:
         if (!fitsInWidth(objectCount_ - 1, offsetWidth_))
             invalid("the offset width is too small for the object count");
 
-        reading_.resize(objectCount_, false);
+        marks_.resize(objectCount_, false);
         // Objects may be shared, but not so often that walking the graph as
         // a tree would produce far more than the file spells out: every
         // value reported costs a node, data and strings their length too.
@@ -139,10 +149,11 @@ private:
         if (asKey && type != 0x5 && type != 0x6) invalid("a dictionary key is not a string");
         switch (type) {
             case 0x0:
-                if (info == 0x8 || info == 0x9) return sink_.boolean(info == 0x9);
-                invalid("unsupported object type");
+                if (info != 0x8 && info != 0x9) invalid("unsupported object type");
+                if (takenAgain(index, asKey)) return;
+                return sink_.boolean(info == 0x9);
             case 0x1:
-                return integer(info, offset);
+                return integer(index, info, offset);
             case 0x2:
             case 0x3: {
                 if (info != 2 && info != 3) invalid("a real or date has an unsupported size");
@@ -152,17 +163,22 @@ private:
                     info == 2
                         ? std::bit_cast<float>(static_cast<std::uint32_t>(readBigEndian(p, 4)))
                         : std::bit_cast<double>(readBigEndian(p, 8));
+                if (takenAgain(index, asKey)) return;
                 return type == 0x3 ? sink_.date(value) : sink_.real(value);
             }
             case 0x4: {
                 std::uint64_t length = count(info, offset);
                 spend(length);
-                return sink_.data(std::span<const std::uint8_t>(take(offset, length), length));
+                const std::uint8_t* p = take(offset, length);
+                if (takenAgain(index, asKey)) return;
+                return sink_.data(std::span<const std::uint8_t>(p, length));
             }
             case 0x5: {
                 std::uint64_t length = count(info, offset);
                 spend(length);
                 std::string_view text(reinterpret_cast<const char*>(take(offset, length)), length);
+                // Its checks passed when it was first reported.
+                if (takenAgain(index, asKey)) return;
                 if (!unicode::isAscii(text)) invalid("an ASCII string holds a non-ASCII byte");
                 return asKey ? sink_.key(text) : sink_.string(text);
             }
@@ -171,6 +187,7 @@ private:
                 if (units > tableOffset_ / 2) invalid("an object runs past the object area");
                 const std::uint8_t* p = take(offset, units * 2);
                 spend(units * 3);  // a UTF-16 unit is up to three bytes of UTF-8
+                if (takenAgain(index, asKey)) return;
                 text_.clear();
                 if (!unicode::appendUtf16BigEndianAsUtf8(text_, p, units))
                     invalid("a string is not valid UTF-16");
@@ -179,10 +196,10 @@ private:
             case 0xA:
             case 0xD: {
                 // Only a container can lead back to itself.
-                if (reading_[index]) invalid("object references form a cycle");
+                if (marks_[index]) invalid("object references form a cycle");
                 std::uint64_t elements = count(info, offset);
                 DepthGuard guard(depth_, false);
-                reading_[index] = true;
+                marks_[index] = true;
                 if (type == 0xA) {
                     const std::uint8_t* refs = references(elements, offset);
                     sink_.beginArray();
@@ -197,7 +214,7 @@ private:
                         object(reference(values, i));
                     }
                 }
-                reading_[index] = false;
+                marks_[index] = false;
                 return sink_.endContainer();
             }
             default:
@@ -212,20 +229,38 @@ private:
         bytesLeft_ -= bytes;
     }
 
-    void integer(std::uint8_t info, std::uint64_t offset) {
+    // Whether the sink takes scalar `index`, reported before during this
+    // reading, as that value again. Otherwise the caller reports it, and it
+    // is marked as reported.
+    bool takenAgain(std::uint64_t index, bool asKey) {
+        if (!marks_[index]) {
+            marks_[index] = true;
+            return false;
+        }
+        return sink_.repeated({reading_, index, asKey});
+    }
+
+    void integer(std::uint64_t index, std::uint8_t info, std::uint64_t offset) {
         if (info > 4) invalid("an integer has an unsupported size");
         std::uint64_t width = std::uint64_t{1} << info;
         const std::uint8_t* p = take(offset, width);
         // One, two and four bytes are unsigned; eight bytes are signed.
-        if (info < 3) return sink_.integer(static_cast<std::int64_t>(readBigEndian(p, width)));
-        if (info == 3) return sink_.integer(static_cast<std::int64_t>(readBigEndian(p, 8)));
-        // Sixteen bytes: a signed 128-bit integer. Kept when it fits in 64
+        // Sixteen bytes: a signed 128-bit integer, kept when it fits in 64
         // bits, signed or unsigned.
-        std::uint64_t high = readBigEndian(p, 8), low = readBigEndian(p + 8, 8);
-        if (high == 0) return reportInteger(sink_, low, false);
-        if (high == ~std::uint64_t{0} && (low >> 63))
-            return sink_.integer(static_cast<std::int64_t>(low));
-        invalid("an integer does not fit in 64 bits");
+        std::uint64_t value = readBigEndian(p, info < 3 ? width : 8);
+        bool isUnsigned = false;
+        if (info == 4) {
+            std::uint64_t high = value;
+            value = readBigEndian(p + 8, 8);
+            if (high == 0) {
+                isUnsigned = true;
+            } else if (high != ~std::uint64_t{0} || !(value >> 63)) {
+                invalid("an integer does not fit in 64 bits");
+            }
+        }
+        if (takenAgain(index, false)) return;
+        if (isUnsigned) return reportInteger(sink_, value, false);
+        sink_.integer(static_cast<std::int64_t>(value));
     }
 
     // The references of a container: `count` of them at `offset`. They lie
@@ -245,7 +280,10 @@ private:
     std::span<const std::uint8_t> bytes_;
     PropertyListSink& sink_;
     std::uint64_t offsetWidth_ = 0, referenceWidth_ = 0, objectCount_ = 0, tableOffset_ = 0;
-    std::vector<bool> reading_;  // containers being read: meeting one again is a cycle
+    std::uint64_t reading_ = newReading();
+    // A container's mark: it is being read, and meeting it again is a
+    // cycle. A scalar's: it has been reported.
+    std::vector<bool> marks_;
     static constexpr std::uint64_t nodeCost = 16;
     std::uint64_t bytesLeft_ = 0;
     std::size_t depth_ = 0;
@@ -294,6 +332,12 @@ std::uint32_t hashOf(std::span<const std::uint8_t> head, std::span<const std::ui
 // output is the same as handling each value at once. What makes a value
 // unwritable (bad UTF-8, too deep) is found when it arrives, so every
 // failure is still thrown by the call that meets it.
+//
+// A reader that tells which stored object of its input a value comes from
+// lets the writer remember the object it became: a value of that input met
+// again is then one look-up by its index, with no hash of its bytes and no
+// comparison. Only values met a second time are remembered, so the table
+// stays as small as the set of values the input shares.
 class BinaryWriter final : public BufferedWriter {
 public:
     BinaryWriter(PropertyListOutput* output, std::size_t sizeHint)
@@ -323,13 +367,39 @@ public:
 
     void key(std::string_view text) override { string(text); }
 
+    bool repeated(const StoredObject& object) override {
+        if (object.read != inputRead_) {
+            // Values of the previous reading still queued are remembered
+            // under its indexes before the table is given to this one.
+            handleQueue();
+            byInput_ = ScalarIndex<std::uint32_t, mixed32>(0);
+            inputRead_ = object.read;
+        }
+        // Objects of an input past 2^31 are not remembered: the table
+        // keeps its keys in 32 bits.
+        if (object.index > INT32_MAX) return false;
+        auto key = static_cast<std::uint32_t>(object.index << 1 | (object.asKey ? 1 : 0));
+        if (std::optional<std::uint32_t> found = byInput_.find(key)) {
+            // Known, or to be known once the value it was given as is handled.
+            Pending pending{*found == waiting ? Pending::again : Pending::known};
+            pending.key = *found == waiting ? key : *found;
+            enqueue(pending);
+            return true;
+        }
+        input_ = key;
+        return false;
+    }
+
     void string(std::string_view text) override {
         Head head;
         if (unicode::isAscii(text)) {
             head.marker(0x5, text.size());
             return shared(head, bytesOf(text));
         }
+        // A value that fails is remembered as no object.
+        std::uint64_t input = std::exchange(input_, noInput);
         checkWritable(text);
+        input_ = input;
         utf16_.clear();
         std::size_t units = unicode::appendUtf8AsUtf16BigEndian(utf16_, text);
         head.marker(0x6, units);
@@ -480,12 +550,27 @@ private:
     // A value waiting in the queue. The bytes of a scalar (its head, then
     // its body) are in queued_, one after another in the order of the queue.
     struct Pending {
-        enum Kind : std::uint8_t { dictionary, array, end, small, large, unshared } kind;
+        enum Kind : std::uint8_t {
+            dictionary,
+            array,
+            end,
+            small,
+            large,
+            unshared,
+            known,  // an object given before
+            again   // the object a value queued before turns out to be
+        } kind;
         std::uint8_t headSize = 0;
         std::uint32_t hash = 0;  // large: of the head and body
-        std::uint64_t key = 0;   // small: the bytes, padded with zeros
+        // small: the bytes, padded with zeros; known: the object; again: the
+        // input object, as a key of byInput_
+        std::uint64_t key = 0;
         std::size_t bodySize = 0;
+        // small and large: the stored input object the value comes from,
+        // as a key of byInput_, or noInput
+        std::uint64_t input = noInput;
     };
+    static constexpr std::uint64_t noInput = UINT64_MAX;
 
     static constexpr std::size_t queueLength = 64;
     static constexpr std::size_t queuedBytes = 16 * 1024;
@@ -501,6 +586,7 @@ private:
     // the check of each must see all before it handled.
     void enqueue(Pending pending, std::span<const std::uint8_t> head = {},
                  std::span<const std::uint8_t> body = {}) {
+        input_ = noInput;  // it named the object of this value only
         if (body.size() > queuedBytes || offsets_.size() + children_.size() > nearLimit) {
             handleQueue();
             return handle(pending, head, body);
@@ -538,9 +624,13 @@ private:
             case Pending::end:
                 return close();
             case Pending::small:
-                return sharedSmall(pending.key, head);
+                return remember(pending.input, sharedSmall(pending.key, head));
             case Pending::large:
-                return sharedLarge(pending.hash, head, body);
+                return remember(pending.input, sharedLarge(pending.hash, head, body));
+            case Pending::known:
+                return addChild(pending.key);
+            case Pending::again:
+                return addChild(*byInput_.find(static_cast<std::uint32_t>(pending.key)));
             case Pending::unshared:
                 addScalar();
                 out_.put(head);
@@ -556,6 +646,10 @@ private:
     void shared(const Head& head, std::span<const std::uint8_t> body) {
         auto headBytes = head.bytes();
         Pending pending;
+        pending.input = input_;
+        if (input_ != noInput)
+            byInput_.findOrAdd(static_cast<std::uint32_t>(input_), waiting,
+                               [](std::uint32_t) { return true; });
         if (headBytes.size() + body.size() <= 8) {
             // The marker fixes the length, so the bytes padded with zeros
             // stand for the scalar.
@@ -574,23 +668,37 @@ private:
         enqueue(pending, headBytes, body);
     }
 
-    void sharedSmall(std::uint64_t key, std::span<const std::uint8_t> bytes) {
+    // These return the object the value is.
+    std::uint32_t sharedSmall(std::uint64_t key, std::span<const std::uint8_t> bytes) {
         auto index = static_cast<std::uint32_t>(offsets_.size());
         auto found = small_.findOrAdd(key, index, [](std::uint32_t) { return true; });
-        if (found) return addChild(*found);
+        if (found) {
+            addChild(*found);
+            return *found;
+        }
         addScalar();
         out_.put(bytes);
+        return index;
     }
 
-    void sharedLarge(std::uint32_t hash, std::span<const std::uint8_t> head,
-                     std::span<const std::uint8_t> body) {
+    std::uint32_t sharedLarge(std::uint32_t hash, std::span<const std::uint8_t> head,
+                              std::span<const std::uint8_t> body) {
         auto index = static_cast<std::uint32_t>(offsets_.size());
         auto found = large_.findOrAdd(
             hash, index, [&](std::uint32_t candidate) { return sameAs(candidate, head, body); });
-        if (found) return addChild(*found);
+        if (found) {
+            addChild(*found);
+            return *found;
+        }
         addScalar();
         out_.put(head);
         out_.put(body);
+        return index;
+    }
+
+    // The stored input object `input` is object `index`.
+    void remember(std::uint64_t input, std::uint32_t index) {
+        if (input != noInput) byInput_.assign(static_cast<std::uint32_t>(input), index);
     }
 
     struct Open {
@@ -772,6 +880,15 @@ private:
             __builtin_prefetch(&slots_[hashOf(key) & (slots_.size() - 1)]);
         }
 
+        // Gives the entry under `key`, when each key has one, `index`.
+        void assign(Key key, std::uint32_t index) {
+            std::size_t mask = slots_.size() - 1;
+            for (std::size_t slot = hashOf(key) & mask; slots_[slot].index != empty;
+                 slot = (slot + 1) & mask) {
+                if (slots_[slot].key == key) return void(slots_[slot].index = index);
+            }
+        }
+
         // The index of the entry under `key`, when each key has one entry.
         std::optional<std::uint32_t> find(Key key) const {
             std::size_t mask = slots_.size() - 1;
@@ -815,6 +932,13 @@ private:
     // each copy is a 32-bit length and the bytes.
     ScalarIndex<std::uint32_t, mixed32> copiedAt_{0};
     Table<std::uint8_t> copies_;
+    // Objects by the stored input object they were given as, for values
+    // met again: keys are an object's index and whether it was a key.
+    ScalarIndex<std::uint32_t, mixed32> byInput_{0};
+    // In byInput_, an object whose value waits in the queue.
+    static constexpr std::uint32_t waiting = UINT32_MAX - 1;
+    std::uint64_t inputRead_ = 0;    // the reading those indexes belong to
+    std::uint64_t input_ = noInput;  // the input object of the value to come
     std::vector<Pending> queue_;
     // The bytes of the queued scalars.
     std::unique_ptr<std::uint8_t[]> queued_{new std::uint8_t[2 * queuedBytes + 32]};

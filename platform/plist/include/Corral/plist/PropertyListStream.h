@@ -39,6 +39,31 @@ public:
     // Seconds since 2001-01-01 00:00:00 UTC.
     virtual void date(double seconds) = 0;
     virtual void data(std::span<const std::uint8_t> bytes) = 0;
+
+    // A value that the input stores once and refers to from many places.
+    // `read` is the same for every value of one reading of one input and
+    // never shared with another reading in the process; `index` is the
+    // value's place among the input's stored objects; `asKey` tells whether
+    // it is reported as a dictionary key.
+    struct StoredObject {
+        std::uint64_t read = 0;
+        std::uint64_t index = 0;
+        bool asKey = false;
+    };
+
+    // Called by a reader before it reports, again, a value it has already
+    // reported in full during the same reading (the same `read`, `index` and
+    // `asKey` stand for the same value). A sink that can take the value as
+    // the one it was given before returns true: the reader then reports
+    // nothing more of it. Otherwise the value follows in full, as if this
+    // had not been called, and a sink that keeps values by identity may
+    // note that it comes from `object`. A sink that passes values on may
+    // pass this on only for values it forwards as a function of the input
+    // value alone. The default takes nothing by identity.
+    virtual bool repeated(const StoredObject& object) {
+        (void)object;
+        return false;
+    }
 };
 
 // Where a writer puts its bytes: a piece at a time, as they are produced.
