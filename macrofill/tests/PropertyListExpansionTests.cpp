@@ -9,6 +9,7 @@
 #include "Corral/plist/PropertyList.h"
 #include "Corral/plist/PropertyListStream.h"
 #include "Corral/testing/HostilePropertyLists.h"
+#include "Corral/testing/PassOnSink.h"
 #include "ExpansionFilter.h"
 #include "PropertyListExpansion.h"
 
@@ -267,37 +268,6 @@ std::string largeList(int records, const std::string& tail) {
     return list + tail + "</array></plist>";
 }
 
-// Gives the filter every value; tells it which stored object a value met
-// again comes from only when `identity` is set.
-class Reading final : public PropertyListSink {
-public:
-    Reading(PropertyListSink& filter, bool identity) : filter_(filter), identity_(identity) {}
-
-    void beginDictionary() override { filter_.beginDictionary(); }
-    void key(std::string_view text) override { filter_.key(text); }
-    void beginArray() override { filter_.beginArray(); }
-    void endContainer() override { filter_.endContainer(); }
-    void string(std::string_view text) override { filter_.string(text); }
-    void boolean(bool value) override { filter_.boolean(value); }
-    void integer(std::int64_t value) override { filter_.integer(value); }
-    void unsignedInteger(std::uint64_t value) override { filter_.unsignedInteger(value); }
-    void real(double value) override { filter_.real(value); }
-    void date(double seconds) override { filter_.date(seconds); }
-    void data(std::span<const std::uint8_t> bytes) override { filter_.data(bytes); }
-    bool repeated(const StoredObject& object) override {
-        if (!identity_) return false;
-        bool taken = filter_.repeated(object);
-        taken_ += taken;
-        return taken;
-    }
-
-    int taken_ = 0;
-
-private:
-    PropertyListSink& filter_;
-    bool identity_;
-};
-
 // What the filter makes of a binary list: the written bytes, or how it
 // failed. `taken` counts the values it took by identity.
 std::string filtered(std::span<const std::uint8_t> input, const Dictionary& definitions,
@@ -305,7 +275,7 @@ std::string filtered(std::span<const std::uint8_t> input, const Dictionary& defi
     MacroExpander expander(definitions);
     auto writer = makePropertyListWriter(PropertyListFormat::binary);
     ExpansionFilter filter(expander, writer.get());
-    Reading reading(filter, identity);
+    testing_support::PassOnSink reading(filter, identity);
     try {
         readPropertyList(input, reading);
     } catch (const ExpansionFilter::DuplicateKey&) {
@@ -313,7 +283,7 @@ std::string filtered(std::span<const std::uint8_t> input, const Dictionary& defi
     } catch (const PropertyListError&) {
         return "invalid";
     }
-    if (taken) *taken = reading.taken_;
+    if (taken) *taken = reading.taken;
     if (filter.expansionFailure()) {
         try {
             std::rethrow_exception(filter.expansionFailure());

@@ -2,6 +2,7 @@
 
 #include "Corral/plist/PropertyListStream.h"
 #include "Corral/testing/HostilePropertyLists.h"
+#include "Corral/testing/PassOnSink.h"
 #include "PropertyListTestSupport.h"
 
 using namespace base;
@@ -109,39 +110,10 @@ TEST(BinaryReading, ReadsTheLastOffsetsAndReferencesOfEveryWidth) {
 
 namespace {
 
-// Passes every value on to `to`; passes on repeated() only when `identity`
-// is set, so that the same reading can be made with and without it.
-class PassOn final : public PropertyListSink {
-public:
-    PassOn(PropertyListSink& to, bool identity) : to_(to), identity_(identity) {}
-
-    void beginDictionary() override { to_.beginDictionary(); }
-    void key(std::string_view text) override { to_.key(text); }
-    void beginArray() override { to_.beginArray(); }
-    void endContainer() override { to_.endContainer(); }
-    void string(std::string_view text) override { to_.string(text); }
-    void boolean(bool value) override { to_.boolean(value); }
-    void integer(std::int64_t value) override { to_.integer(value); }
-    void unsignedInteger(std::uint64_t value) override { to_.unsignedInteger(value); }
-    void real(double value) override { to_.real(value); }
-    void date(double seconds) override { to_.date(seconds); }
-    void data(std::span<const std::uint8_t> bytes) override { to_.data(bytes); }
-    bool repeated(const StoredObject& object) override {
-        ++repeats;
-        return identity_ && to_.repeated(object);
-    }
-
-    int repeats = 0;
-
-private:
-    PropertyListSink& to_;
-    bool identity_;
-};
-
 std::vector<std::uint8_t> rewritten(std::span<const std::uint8_t> input, bool identity,
                                     int* repeats = nullptr) {
     auto writer = makePropertyListWriter(PropertyListFormat::binary);
-    PassOn pass(*writer, identity);
+    testing_support::PassOnSink pass(*writer, identity);
     readPropertyList(input, pass);
     if (repeats) *repeats = pass.repeats;
     return writer->finish();
@@ -276,7 +248,7 @@ TEST(BinaryIdentity, AnIndexOfOneInputIsNeverTakenForAnother) {
     ASSERT_EQ(objectCountOf(firstBytes), objectCountOf(secondBytes));
 
     auto writer = makePropertyListWriter(PropertyListFormat::binary);
-    PassOn pass(*writer, true);
+    testing_support::PassOnSink pass(*writer, true);
     writer->beginArray();
     readPropertyList(firstBytes, pass);
     readPropertyList(secondBytes, pass);
