@@ -75,6 +75,10 @@ int applicationMain(int argc, char** argv, const ApplicationDelegateFactory& mak
     } finish{*application};
     RunLoop::main().post([application, delegate] { delegate->application(*application, nullptr); });
     RunLoop::main().run();
+    // The loop lays windows out only once it has drained its queue, which a
+    // busy loop may not have done before the stop: what the last work
+    // changed is laid out now, so the application ends as it was left.
+    for (const auto& window : application->windows()) window->layoutIfNeeded();
     delegate->applicationWillTerminate(*application);
     return application->exitStatus_;
 }

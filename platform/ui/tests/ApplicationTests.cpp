@@ -7,6 +7,16 @@ using namespace ui;
 
 namespace {
 
+// Records each of its layout passes in `events`, once it has one.
+class RecordingView : public View {
+public:
+    void layoutSubviews() override {
+        if (events) events->push_back("laid out");
+        View::layoutSubviews();
+    }
+    std::vector<std::string>* events = nullptr;
+};
+
 class Delegate : public Responder, public ApplicationDelegate {
 public:
     bool application(Application& application,
@@ -16,11 +26,18 @@ public:
         auto controller = ViewController::make();
         window->setRootViewController(controller);
         window->makeKeyAndVisible();
+        board = std::make_shared<RecordingView>();
+        window->addSubview(board);
+        window->layoutIfNeeded();
+        board->events = &events;
         events.push_back("launched");
         // Work posted now runs after the launch call, in order.
         RunLoop::main().post([this] { events.push_back("first"); });
         RunLoop::main().post([this, &application] {
             events.push_back("second");
+            // The queue never drained since the launch, yet this change is
+            // laid out before the application ends.
+            board->setNeedsLayout();
             application.terminate(7);
         });
         RunLoop::main().post([this] { events.push_back("after terminate"); });
@@ -31,6 +48,7 @@ public:
     std::vector<std::string> events;
     bool launchedWithOptions = true;
     base::Ref<Window> window;
+    base::Ref<RecordingView> board;
 };
 
 }  // namespace
@@ -46,7 +64,7 @@ TEST(ApplicationTest, ApplicationMainLaunchesRunsAndTerminatesWithTheStatus) {
     });
     EXPECT_EQ(status, 7);
     EXPECT_EQ(delegate->events,
-              (std::vector<std::string>{"launched", "first", "second", "terminating"}));
+              (std::vector<std::string>{"launched", "first", "second", "laid out", "terminating"}));
     EXPECT_FALSE(delegate->launchedWithOptions);
     auto application = Application::shared();
     EXPECT_EQ(application->delegate(), delegate);

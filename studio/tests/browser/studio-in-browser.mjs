@@ -205,7 +205,10 @@ try {
     return Math.abs(box.left + box.width / 2 - picture.left - 80 * picture.width / 512) < 4;
   }, { timeout: 20000 });
   assert.match(await page.$eval("#live-view .popover", (p) => p.textContent), /sun/);
-  assert.match(await consoleText(), /drew the sun/);
+  // The page prints after asking for the popover, so its output may arrive
+  // a moment after the popover does.
+  await page.waitForFunction(() => document.getElementById("console").innerText.includes("drew the sun"),
+                             { timeout: 20000 });
   await page.screenshot({ path: join(artefacts, "studio-glossary.png") });
   console.log("live view drawn with its glossary popover");
   await page.click("#stop");

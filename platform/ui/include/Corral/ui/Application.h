@@ -22,8 +22,9 @@ using ApplicationDelegateFactory = std::function<base::Ref<ApplicationDelegate>(
 
 // Runs an application: makes its delegate with the factory, installs it,
 // queues the launch call (application(app, no options)) on the main run
-// loop, runs the loop until terminate(), tells the delegate
-// applicationWillTerminate and returns the status given to terminate.
+// loop, runs the loop until terminate(), lays out the windows that need it,
+// tells the delegate applicationWillTerminate and returns the status given
+// to terminate.
 // Raises InvalidArgumentException when an application is already running or
 // the factory gives no delegate.
 UI_EXPORT int applicationMain(int argc, char** argv,
