@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "ConsoleStream.h"
+#include "Corral/PaddockNotifications.h"
 #include "Corral/base/ExpandedSize.h"
 #include "Corral/base/Objects.h"
 #include "Corral/testing/SharedGraphs.h"
@@ -13,6 +14,7 @@
 #include "ProtocolValue.h"
 
 using host::Json;
+namespace Key = PaddockNotifications::Key;
 
 namespace {
 base::ObjectRef roundTrip(const base::ObjectRef& object) {
@@ -153,22 +155,21 @@ TEST(ProtocolEventsTest, AssessmentStatusGoesBothWays) {
 
     // The notification's flat form reads as the same protocol status.
     auto info = base::Dictionary::withStringKeys(
-        {{"PaddockPageAssessmentPassed", base::Number::initWithBool(false)},
-         {"PaddockPageAssessmentFailedHints", base::Array::make({base::String::make("h")})}});
+        {{Key::assessmentPassed, base::Number::initWithBool(false)},
+         {Key::assessmentFailedHints, base::Array::make({base::String::make("h")})}});
     EXPECT_EQ(host::assessmentStatusFromUserInfo(info),
               Json::parse(R"({"fail":{"hints":["h"],"solution":null}})"));
-    auto cleared2 =
-        base::Dictionary::withStringKeys({{"PaddockPageAssessmentPassed", base::Null::null()}});
+    auto cleared2 = base::Dictionary::withStringKeys({{Key::assessmentPassed, base::Null::null()}});
     EXPECT_TRUE(host::assessmentStatusFromUserInfo(cleared2).is_null());
 }
 
 TEST(ProtocolEventsTest, LinksBecomeTheirOwnEvents) {
     auto link = [](const std::string& payload, base::ObjectRef location = nullptr) {
         base::Dictionary::Builder info;
-        info.set("PaddockPageLinkRequestPayload", base::String::make(payload));
-        if (location) info.set("PaddockPageRequestsShowGlossaryLocation", location);
+        info.set(Key::linkRequestPayload, base::String::make(payload));
+        if (location) info.set(Key::showGlossaryLocation, location);
         return host::eventForNotification(
-            {"PaddockPageRequestsToHandleLink", nullptr, info.build()}, "run");
+            {PaddockNotifications::requestsToHandleLink, nullptr, info.build()}, "run");
     };
     EXPECT_EQ(link("@next"), Json::parse(R"({"event":"openPage","reference":"@next"})"));
     auto glossary = link("glossary://for%20loop%2", base::Value::withRect({{49, 24}, {2, 2}}));

@@ -6,28 +6,55 @@
 
 namespace PaddockNotifications {
 
-// Sender: the page. No user info.
+// Posted by the page.
+
+// No user info.
 inline constexpr char executionModeDidChange[] = "PaddockPageExecutionModeDidChangeNotification";
-// Sender: the page. User info: needsIndefiniteExecution (a boolean number).
+// User info: needsIndefiniteExecution (a boolean number).
 inline constexpr char needsIndefiniteExecutionDidChange[] =
     "PaddockPageNeedsIndefiniteExecutionDidChangeNotification";
-// Sender: the page. No user info.
+// No user info.
 inline constexpr char finishExecution[] = "PaddockPageFinishExecutionNotification";
-// Sender: the page. User info: assessmentPassed and the message, or hints
-// and solution, of the new status.
+// User info: assessmentPassed and the message, or hints and solution, of the
+// new status.
 inline constexpr char assessmentStatusDidChange[] = "PaddockPageAssessmentStatusDidChange";
-// Sender: the page. User info: linkRequestPayload, and for a glossary
-// entry shown at a place, showGlossaryLocation.
+// User info: linkRequestPayload, and for a glossary entry shown at a place,
+// showGlossaryLocation.
 inline constexpr char requestsToHandleLink[] = "PaddockPageRequestsToHandleLink";
-// Sender: the page. User info: liveView or liveViewController, or empty
-// when the live view was removed.
+// User info: liveView or liveViewController, or empty when the live view was
+// removed.
 inline constexpr char liveViewDidChange[] = "PaddockPageLiveViewDidChangeNotification";
-// Sender: the page. User info: wantsFullScreenLiveView.
+// User info: wantsFullScreenLiveView.
 inline constexpr char wantsFullScreenLiveViewDidChange[] =
     "PaddockPageWantsFullScreenLiveViewDidChange";
-// Sender: the key-value store. User info: keyValueStoreChange, a dictionary
-// of changeKey and changeValue.
+
+// The keys of the page's user-info dictionaries.
+namespace Key {
+inline constexpr char needsIndefiniteExecution[] = "PaddockPageNeedsIndefiniteExecution";
+inline constexpr char assessmentPassed[] = "PaddockPageAssessmentPassed";
+inline constexpr char assessmentPassedMessage[] = "PaddockPageAssessmentPassedMessage";
+inline constexpr char assessmentFailedHints[] = "PaddockPageAssessmentFailedHints";
+inline constexpr char assessmentFailedSolution[] = "PaddockPageAssessmentFailedSolution";
+inline constexpr char linkRequestPayload[] = "PaddockPageLinkRequestPayload";
+inline constexpr char showGlossaryLocation[] = "PaddockPageRequestsShowGlossaryLocation";
+inline constexpr char liveView[] = "PaddockPageLiveView";
+inline constexpr char liveViewController[] = "PaddockPageLiveViewController";
+inline constexpr char wantsFullScreenLiveView[] = "PaddockPageWantsFullScreenLiveView";
+}  // namespace Key
+
+// Posted by the key-value store.
+
+// User info: keyValueStoreChange, a dictionary of changeKey and changeValue.
 inline constexpr char keyValueStoreDidChange[] = "PaddockKeyValueStoreDidChange";
+
+// The keys of the store's user-info dictionary.
+namespace Key {
+inline constexpr char keyValueStoreChange[] = "PaddockKeyValueStoreChange";
+// Inside keyValueStoreChange: the key written and its new value (the null
+// object for a removal).
+inline constexpr char changeKey[] = "Key";
+inline constexpr char changeValue[] = "Value";
+}  // namespace Key
 
 // Every notification above, in that order.
 inline constexpr const char* allNames[] = {
@@ -40,24 +67,5 @@ inline constexpr const char* allNames[] = {
     wantsFullScreenLiveViewDidChange,
     keyValueStoreDidChange,
 };
-
-// User-info keys.
-namespace Key {
-inline constexpr char needsIndefiniteExecution[] = "PaddockPageNeedsIndefiniteExecution";
-inline constexpr char assessmentPassed[] = "PaddockPageAssessmentPassed";
-inline constexpr char assessmentPassedMessage[] = "PaddockPageAssessmentPassedMessage";
-inline constexpr char assessmentFailedHints[] = "PaddockPageAssessmentFailedHints";
-inline constexpr char assessmentFailedSolution[] = "PaddockPageAssessmentFailedSolution";
-inline constexpr char linkRequestPayload[] = "PaddockPageLinkRequestPayload";
-inline constexpr char showGlossaryLocation[] = "PaddockPageRequestsShowGlossaryLocation";
-inline constexpr char liveView[] = "PaddockPageLiveView";
-inline constexpr char liveViewController[] = "PaddockPageLiveViewController";
-inline constexpr char wantsFullScreenLiveView[] = "PaddockPageWantsFullScreenLiveView";
-inline constexpr char keyValueStoreChange[] = "PaddockKeyValueStoreChange";
-// Inside keyValueStoreChange: the key written and its new value (the null
-// object for a removal).
-inline constexpr char changeKey[] = "Key";
-inline constexpr char changeValue[] = "Value";
-}  // namespace Key
 
 }  // namespace PaddockNotifications

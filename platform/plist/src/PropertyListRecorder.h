@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <span>
 #include <string_view>
@@ -51,6 +52,26 @@ private:
     std::size_t size_ = 0;
 };
 
+// The tag byte of each recorded call. A text's view tag is followed by its
+// copy tag.
+enum class RecordedTag : std::uint8_t {
+    beginDictionary,
+    beginArray,
+    endContainer,
+    falseValue,
+    trueValue,
+    integer,
+    unsignedInteger,
+    real,
+    date,
+    keyView,
+    keyCopy,
+    stringView,
+    stringCopy,
+    dataView,
+    dataCopy,
+};
+
 // Where a recorder takes its blocks from and puts the full ones.
 class EventBlockSource {
 public:
@@ -74,17 +95,22 @@ public:
     // The block being filled, handed back; nothing is recorded after this.
     EventBlock* release() { return std::exchange(block_, nullptr); }
 
-    void beginDictionary() override;
-    void key(std::string_view text) override;
-    void beginArray() override;
-    void endContainer() override;
-    void string(std::string_view text) override;
-    void boolean(bool value) override;
-    void integer(std::int64_t value) override;
-    void unsignedInteger(std::uint64_t value) override;
-    void real(double value) override;
-    void date(double seconds) override;
-    void data(std::span<const std::uint8_t> bytes) override;
+    using Tag = RecordedTag;
+    void beginDictionary() override { tagOnly(Tag::beginDictionary); }
+    void key(std::string_view text) override { this->text(Tag::keyView, text.data(), text.size()); }
+    void beginArray() override { tagOnly(Tag::beginArray); }
+    void endContainer() override { tagOnly(Tag::endContainer); }
+    void string(std::string_view text) override {
+        this->text(Tag::stringView, text.data(), text.size());
+    }
+    void boolean(bool value) override { tagOnly(value ? Tag::trueValue : Tag::falseValue); }
+    void integer(std::int64_t value) override { fixed(Tag::integer, value); }
+    void unsignedInteger(std::uint64_t value) override { fixed(Tag::unsignedInteger, value); }
+    void real(double value) override { fixed(Tag::real, value); }
+    void date(double seconds) override { fixed(Tag::date, seconds); }
+    void data(std::span<const std::uint8_t> bytes) override {
+        text(Tag::dataView, bytes.data(), bytes.size());
+    }
 
 private:
     std::uint8_t* room(std::size_t length) {
@@ -93,10 +119,14 @@ private:
         return moreRoom(length);
     }
     std::uint8_t* moreRoom(std::size_t length);
-    void tagOnly(std::uint8_t tag);
+    void tagOnly(Tag tag) { *room(1) = static_cast<std::uint8_t>(tag); }
     template <class Value>
-    void fixed(std::uint8_t tag, Value value);
-    void text(std::uint8_t viewTag, const void* bytes, std::size_t length);
+    void fixed(Tag tag, Value value) {
+        std::uint8_t* at = room(1 + sizeof value);
+        *at = static_cast<std::uint8_t>(tag);
+        std::memcpy(at + 1, &value, sizeof value);
+    }
+    void text(Tag viewTag, const void* bytes, std::size_t length);
 
     const std::uint8_t* stableBegin_;
     const std::uint8_t* stableEnd_;
