@@ -262,11 +262,13 @@ const std::string* MacroExpander::expandText(std::string_view text) {
     Frame* frame = &startFrame(0);
     frame->source = text;
     pushSegment(frame->rest, text);
+    // The string's own text joins the running sources with the first name
+    // to expand: most strings have none, and are not hashed for it.
     activeSources_.clear();
-    activeSources_.emplace(frame->source, 0);
     for (;;) {
         Outcome outcome = run(*frame);
         if (outcome == Outcome::nameToExpand) {
+            if (activeSources_.empty()) activeSources_.emplace(frames_[0]->source, 0);
             auto repeated = activeSources_.find(name_);
             if (repeated != activeSources_.end()) nameCycleError(repeated->second);
             Frame& child = startFrame(++depth_);
