@@ -1,5 +1,8 @@
 #include "PropertyListExpansion.h"
 
+#include <optional>
+
+#include "Corral/plist/BinaryStringRewrite.h"
 #include "Corral/plist/PropertyList.h"
 #include "Corral/plist/PropertyListStream.h"
 #include "ExpansionFilter.h"
@@ -70,6 +73,39 @@ PropertyListExpansion expandStreaming(std::span<const std::uint8_t> input, Macro
     return PropertyListExpansion::written(writer->finish());
 }
 
+// Each stored string of a binary list expanded once, in place.
+class ExpandingRewriter final : public base::BinaryStringRewriter {
+public:
+    explicit ExpandingRewriter(MacroExpander& expander) : expander_(expander) {}
+    const std::string* rewrite(std::string_view text) override {
+        return expander_.expandText(text);
+    }
+
+private:
+    MacroExpander& expander_;
+};
+
+// A binary list rewritten object by object, or nothing when it needs the
+// streaming pass: one that is refused, that gives a key twice, whose
+// expansion fails (the streaming pass reports where), and the rest that
+// rewriteBinaryPropertyListStrings leaves.
+std::optional<PropertyListExpansion> expandBinaryInPlace(std::span<const std::uint8_t> input,
+                                                         MacroExpander& expander,
+                                                         base::PropertyListOutput* output) {
+    ExpandingRewriter rewriter(expander);
+    try {
+        if (output) {
+            if (base::rewriteBinaryPropertyListStrings(input, *output, rewriter))
+                return PropertyListExpansion::written({});
+        } else if (auto bytes = base::rewriteBinaryPropertyListStrings(input, rewriter)) {
+            return PropertyListExpansion::written(std::move(*bytes));
+        }
+    } catch (const base::InvalidArgumentException&) {
+    } catch (const MacroExpansionError&) {
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 PropertyListExpansion expandPropertyList(std::span<const std::uint8_t> input,
@@ -77,6 +113,11 @@ PropertyListExpansion expandPropertyList(std::span<const std::uint8_t> input,
                                          std::vector<base::ObjectRef>& keep,
                                          ExpansionOutput* output, const ExpansionThreads& threads) {
     MacroExpander expander(definitions);
+    if (base::propertyListFormatOf(input) == base::PropertyListFormat::binary) {
+        if (auto expansion = expandBinaryInPlace(input, expander, output))
+            return std::move(*expansion);
+        if (output) output->restart();
+    }
     try {
         return expandStreaming(input, expander, output, threads);
     } catch (const ExpansionFilter::DuplicateKey&) {

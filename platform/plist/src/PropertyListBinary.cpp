@@ -1,7 +1,5 @@
-// The binary property-list format: an eight-byte header "bplist00", the
-// objects, a table of object offsets, and a 32-byte trailer giving the
-// offset and reference widths, the object count, the root object and the
-// position of the offset table. Containers refer to objects by index.
+// The binary property-list reader and writer (the format is described in
+// BinaryObjects.h).
 
 #include <algorithm>
 #include <atomic>
@@ -10,6 +8,7 @@
 #include <optional>
 #include <utility>
 
+#include "BinaryObjects.h"
 #include "LargeTableAllocator.h"
 #include "OutputBuffer.h"
 #include "PropertyListCodec.h"
@@ -19,43 +18,7 @@ namespace base::plist {
 
 namespace {
 
-constexpr std::string_view header = "bplist00";
-constexpr std::size_t trailerSize = 32;
-
-std::uint64_t readBigEndian(const std::uint8_t* p, std::size_t width) noexcept {
-    std::uint64_t value = 0;
-    for (std::size_t i = 0; i < width; ++i) value = (value << 8) | p[i];
-    return value;
-}
-
-// Bytes needed to store `value` (at least one).
-std::uint8_t widthFor(std::uint64_t value) noexcept {
-    std::uint8_t width = 1;
-    while (width < 8 && (value >> (8 * width)) != 0) ++width;
-    return width;
-}
-
-// A big-endian number of `width` (1 to 8) bytes at `p`, read as one eight-
-// byte word: the caller makes sure that eight bytes from `p` lie in the file.
-std::uint64_t readBigEndianWord(const std::uint8_t* p, std::size_t width) noexcept {
-    std::uint64_t word;
-    std::memcpy(&word, p, sizeof word);
-    if constexpr (std::endian::native == std::endian::little) word = __builtin_bswap64(word);
-    return word >> (64 - 8 * width);
-}
-
-bool fitsInWidth(std::uint64_t value, std::uint64_t width) noexcept {
-    return width >= 8 || (value >> (8 * width)) == 0;
-}
-
 // Reading
-
-// What reading a binary list of `fileSize` bytes may report, counting 16
-// bytes a value plus the length of its text or data, at every reference to
-// a shared object: linear in the file however its objects are shared.
-std::uint64_t expansionAllowance(std::uint64_t fileSize) noexcept {
-    return 64 * fileSize + (std::uint64_t{1} << 20);
-}
 
 // Tells one reading from every other in the process, so that a sink never
 // takes an object index of one input for the same index of another.
@@ -70,77 +33,28 @@ std::uint64_t newReading() noexcept {
 class BinaryReader {
 public:
     BinaryReader(std::span<const std::uint8_t> bytes, PropertyListSink& sink)
-        : bytes_(bytes), sink_(sink) {}
+        : objects_(bytes), sink_(sink) {}
 
     void read() {
-        if (bytes_.size() < header.size() + trailerSize + 2) invalid("the file is too short");
-        if (std::memcmp(bytes_.data(), header.data(), header.size()) != 0)
-            invalid("unsupported binary format version");
-        const std::uint8_t* trailer = bytes_.data() + bytes_.size() - trailerSize;
-        offsetWidth_ = trailer[6];
-        referenceWidth_ = trailer[7];
-        objectCount_ = readBigEndian(trailer + 8, 8);
-        std::uint64_t rootIndex = readBigEndian(trailer + 16, 8);
-        tableOffset_ = readBigEndian(trailer + 24, 8);
-        std::uint64_t tableEnd = bytes_.size() - trailerSize;
-
-        if (offsetWidth_ < 1 || offsetWidth_ > 8) invalid("the offset width is not 1 to 8 bytes");
-        if (referenceWidth_ < 1 || referenceWidth_ > 8)
-            invalid("the reference width is not 1 to 8 bytes");
-        if (objectCount_ == 0) invalid("the file holds no objects");
-        if (rootIndex >= objectCount_) invalid("the root object is not in the object table");
-        if (tableOffset_ <= header.size() || tableOffset_ >= tableEnd)
-            invalid("the offset table lies outside the file");
-        if (objectCount_ > (tableEnd - tableOffset_) / offsetWidth_)
-            invalid("the offset table is larger than the file");
-        if (!fitsInWidth(objectCount_ - 1, referenceWidth_))
-            invalid("the reference width is too small for the object count");
-        if (!fitsInWidth(objectCount_ - 1, offsetWidth_))
-            invalid("the offset width is too small for the object count");
-
-        marks_.resize(objectCount_, false);
+        marks_.resize(objects_.objectCount(), false);
         // Objects may be shared, but not so often that walking the graph as
         // a tree would produce far more than the file spells out: every
         // value reported costs a node, data and strings their length too.
-        bytesLeft_ = expansionAllowance(bytes_.size());
-        object(rootIndex);
+        bytesLeft_ = binaryExpansionAllowance(objects_.bytes().size());
+        object(objects_.rootIndex());
     }
 
 private:
-    std::uint64_t offsetOf(std::uint64_t index) const {
-        std::uint64_t offset = tableEntry(index);
-        if (offset < header.size() || offset >= tableOffset_)
-            invalid("an object offset points outside the object area");
-        return offset;
-    }
-
-    // Entry `index` of the offset table. The 32-byte trailer follows the
-    // table, so a word read from any entry stays in the file.
-    std::uint64_t tableEntry(std::uint64_t index) const {
-        return readBigEndianWord(bytes_.data() + tableOffset_ + index * offsetWidth_, offsetWidth_);
-    }
-
-    // `length` bytes at `offset`, which must lie before the offset table.
+    std::uint64_t offsetOf(std::uint64_t index) const { return objects_.offsetOf(index); }
     const std::uint8_t* take(std::uint64_t offset, std::uint64_t length) const {
-        if (offset > tableOffset_ || length > tableOffset_ - offset)
-            invalid("an object runs past the object area");
-        return bytes_.data() + offset;
+        return objects_.take(offset, length);
     }
-
-    // The object count that follows a marker whose low nibble is 15.
     std::uint64_t count(std::uint8_t info, std::uint64_t& offset) const {
-        if (info != 0xF) return info;
-        std::uint8_t marker = *take(offset, 1);
-        if ((marker >> 4) != 0x1 || (marker & 0xF) > 3)
-            invalid("an object count is not an integer");
-        std::uint64_t width = std::uint64_t{1} << (marker & 0xF);
-        std::uint64_t value = readBigEndian(take(offset + 1, width), width);
-        offset += 1 + width;
-        return value;
+        return objects_.count(info, offset);
     }
 
     void object(std::uint64_t index, bool asKey = false) {
-        spend(nodeCost);
+        spend(binaryNodeCost);
         std::uint64_t offset = offsetOf(index);
         std::uint8_t marker = *take(offset, 1);
         std::uint8_t info = marker & 0xF;
@@ -184,7 +98,8 @@ private:
             }
             case 0x6: {
                 std::uint64_t units = count(info, offset);
-                if (units > tableOffset_ / 2) invalid("an object runs past the object area");
+                if (units > objects_.tableOffset() / 2)
+                    invalid("an object runs past the object area");
                 const std::uint8_t* p = take(offset, units * 2);
                 spend(units * 3);  // a UTF-16 unit is up to three bytes of UTF-8
                 if (takenAgain(index, asKey)) return;
@@ -205,9 +120,10 @@ private:
                     sink_.beginArray();
                     for (std::uint64_t i = 0; i < elements; ++i) object(reference(refs, i));
                 } else {
-                    if (elements > tableOffset_ / 2) invalid("an object runs past the object area");
+                    if (elements > objects_.tableOffset() / 2)
+                        invalid("an object runs past the object area");
                     const std::uint8_t* keys = references(elements * 2, offset);
-                    const std::uint8_t* values = keys + elements * referenceWidth_;
+                    const std::uint8_t* values = keys + elements * objects_.referenceWidth();
                     sink_.beginDictionary();
                     for (std::uint64_t i = 0; i < elements; ++i) {
                         object(reference(keys, i), true);
@@ -263,28 +179,19 @@ private:
         sink_.integer(static_cast<std::int64_t>(value));
     }
 
-    // The references of a container: `count` of them at `offset`. They lie
-    // before the offset table, so a word read from any of them stays in the
-    // file.
     const std::uint8_t* references(std::uint64_t count, std::uint64_t offset) const {
-        if (count > tableOffset_ / referenceWidth_) invalid("an object runs past the object area");
-        return take(offset, count * referenceWidth_);
+        return objects_.references(count, offset);
     }
-
     std::uint64_t reference(const std::uint8_t* references, std::uint64_t i) const {
-        std::uint64_t index = readBigEndianWord(references + i * referenceWidth_, referenceWidth_);
-        if (index >= objectCount_) invalid("a reference points outside the object table");
-        return index;
+        return objects_.reference(references, i);
     }
 
-    std::span<const std::uint8_t> bytes_;
+    BinaryObjects objects_;
     PropertyListSink& sink_;
-    std::uint64_t offsetWidth_ = 0, referenceWidth_ = 0, objectCount_ = 0, tableOffset_ = 0;
     std::uint64_t reading_ = newReading();
     // A container's mark: it is being read, and meeting it again is a
     // cycle. A scalar's: it has been reported.
     std::vector<bool> marks_;
-    static constexpr std::uint64_t nodeCost = 16;
     std::uint64_t bytesLeft_ = 0;
     std::size_t depth_ = 0;
     std::string text_;
@@ -342,7 +249,7 @@ class BinaryWriter final : public BufferedWriter {
 public:
     BinaryWriter(PropertyListOutput* output, std::size_t sizeHint)
         : BufferedWriter(output, sizeHint), small_(sizeHint / 1024), large_(sizeHint / 128) {
-        out_.put(header);
+        out_.put(binaryHeader);
         // Room for the objects a list of that size holds, at a guess of one
         // in sixteen bytes and twice as many references of a byte or two, so
         // that the tables seldom grow. Room that is not used costs no memory.

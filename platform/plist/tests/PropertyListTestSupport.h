@@ -2,6 +2,7 @@
 // Helpers shared by the property-list tests.
 
 #include <cstdint>
+#include <random>
 #include <span>
 #include <string>
 #include <string_view>
@@ -74,5 +75,67 @@ inline base::ObjectRef everyKind() {
                                 Dictionary::withStringKeys({{"inner", Array::make({str("x")})}})})},
     });
 }
+
+// Random trees of every kind of value, for comparing two ways of reading
+// or writing the same lists.
+class RandomTree {
+public:
+    explicit RandomTree(unsigned seed) : random_(seed) {}
+
+    base::ObjectRef value(int depth) {
+        switch (random_() % (depth > 4 ? 7 : 9)) {
+            case 0:
+            case 1:
+                return base::String::make(text());
+            case 2:
+                return base::Number::initWithInteger(static_cast<std::int64_t>(random_()) -
+                                                     (std::int64_t{1} << 31));
+            case 3:
+                return base::Number::initWithUnsignedLongLong(UINT64_MAX - random_() % 5);
+            case 4:
+                return base::Number::initWithBool(random_() % 2);
+            case 5:
+                return random_() % 2
+                           ? base::ObjectRef(
+                                 base::Number::initWithDouble(static_cast<double>(random_()) / 7.0))
+                           : base::ObjectRef(base::Date::withTimeIntervalSinceReferenceDate(
+                                 static_cast<double>(random_() % 100000000)));
+            case 6: {
+                std::vector<std::uint8_t> bytes(random_() % 3 ? random_() % 40 : 3000);
+                for (auto& byte : bytes) byte = static_cast<std::uint8_t>(random_());
+                return base::Data::make(std::move(bytes));
+            }
+            case 7: {
+                std::vector<base::ObjectRef> elements;
+                for (unsigned i = 0, n = random_() % 6; i < n; ++i)
+                    elements.push_back(value(depth + 1));
+                return base::Array::make(std::move(elements));
+            }
+            default: {
+                base::Dictionary::Builder builder;
+                for (unsigned i = 0, n = random_() % 6; i < n; ++i)
+                    builder.set(text(), value(depth + 1));
+                return builder.build();
+            }
+        }
+    }
+
+    // Plain texts (views of the input), texts the readers must rewrite
+    // (escapes, line ends, non-ASCII: copies), texts with "$", empty and
+    // long ones.
+    std::string text() {
+        static const char* pieces[] = {
+            "plain", "a&b", "<>", "line\r\nend", "caf\xC3\xA9", "\xF0\x9F\x98\x80", " ", "]]", "$"};
+        std::string text;
+        unsigned n = random_() % 12 == 0 ? 400 : random_() % 4;
+        for (unsigned i = 0; i < n; ++i) text += pieces[random_() % std::size(pieces)];
+        return text;
+    }
+
+    unsigned next() { return static_cast<unsigned>(random_()); }
+
+private:
+    std::mt19937 random_;
+};
 
 }  // namespace plisttest

@@ -1,0 +1,46 @@
+#pragma once
+// Rewrites the string values of a binary property list object by object,
+// without reading the list into values: for a program that changes a few
+// strings of a large list and writes it in the format it came in.
+
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "Corral/plist/PropertyListStream.h"
+
+namespace base {
+
+class PLIST_EXPORT BinaryStringRewriter {
+public:
+    virtual ~BinaryStringRewriter();
+    // The new text of a string that stands as a value, or null to keep it.
+    // The text lives until the next call. Called once for each stored
+    // string, however many places refer to it. Exceptions pass through
+    // rewriteBinaryPropertyListStrings.
+    virtual const std::string* rewrite(std::string_view text) = 0;
+};
+
+// Writes `bytes`, a binary property list, to `output` with each string that
+// stands as a value (an array element, a dictionary value or the root,
+// never a key) replaced as `rewriter` says. Every other object is copied as
+// it is, and each object keeps its index, so the work is a pass over the
+// file, however large the list or however its objects are shared.
+//
+// True when the list was written. False, with what was written of no use,
+// for a list this does not rewrite; the caller then reads it in full (which
+// refuses it, or settles it): a list the reader refuses, one whose root is
+// not an array, a dictionary or a string, one with an object that the root
+// does not lead to, one with a dictionary that gives a key twice, one
+// nested deeper than propertyListMaxDepth, one that would expand beyond
+// what the reader allows, and one where a string to be replaced is a
+// dictionary key too, or becomes text that a list cannot hold.
+PLIST_EXPORT bool rewriteBinaryPropertyListStrings(std::span<const std::uint8_t> bytes,
+                                                   PropertyListOutput& output,
+                                                   BinaryStringRewriter& rewriter);
+// The same, returning the bytes; nothing for a list it does not rewrite.
+PLIST_EXPORT std::optional<std::vector<std::uint8_t>> rewriteBinaryPropertyListStrings(
+    std::span<const std::uint8_t> bytes, BinaryStringRewriter& rewriter);
+
+}  // namespace base
