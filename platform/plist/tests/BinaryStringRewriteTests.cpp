@@ -9,6 +9,7 @@
 
 #include "Corral/plist/BinaryStringRewrite.h"
 #include "Corral/testing/HostilePropertyLists.h"
+#include "Corral/testing/MarkingRewriter.h"
 #include "PropertyListTestSupport.h"
 
 using namespace base;
@@ -16,45 +17,8 @@ using namespace plisttest;
 
 namespace {
 
-// Marks each string with a "$" in it by adding "!"; counts its calls.
-class Marking final : public BinaryStringRewriter {
-public:
-    const std::string* rewrite(std::string_view text) override {
-        ++calls;
-        if (text.find('$') == std::string_view::npos) return nullptr;
-        result_ = std::string(text) + "!";
-        return &result_;
-    }
-    int calls = 0;
-
-private:
-    std::string result_;
-};
-
-// What Marking should make of a tree: the strings that stand as values
-// marked, keys kept.
-ObjectRef marked(const ObjectRef& value) {
-    switch (value->kind()) {
-        case Kind::string: {
-            const std::string& text = static_cast<const String&>(*value).text();
-            return text.find('$') == std::string::npos ? value : String::make(text + "!");
-        }
-        case Kind::array: {
-            std::vector<ObjectRef> elements;
-            for (const auto& element : static_cast<const Array&>(*value))
-                elements.push_back(marked(element));
-            return Array::make(std::move(elements));
-        }
-        case Kind::dictionary: {
-            std::vector<Dictionary::Entry> entries;
-            for (const auto& [key, element] : static_cast<const Dictionary&>(*value).entries())
-                entries.emplace_back(key, marked(element));
-            return Dictionary::make(std::move(entries));
-        }
-        default:
-            return value;
-    }
-}
+using testing_support::marked;
+using Marking = testing_support::MarkingRewriter;
 
 std::optional<std::vector<std::uint8_t>> rewritten(std::span<const std::uint8_t> input) {
     Marking marking;
