@@ -45,18 +45,10 @@ public:
     }
 
 private:
-    std::uint64_t offsetOf(std::uint64_t index) const { return objects_.offsetOf(index); }
-    const std::uint8_t* take(std::uint64_t offset, std::uint64_t length) const {
-        return objects_.take(offset, length);
-    }
-    std::uint64_t count(std::uint8_t info, std::uint64_t& offset) const {
-        return objects_.count(info, offset);
-    }
-
     void object(std::uint64_t index, bool asKey = false) {
         spend(binaryNodeCost);
-        std::uint64_t offset = offsetOf(index);
-        std::uint8_t marker = *take(offset, 1);
+        std::uint64_t offset = objects_.offsetOf(index);
+        std::uint8_t marker = *objects_.take(offset, 1);
         std::uint8_t info = marker & 0xF;
         ++offset;
         std::uint8_t type = marker >> 4;
@@ -72,7 +64,7 @@ private:
             case 0x3: {
                 if (info != 2 && info != 3) invalid("a real or date has an unsupported size");
                 if (type == 0x3 && info != 3) invalid("a date has an unsupported size");
-                const std::uint8_t* p = take(offset, std::uint64_t{1} << info);
+                const std::uint8_t* p = objects_.take(offset, std::uint64_t{1} << info);
                 double value =
                     info == 2
                         ? std::bit_cast<float>(static_cast<std::uint32_t>(readBigEndian(p, 4)))
@@ -81,26 +73,27 @@ private:
                 return type == 0x3 ? sink_.date(value) : sink_.real(value);
             }
             case 0x4: {
-                std::uint64_t length = count(info, offset);
+                std::uint64_t length = objects_.count(info, offset);
                 spend(length);
-                const std::uint8_t* p = take(offset, length);
+                const std::uint8_t* p = objects_.take(offset, length);
                 if (takenAgain(index, asKey)) return;
                 return sink_.data(std::span<const std::uint8_t>(p, length));
             }
             case 0x5: {
-                std::uint64_t length = count(info, offset);
+                std::uint64_t length = objects_.count(info, offset);
                 spend(length);
-                std::string_view text(reinterpret_cast<const char*>(take(offset, length)), length);
+                std::string_view text(reinterpret_cast<const char*>(objects_.take(offset, length)),
+                                      length);
                 // Its checks passed when it was first reported.
                 if (takenAgain(index, asKey)) return;
                 if (!unicode::isAscii(text)) invalid("an ASCII string holds a non-ASCII byte");
                 return asKey ? sink_.key(text) : sink_.string(text);
             }
             case 0x6: {
-                std::uint64_t units = count(info, offset);
+                std::uint64_t units = objects_.count(info, offset);
                 if (units > objects_.tableOffset() / 2)
                     invalid("an object runs past the object area");
-                const std::uint8_t* p = take(offset, units * 2);
+                const std::uint8_t* p = objects_.take(offset, units * 2);
                 spend(units * 3);  // a UTF-16 unit is up to three bytes of UTF-8
                 if (takenAgain(index, asKey)) return;
                 text_.clear();
@@ -112,22 +105,23 @@ private:
             case 0xD: {
                 // Only a container can lead back to itself.
                 if (marks_[index]) invalid("object references form a cycle");
-                std::uint64_t elements = count(info, offset);
+                std::uint64_t elements = objects_.count(info, offset);
                 DepthGuard guard(depth_, false);
                 marks_[index] = true;
                 if (type == 0xA) {
-                    const std::uint8_t* refs = references(elements, offset);
+                    const std::uint8_t* refs = objects_.references(elements, offset);
                     sink_.beginArray();
-                    for (std::uint64_t i = 0; i < elements; ++i) object(reference(refs, i));
+                    for (std::uint64_t i = 0; i < elements; ++i)
+                        object(objects_.reference(refs, i));
                 } else {
                     if (elements > objects_.tableOffset() / 2)
                         invalid("an object runs past the object area");
-                    const std::uint8_t* keys = references(elements * 2, offset);
+                    const std::uint8_t* keys = objects_.references(elements * 2, offset);
                     const std::uint8_t* values = keys + elements * objects_.referenceWidth();
                     sink_.beginDictionary();
                     for (std::uint64_t i = 0; i < elements; ++i) {
-                        object(reference(keys, i), true);
-                        object(reference(values, i));
+                        object(objects_.reference(keys, i), true);
+                        object(objects_.reference(values, i));
                     }
                 }
                 marks_[index] = false;
@@ -159,7 +153,7 @@ private:
     void integer(std::uint64_t index, std::uint8_t info, std::uint64_t offset) {
         if (info > 4) invalid("an integer has an unsupported size");
         std::uint64_t width = std::uint64_t{1} << info;
-        const std::uint8_t* p = take(offset, width);
+        const std::uint8_t* p = objects_.take(offset, width);
         // One, two and four bytes are unsigned; eight bytes are signed.
         // Sixteen bytes: a signed 128-bit integer, kept when it fits in 64
         // bits, signed or unsigned.
@@ -177,13 +171,6 @@ private:
         if (takenAgain(index, false)) return;
         if (isUnsigned) return reportInteger(sink_, value, false);
         sink_.integer(static_cast<std::int64_t>(value));
-    }
-
-    const std::uint8_t* references(std::uint64_t count, std::uint64_t offset) const {
-        return objects_.references(count, offset);
-    }
-    std::uint64_t reference(const std::uint8_t* references, std::uint64_t i) const {
-        return objects_.reference(references, i);
     }
 
     BinaryObjects objects_;

@@ -84,8 +84,7 @@ std::vector<std::uint8_t> rootFirst(const std::vector<std::uint8_t>& list) {
         }
         offsets.push_back(out.size());
         if (type == 0xA || type == 0xD) {
-            out.insert(out.begin() + static_cast<std::ptrdiff_t>(out.size()), list.begin() + at,
-                       list.begin() + start);
+            out.insert(out.end(), list.begin() + at, list.begin() + start);
             std::uint64_t references = type == 0xD ? 2 * n : n;
             for (std::uint64_t i = 0; i < references; ++i)
                 putBigEndian(
