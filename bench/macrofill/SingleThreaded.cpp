@@ -11,7 +11,7 @@
 
 int main(int argc, char** argv) {
     macrofill::ExpansionThreads oneThread;
-    oneThread.readAlongFrom = std::numeric_limits<std::size_t>::max();
+    oneThread.secondThreadFrom = std::numeric_limits<std::size_t>::max();
     auto* keep = new std::vector<base::ObjectRef>;
     int status = macrofill::runMacrofill(argc, argv, environ, *keep, oneThread);
     std::fflush(nullptr);

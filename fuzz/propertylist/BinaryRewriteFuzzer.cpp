@@ -1,6 +1,8 @@
 // Rewrites arbitrary bytes as a binary property list in place, marking each
 // string with a "$": whatever the rewrite takes, the reader must take too,
-// and what it writes must read as the list read, its strings marked.
+// and what it writes must read as the list read, its strings marked. Written
+// on a second thread along the check, it must give the same bytes or leave
+// the list.
 
 #include <cstdio>
 #include <cstdlib>
@@ -12,6 +14,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::span<const std::uint8_t> bytes(data, size);
     testing_support::MarkingRewriter marking;
     auto rewritten = base::rewriteBinaryPropertyListStrings(bytes, marking);
+    testing_support::MarkingRewriter markingAlong;
+    auto along =
+        base::rewriteBinaryPropertyListStrings(bytes, markingAlong, base::BinaryRewriteThreads{0});
+    if (along && along != rewritten) {
+        std::fputs("written along the check, the list differs from the one written after\n",
+                   stderr);
+        std::abort();
+    }
     if (!rewritten) return 0;
     base::ObjectRef read;
     try {

@@ -57,7 +57,7 @@ PropertyListExpansion expandStreaming(std::span<const std::uint8_t> input, Macro
         // XML is read on a second thread: reading it costs about as much as
         // expanding and writing it. A binary list is not: its writer takes
         // most of the time, and a second thread only added to the work.
-        if (format == base::PropertyListFormat::xml && input.size() >= threads.readAlongFrom)
+        if (format == base::PropertyListFormat::xml && input.size() >= threads.secondThreadFrom)
             base::readPropertyListPipelined(input, filter, threads.pipe);
         else
             base::readPropertyList(input, filter);
@@ -91,13 +91,16 @@ private:
 // rewriteBinaryPropertyListStrings leaves.
 std::optional<PropertyListExpansion> expandBinaryInPlace(std::span<const std::uint8_t> input,
                                                          MacroExpander& expander,
-                                                         base::PropertyListOutput* output) {
+                                                         base::PropertyListOutput* output,
+                                                         const ExpansionThreads& threads) {
     ExpandingRewriter rewriter(expander);
+    base::BinaryRewriteThreads rewriteThreads{threads.secondThreadFrom};
     try {
         if (output) {
-            if (base::rewriteBinaryPropertyListStrings(input, *output, rewriter))
+            if (base::rewriteBinaryPropertyListStrings(input, *output, rewriter, rewriteThreads))
                 return PropertyListExpansion::written({});
-        } else if (auto bytes = base::rewriteBinaryPropertyListStrings(input, rewriter)) {
+        } else if (auto bytes =
+                       base::rewriteBinaryPropertyListStrings(input, rewriter, rewriteThreads)) {
             return PropertyListExpansion::written(std::move(*bytes));
         }
     } catch (const base::InvalidArgumentException&) {
@@ -114,7 +117,7 @@ PropertyListExpansion expandPropertyList(std::span<const std::uint8_t> input,
                                          ExpansionOutput* output, const ExpansionThreads& threads) {
     MacroExpander expander(definitions);
     if (base::propertyListFormatOf(input) == base::PropertyListFormat::binary) {
-        if (auto expansion = expandBinaryInPlace(input, expander, output))
+        if (auto expansion = expandBinaryInPlace(input, expander, output, threads))
             return std::move(*expansion);
         if (output) output->restart();
     }

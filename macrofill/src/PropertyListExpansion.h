@@ -34,11 +34,12 @@ public:
     virtual void restart() = 0;
 };
 
-// How the streaming pass spreads its work: a large XML input is read on a
-// thread of its own while the calling thread expands and writes.
+// How an expansion spreads its work: a large XML input is read on a thread
+// of its own while the calling thread expands and writes; a large binary
+// list is expanded and written on one while the calling thread checks it.
 struct ExpansionThreads {
-    // XML inputs of at least this many bytes are read on the second thread.
-    std::size_t readAlongFrom = std::size_t{1} << 20;
+    // Inputs of at least this many bytes use the second thread.
+    std::size_t secondThreadFrom = std::size_t{1} << 20;
     base::PropertyListPipeOptions pipe;
 };
 

@@ -63,7 +63,7 @@ public:
 // Reading on its own thread, always, handing over blocks of a few calls.
 ExpansionThreads readAlongInSmallBlocks(std::size_t blockSize = 24) {
     ExpansionThreads threads;
-    threads.readAlongFrom = 0;
+    threads.secondThreadFrom = 0;
     threads.pipe = {blockSize, 2};
     return threads;
 }

@@ -1,10 +1,14 @@
 #include "Corral/plist/BinaryStringRewrite.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <deque>
+#include <exception>
 #include <functional>
 #include <string>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "BinaryObjects.h"
@@ -58,11 +62,10 @@ public:
         }
         Head rootHead = head(root);
         if (!rootHead.container() && !rootHead.string()) return false;
-        state_.assign(count_, 0);
-        measure_.assign(count_, 0);
-        height_.assign(count_, 0);
-        keyIds_.assign(count_, noKey);
         const std::uint64_t cap = binaryExpansionAllowance(objects_.bytes().size()) + 1;
+        if (cap > measureMask) return false;
+        state_.assign(count_, 0);
+        notes_.assign(count_, 0);
         for (std::uint64_t step = 0; step < count_; ++step) {
             std::uint64_t index = childrenFirst_ ? step : count_ - 1 - step;
             Head object = head(index);
@@ -72,7 +75,9 @@ public:
                 return false;
             }
         }
-        if (measure_[root] >= cap || height_[root] > propertyListMaxDepth) return false;
+        if (measureOf(root) >= cap ||
+            (rootHead.container() && heightOf(root) > propertyListMaxDepth))
+            return false;
         // With every reference pointing one way, an object that the root
         // does not lead to is one that nothing refers to, or that only such
         // objects refer to; the last of those met has no referrer at all.
@@ -84,10 +89,150 @@ public:
 
     // After check(): writes the list, objects in the order of their indexes.
     bool write(PropertyListOutput& output) {
+        releaseCheckTables();
+        return writeList<false>(output, InPlace{*this}, nullptr);
+    }
+
+    // check() on this thread while the list is written on a second one, as
+    // if every string stood as a value; then whether what was written stands.
+    bool checkWhileWriting(PropertyListOutput& output) {
+        changedAhead_.assign(count_, false);
+        std::atomic<bool> stop{false};
+        bool written = false;
+        std::exception_ptr writeFailure;
+        std::thread writer;
+        try {
+            writer = std::thread([&] {
+                try {
+                    written = writeList<true>(output, Ahead{*this}, &stop);
+                } catch (...) {
+                    writeFailure = std::current_exception();
+                }
+            });
+        } catch (const std::system_error&) {
+            return check() && write(output);  // no second thread to be had
+        }
+        bool checked = false;
+        try {
+            checked = check();
+        } catch (...) {
+            stop = true;
+            writer.join();
+            throw;
+        }
+        if (!checked) stop = true;
+        releaseCheckTables();
+        writer.join();
+        if (!checked) return false;
+        if (writeFailure) std::rethrow_exception(writeFailure);
+        return written && settleAhead();
+    }
+
+private:
+    // State bits of an object.
+    static constexpr std::uint8_t isString = 1;
+    static constexpr std::uint8_t isContainer = 2;
+    static constexpr std::uint8_t asKey = 4;    // some dictionary has it as a key
+    static constexpr std::uint8_t asValue = 8;  // it stands as a value somewhere
+    static constexpr int measureBits = 40;
+    static constexpr std::uint64_t measureMask = (std::uint64_t{1} << measureBits) - 1;
+    static constexpr std::uint32_t noKey = (std::uint32_t{1} << (64 - measureBits)) - 1;
+    // Past this many distinct key texts a list is left to the reader, so
+    // that the table of them stays small.
+    static constexpr std::size_t maxKeyTexts = std::size_t{1} << 20;
+    static_assert(maxKeyTexts < noKey);
+
+    std::uint64_t measureOf(std::uint64_t index) const { return notes_[index] & measureMask; }
+    std::uint32_t extraOf(std::uint64_t index) const {
+        return static_cast<std::uint32_t>(notes_[index] >> measureBits);
+    }
+    std::uint32_t heightOf(std::uint64_t index) const { return extraOf(index); }
+    void setKeyId(std::uint64_t index, std::uint32_t id) {
+        notes_[index] = (notes_[index] & measureMask) | std::uint64_t{id} << measureBits;
+    }
+
+    // Offsets of the objects written, in index order and so increasing:
+    // the low 32 bits of each, and the indexes at which the high bits step.
+    class WrittenOffsets {
+    public:
+        void reserve(std::uint64_t count) { low_.reserve(static_cast<std::size_t>(count)); }
+        void push(std::uint64_t offset) {
+            for (; (offset >> 32) > high_; ++high_) steps_.push_back(low_.size());
+            low_.push_back(static_cast<std::uint32_t>(offset));
+        }
+        template <class Visit>
+        void forEach(Visit visit) const {
+            std::uint64_t high = 0;
+            std::size_t step = 0;
+            for (std::size_t i = 0; i < low_.size(); ++i) {
+                for (; step < steps_.size() && steps_[step] == i; ++step) ++high;
+                visit(high << 32 | low_[i]);
+            }
+        }
+
+    private:
+        std::vector<std::uint32_t> low_;
+        std::vector<std::size_t> steps_;
+        std::uint64_t high_ = 0;
+    };
+
+    // Which strings the write after check() rewrites: those that stand as
+    // values; one that is a key too must not change.
+    struct InPlace {
+        BinaryStringRewrite& self;
+        // The new text of string object `index`, or null. Sets `abandon` to
+        // end the write without a list.
+        const std::string* replacement(std::uint64_t index, const Head& h, bool& abandon) {
+            std::uint8_t state = self.state_[index];
+            if ((state & (isString | asValue)) != (isString | asValue)) return nullptr;
+            const std::string* changed = self.rewriter_.rewrite(self.textOf(h, self.writeText_));
+            if (changed && (state & asKey)) abandon = true;
+            return changed;
+        }
+        // A new text that no string object can hold: false ends the write.
+        bool unstorable(std::uint64_t) { return false; }
+    };
+
+    // The write alongside check(): every string is rewritten, and what is
+    // noted of it settled once the check has said how it stands.
+    struct Ahead {
+        BinaryStringRewrite& self;
+        const std::string* replacement(std::uint64_t index, const Head& h, bool&) {
+            std::string_view text = self.textOf(h, self.writeText_);
+            try {
+                const std::string* changed = self.rewriter_.rewrite(text);
+                if (changed) self.changedAhead_[index] = true;
+                return changed;
+            } catch (...) {
+                self.incidents_.push_back({index, std::current_exception()});
+                return nullptr;
+            }
+        }
+        // Written as it was, which is right if it is only a key.
+        bool unstorable(std::uint64_t index) {
+            self.changedAhead_[index] = false;
+            self.incidents_.push_back({index, nullptr});
+            return true;
+        }
+    };
+
+    // A string of the write ahead whose rewrite threw (`failure`) or gave
+    // a text no string object can hold (null).
+    struct Incident {
+        std::uint64_t index;
+        std::exception_ptr failure;
+    };
+
+    // Writes the objects in index order, each string as `strings` says,
+    // then the offset table and the trailer. `checked`: the objects have
+    // not been checked yet, and are as they are read; `stop`, when set,
+    // ends the write early.
+    template <bool checked, class Strings>
+    bool writeList(PropertyListOutput& output, Strings strings, const std::atomic<bool>* stop) {
         OutputBuffer out(output);
         out.put(binaryHeader);
-        // The measures are no longer needed: they become the new offsets.
-        std::vector<std::uint64_t>& offsets = measure_;
+        WrittenOffsets offsets;
+        offsets.reserve(count_);
         std::uint64_t runStart = 0, runEnd = 0;  // input bytes still to be copied
         auto copyRun = [&] {
             out.put(objects_.bytes().data() + runStart,
@@ -95,14 +240,17 @@ public:
             runStart = runEnd = 0;
         };
         for (std::uint64_t index = 0; index < count_; ++index) {
-            Head object = checkedHead(index);
-            offsets[index] = out.size() + (runEnd - runStart);
-            if ((state_[index] & (isString | asValue)) == (isString | asValue)) {
-                if (const std::string* changed = rewriter_.rewrite(textOf(object))) {
-                    if (state_[index] & asKey) return false;
+            if (stop && index % 4096 == 0 && stop->load(std::memory_order_relaxed)) return false;
+            Head object = checked ? head(index) : checkedHead(index);
+            offsets.push(out.size() + (runEnd - runStart));
+            if (object.string()) {
+                bool abandon = false;
+                const std::string* changed = strings.replacement(index, object, abandon);
+                if (abandon) return false;
+                if (changed) {
                     if (runEnd > runStart) copyRun();
-                    if (!putString(out, *changed)) return false;
-                    continue;
+                    if (putString(out, *changed)) continue;
+                    if (!strings.unstorable(index)) return false;
                 }
             }
             if (runEnd > runStart && object.offset != runEnd) copyRun();
@@ -113,8 +261,7 @@ public:
 
         std::uint64_t tableOffset = out.size();
         std::uint8_t offsetWidth = std::max(widthFor(tableOffset), widthFor(count_ - 1));
-        for (std::uint64_t index = 0; index < count_; ++index)
-            putBigEndian(out, offsets[index], offsetWidth);
+        offsets.forEach([&](std::uint64_t offset) { putBigEndian(out, offset, offsetWidth); });
         std::uint8_t trailer[8] = {
             0, 0, 0, 0, 0, 0, offsetWidth, static_cast<std::uint8_t>(objects_.referenceWidth())};
         out.put(trailer, sizeof trailer);
@@ -125,16 +272,36 @@ public:
         return true;
     }
 
-private:
-    // State bits of an object.
-    static constexpr std::uint8_t isString = 1;
-    static constexpr std::uint8_t isContainer = 2;
-    static constexpr std::uint8_t asKey = 4;    // some dictionary has it as a key
-    static constexpr std::uint8_t asValue = 8;  // it stands as a value somewhere
-    static constexpr std::uint32_t noKey = UINT32_MAX;
-    // Past this many distinct key texts a list is left to the reader, so
-    // that the table of them stays small.
-    static constexpr std::size_t maxKeyTexts = std::size_t{1} << 20;
+    // After check() and the write ahead: true when the list written ahead
+    // is the one the write after check() gives. Met in index order, as that
+    // write meets them: a string that changed but is a key (alone, it should
+    // have stayed; as a value too, the list is not rewritten), and a string
+    // that stands as a value whose rewrite threw (the exception passes on)
+    // or cannot be stored.
+    bool settleAhead() {
+        std::size_t next = 0;
+        for (std::uint64_t index = 0; index < count_; ++index) {
+            bool incident = next < incidents_.size() && incidents_[next].index == index;
+            if (!incident && !changedAhead_[index]) continue;
+            std::uint8_t state = state_[index];
+            if (changedAhead_[index] && (state & asKey)) return false;
+            if (!incident) continue;
+            const Incident& met = incidents_[next++];
+            if (!(state & asValue)) continue;
+            if (met.failure) std::rethrow_exception(met.failure);
+            return false;
+        }
+        return true;
+    }
+
+    // What only check() needs.
+    void releaseCheckTables() {
+        std::vector<std::uint64_t>().swap(notes_);
+        std::vector<KeySlot>().swap(keySlots_);
+        std::vector<std::string_view>().swap(keyTexts_);
+        std::deque<std::string>().swap(ownedKeys_);
+        std::vector<std::uint64_t>().swap(keyStamps_);
+    }
 
     // The marker of object `index`, checked as the reader checks it before
     // it looks at the payload.
@@ -238,21 +405,23 @@ private:
         return h;
     }
 
-    // The text of a checked string object, as UTF-8.
-    std::string_view textOf(const Head& h) {
+    // The text of a checked string object, as UTF-8, in `buffer` if it is
+    // not ASCII. The check and the write ahead each have a buffer.
+    std::string_view textOf(const Head& h, std::string& buffer) const {
         const std::uint8_t* p = objects_.bytes().data() + h.payload;
         if (h.type == 0x5)
             return {reinterpret_cast<const char*>(p), static_cast<std::size_t>(h.count)};
-        text_.clear();
-        if (!unicode::appendUtf16BigEndianAsUtf8(text_, p, static_cast<std::size_t>(h.count)))
+        buffer.clear();
+        if (!unicode::appendUtf16BigEndianAsUtf8(buffer, p, static_cast<std::size_t>(h.count)))
             invalid("a string is not valid UTF-16");
-        return text_;
+        return buffer;
     }
 
     // Checks a scalar's payload and notes its measure: what the reader
     // charges for it at each place it stands.
     void checkScalar(std::uint64_t index, const Head& h) {
         std::uint64_t measure = binaryNodeCost;
+        std::uint32_t extra = 0;
         const std::uint8_t* p = objects_.bytes().data() + h.payload;
         switch (h.type) {
             case 0x1:
@@ -268,18 +437,21 @@ private:
                 break;
             case 0x5:
                 measure += h.count;
-                if (!unicode::isAscii(textOf(h))) invalid("an ASCII string holds a non-ASCII byte");
+                if (!unicode::isAscii(textOf(h, checkText_)))
+                    invalid("an ASCII string holds a non-ASCII byte");
                 state_[index] |= isString;
+                extra = noKey;
                 break;
             case 0x6:
                 measure += h.count * 3;
-                textOf(h);
+                textOf(h, checkText_);
                 state_[index] |= isString;
+                extra = noKey;
                 break;
             default:
                 break;
         }
-        measure_[index] = measure;
+        notes_[index] = measure | std::uint64_t{extra} << measureBits;
     }
 
     // Whether `child` has been met before `parent` in the first pass.
@@ -294,7 +466,7 @@ private:
     bool measureContainer(std::uint64_t index, const Head& h, std::uint64_t cap) {
         const std::uint8_t* refs = objects_.bytes().data() + h.payload;
         std::uint64_t measure = binaryNodeCost;
-        std::uint16_t height = 1;
+        std::uint32_t height = 1;
         std::uint64_t first = 0, references = h.count;
         if (h.type == 0xD) {
             ++stamp_;
@@ -302,12 +474,12 @@ private:
                 std::uint64_t key = objects_.reference(refs, i);
                 if (!before(key, index)) return false;
                 if (!(state_[key] & isString)) invalid("a dictionary key is not a string");
-                std::uint32_t id = keyIds_[key];
+                std::uint32_t id = extraOf(key);
                 if (id == noKey && !newKeyId(key, id)) return false;
                 if (keyStamps_[id] == stamp_) return false;
                 keyStamps_[id] = stamp_;
                 state_[key] |= asKey;
-                measure = std::min(measure + measure_[key], cap);
+                measure = std::min(measure + measureOf(key), cap);
             }
             first = h.count;
             references = 2 * h.count;
@@ -317,14 +489,12 @@ private:
             if (!before(child, index)) return false;
             std::uint8_t state = state_[child];
             state_[child] = state | asValue;
-            measure = std::min(measure + measure_[child], cap);
-            if ((state & isContainer) && height_[child] >= height)
-                height = static_cast<std::uint16_t>(height_[child] + 1);
+            measure = std::min(measure + measureOf(child), cap);
+            if ((state & isContainer) && heightOf(child) >= height) height = heightOf(child) + 1;
         }
         if (height > propertyListMaxDepth) return false;
         state_[index] |= isContainer;
-        measure_[index] = measure;
-        height_[index] = height;
+        notes_[index] = measure | std::uint64_t{height} << measureBits;
         return true;
     }
 
@@ -333,8 +503,8 @@ private:
     // too many different texts.
     bool newKeyId(std::uint64_t index, std::uint32_t& id) {
         Head h = checkedHead(index);
-        std::string_view text = textOf(h);
-        std::size_t hash = std::hash<std::string_view>{}(text);
+        std::string_view text = textOf(h, checkText_);
+        auto hash = static_cast<std::uint32_t>(std::hash<std::string_view>{}(text));
         if (2 * (keyStamps_.size() + 1) > keySlots_.size()) {
             if (keyStamps_.size() >= maxKeyTexts) return false;
             growKeySlots();
@@ -343,14 +513,16 @@ private:
         std::size_t slot = hash & mask;
         for (; keySlots_[slot].id != noKey; slot = (slot + 1) & mask) {
             const KeySlot& entry = keySlots_[slot];
-            if (entry.hash == hash && entry.text == text) {
-                id = keyIds_[index] = entry.id;
+            if (entry.hash == hash && keyTexts_[entry.id] == text) {
+                setKeyId(index, id = entry.id);
                 return true;
             }
         }
         if (h.type == 0x6) text = ownedKeys_.emplace_back(text);
-        id = keyIds_[index] = static_cast<std::uint32_t>(keyStamps_.size());
-        keySlots_[slot] = {hash, text, id};
+        id = static_cast<std::uint32_t>(keyStamps_.size());
+        setKeyId(index, id);
+        keySlots_[slot] = {hash, id};
+        keyTexts_.push_back(text);
         keyStamps_.push_back(0);
         return true;
     }
@@ -393,10 +565,10 @@ private:
             return true;
         }
         if (!unicode::isValidUtf8(text)) return false;
-        text_.clear();
-        std::size_t units = unicode::appendUtf8AsUtf16BigEndian(text_, text);
+        utf16_.clear();
+        std::size_t units = unicode::appendUtf8AsUtf16BigEndian(utf16_, text);
         marker(0x6, units);
-        out.put(text_);
+        out.put(utf16_);
         return true;
     }
 
@@ -404,26 +576,31 @@ private:
     BinaryStringRewriter& rewriter_;
     std::uint64_t count_;
     std::vector<std::uint8_t> state_;
-    // By object: what the reader charges for it at each place it stands;
-    // once written, its new offset.
-    std::vector<std::uint64_t> measure_;
-    // By container: the containers nested in it, itself included; 0 for a
-    // scalar.
-    std::vector<std::uint16_t> height_;
+    // By object, for check(): its measure, what the reader charges for it
+    // at each place it stands, in the low measureBits; above them, for a
+    // container its height (the containers nested in it, itself included),
+    // for a string the number standing for its text as a key, or noKey.
+    std::vector<std::uint64_t> notes_;
     bool childrenFirst_ = true;
-    std::vector<std::uint32_t> keyIds_;
-    // The texts of the keys met, in an open-addressing table at most half
-    // full; ASCII texts are views of the input.
+    // The texts of the keys met, by number, in an open-addressing table at
+    // most half full; ASCII texts are views of the input.
     struct KeySlot {
-        std::size_t hash = 0;
-        std::string_view text;
+        std::uint32_t hash = 0;
         std::uint32_t id = noKey;
     };
     std::vector<KeySlot> keySlots_;
+    std::vector<std::string_view> keyTexts_;
     std::deque<std::string> ownedKeys_;  // texts of UTF-16 keys
     std::vector<std::uint64_t> keyStamps_;
     std::uint64_t stamp_ = 0;
-    std::string text_;
+    std::string checkText_;  // for check() alone
+    // For the write alone.
+    std::string writeText_;
+    std::string utf16_;
+    // Of the write alongside check(), its own until the two are done: the
+    // strings it changed, by index, and its incidents in index order.
+    std::vector<bool> changedAhead_;
+    std::vector<Incident> incidents_;
 };
 
 }  // namespace
@@ -431,9 +608,11 @@ private:
 }  // namespace plist
 
 bool rewriteBinaryPropertyListStrings(std::span<const std::uint8_t> bytes,
-                                      PropertyListOutput& output, BinaryStringRewriter& rewriter) {
+                                      PropertyListOutput& output, BinaryStringRewriter& rewriter,
+                                      const BinaryRewriteThreads& threads) {
     try {
         plist::BinaryStringRewrite rewrite(bytes, rewriter);
+        if (bytes.size() >= threads.writeAlongFrom) return rewrite.checkWhileWriting(output);
         return rewrite.check() && rewrite.write(output);
     } catch (const PropertyListError&) {
         return false;
@@ -441,9 +620,10 @@ bool rewriteBinaryPropertyListStrings(std::span<const std::uint8_t> bytes,
 }
 
 std::optional<std::vector<std::uint8_t>> rewriteBinaryPropertyListStrings(
-    std::span<const std::uint8_t> bytes, BinaryStringRewriter& rewriter) {
+    std::span<const std::uint8_t> bytes, BinaryStringRewriter& rewriter,
+    const BinaryRewriteThreads& threads) {
     plist::MemoryOutput output(bytes.size());
-    if (!rewriteBinaryPropertyListStrings(bytes, output, rewriter)) return std::nullopt;
+    if (!rewriteBinaryPropertyListStrings(bytes, output, rewriter, threads)) return std::nullopt;
     return output.take();
 }
 

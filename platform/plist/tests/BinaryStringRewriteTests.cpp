@@ -3,9 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <optional>
 #include <random>
 #include <set>
+#include <stdexcept>
 
 #include "Corral/plist/BinaryStringRewrite.h"
 #include "Corral/testing/HostilePropertyLists.h"
@@ -20,9 +22,27 @@ namespace {
 using testing_support::marked;
 using Marking = testing_support::MarkingRewriter;
 
-std::optional<std::vector<std::uint8_t>> rewritten(std::span<const std::uint8_t> input) {
+std::optional<std::vector<std::uint8_t>> rewritten(std::span<const std::uint8_t> input,
+                                                   const BinaryRewriteThreads& threads = {}) {
     Marking marking;
-    return rewriteBinaryPropertyListStrings(input, marking);
+    return rewriteBinaryPropertyListStrings(input, marking, threads);
+}
+
+// Written on a second thread while the list is checked.
+const BinaryRewriteThreads along{0};
+
+// The rewrite written along the check gives the same bytes as the one
+// written after it, or leaves the list, as it may when a key would change.
+void expectAlongAgrees(std::span<const std::uint8_t> list,
+                       const std::optional<std::vector<std::uint8_t>>& after, bool keyWithDollar,
+                       unsigned seed) {
+    auto result = rewritten(list, along);
+    if (result) {
+        ASSERT_TRUE(after) << seed;
+        EXPECT_EQ(*result, *after) << seed;
+    } else {
+        EXPECT_TRUE(!after || keyWithDollar) << seed;
+    }
 }
 
 // A list compared by value: written again in the writer's one layout.
@@ -121,6 +141,13 @@ void collectTexts(const ObjectRef& value, std::set<std::string>& keys,
     }
 }
 
+bool hasKeyWithDollar(const ObjectRef& root) {
+    std::set<std::string> keys, values;
+    collectTexts(root, keys, values);
+    return std::any_of(keys.begin(), keys.end(),
+                       [](const std::string& key) { return key.find('$') != std::string::npos; });
+}
+
 // Whether the rewrite should take the list the writer makes of `root`: the
 // writer stores equal strings once, so a text with a "$" that stands as a
 // key and as a value is one object that cannot both change and stay.
@@ -147,6 +174,7 @@ TEST(BinaryStringRewrite, GivesWhatChangingTheTreeGivesInBothLayouts) {
             ASSERT_EQ(canonical(readPropertyList(list).root), canonical(root)) << seed;
             auto result = rewritten(list);
             ASSERT_EQ(result.has_value(), rewritable(root)) << seed << " " << root->description();
+            expectAlongAgrees(list, result, hasKeyWithDollar(root), seed);
             if (!result) {
                 ++left;
                 continue;
@@ -254,6 +282,7 @@ TEST(BinaryStringRewrite, TakesNoListTheReaderRefuses) {
                     bytes[random() % bytes.size()] ^=
                         static_cast<std::uint8_t>(1u << (random() % 8));
                 auto result = rewritten(bytes);
+                expectAlongAgrees(bytes, result, true, seed);
                 if (!result) continue;
                 ++taken;
                 ObjectRef read;
@@ -264,4 +293,56 @@ TEST(BinaryStringRewrite, TakesNoListTheReaderRefuses) {
         }
     }
     EXPECT_GT(taken, 100);
+}
+
+// Written along the check, every string is rewritten, keys too; the check
+// then settles each as the write after it would have.
+TEST(BinaryStringRewrite, WrittenAlongTheCheckEndsAsWrittenAfterIt) {
+    class Picky final : public BinaryStringRewriter {
+    public:
+        const std::string* rewrite(std::string_view text) override {
+            if (text.starts_with("throw")) throw std::runtime_error(std::string(text));
+            result_ = text.starts_with("bad") ? "\xC3" : std::string(text) + "!";
+            return &result_;
+        }
+
+    private:
+        std::string result_;
+    };
+    auto list = [](ObjectRef root) { return writePropertyList(root, PropertyListFormat::binary); };
+    auto each = [](const std::vector<std::uint8_t>& bytes, const BinaryRewriteThreads& threads) {
+        Picky picky;
+        return rewriteBinaryPropertyListStrings(bytes, picky, threads);
+    };
+    // A key whose rewrite throws, or cannot be stored, stays as it is.
+    for (const char* key : {"throw", "bad"}) {
+        auto bytes = list(Dictionary::withStringKeys({{key, str("v")}}));
+        auto after = each(bytes, {});
+        ASSERT_TRUE(after) << key;
+        EXPECT_EQ(canonical(readPropertyList(*after).root),
+                  canonical(Dictionary::withStringKeys({{key, str("v!")}})));
+        EXPECT_EQ(each(bytes, along), after) << key;
+    }
+    // A value whose rewrite throws passes the exception on, from this thread.
+    auto throwing = list(Array::make({str("a"), str("throw this")}));
+    for (const auto& threads : {BinaryRewriteThreads{}, along}) {
+        try {
+            each(throwing, threads);
+            ADD_FAILURE() << "no exception";
+        } catch (const std::runtime_error& error) {
+            EXPECT_STREQ(error.what(), "throw this");
+        }
+    }
+    // A value that cannot be stored, and a key that is a value too: left.
+    auto bad = list(Array::make({str("bad")}));
+    auto both = list(Dictionary::withStringKeys({{"a", str("a")}}));
+    for (const auto& bytes : {bad, both}) {
+        EXPECT_FALSE(each(bytes, {}));
+        EXPECT_FALSE(each(bytes, along));
+    }
+    // A key alone that would change is left too, where after the check it
+    // simply stays.
+    auto key = list(Dictionary::withStringKeys({{"$k", str("v")}}));
+    EXPECT_TRUE(rewritten(key));
+    EXPECT_FALSE(rewritten(key, along));
 }
