@@ -15,16 +15,19 @@ namespace base {
 std::optional<FileContents> FileContents::ofDescriptor(int fd) {
     FileContents contents;
     struct stat info {};
-    // A regular file of known size, read from its start, is mapped, its
-    // pages read in at once, and left positioned at its end as reading it
-    // would. An empty file, or one whose size is not known in advance (the
-    // system's own files report none), is read like a pipe, and so is one
-    // already partly read through this descriptor.
+    // A regular file of known size, read from its start, is mapped and
+    // left positioned at its end as reading it would. Its pages come in as
+    // they are first read, ahead of the reader, so that a reader on another
+    // thread takes that cost rather than the thread that maps the file. An
+    // empty file, or one whose size is not known in advance (the system's
+    // own files report none), is read like a pipe, and so is one already
+    // partly read through this descriptor.
     if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0 &&
         ::lseek(fd, 0, SEEK_CUR) == 0) {
         auto size = static_cast<std::size_t>(info.st_size);
-        void* start = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+        void* start = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
         if (start != MAP_FAILED) {
+            ::madvise(start, size, MADV_SEQUENTIAL);
             contents.bytes_ = std::span(static_cast<const std::uint8_t*>(start), size);
             contents.mapped_ = true;
             ::lseek(fd, info.st_size, SEEK_SET);
