@@ -136,7 +136,7 @@ bool MacroExpander::findReference(const Frame& frame, std::size_t& length) {
             char c = *p;
             if (c == ')') {
                 if (depth == 0) {
-                    name_.append(start, p);
+                    name_.append(start, static_cast<std::size_t>(p - start));
                     scanned += static_cast<std::size_t>(p - start);
                     charge(scanned);
                     length = name_.size() + 3;
@@ -149,7 +149,7 @@ bool MacroExpander::findReference(const Frame& frame, std::size_t& length) {
                 nameHasReference_ = true;
             }
         }
-        name_.append(start, end);
+        name_.append(start, static_cast<std::size_t>(end - start));
         scanned += static_cast<std::size_t>(end - start);
     }
     return false;
@@ -203,8 +203,14 @@ void MacroExpander::resolve(Frame& frame, std::string_view name) {
     if (active_.empty()) active_.assign(table_.count(), false);
     if (active_[definition]) cycleError(definition);
     charge(text.size());
-    pushSegment(frame.rest, text);
     frame.lastResolved = definition;
+    // A value without a "$" holds no reference: scanning it would copy it
+    // as it is and leave it before anything could meet its name again.
+    if (text.find('$') == std::string::npos) {
+        frame.output += text;
+        return;
+    }
+    pushSegment(frame.rest, text);
     active_[definition] = true;
     records_.push_back({definition, depth_, frame.rest.size() - 1});
 }
@@ -214,12 +220,12 @@ MacroExpander::Outcome MacroExpander::run(Frame& frame) {
         Segment& top = frame.rest.back();
         const char* dollar = static_cast<const char*>(std::memchr(top.begin, '$', top.size()));
         if (!dollar) {
-            frame.output.append(top.begin, top.end);
+            frame.output.append(top.begin, top.size());
             consume(frame, top.size());
             continue;
         }
         if (dollar != top.begin) {
-            frame.output.append(top.begin, dollar);
+            frame.output.append(top.begin, static_cast<std::size_t>(dollar - top.begin));
             consume(frame, static_cast<std::size_t>(dollar - top.begin));
         }
         // The character after the "$", which may start the piece below
