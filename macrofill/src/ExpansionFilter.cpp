@@ -7,6 +7,7 @@
 
 #include "Corral/base/Exception.h"
 #include "MacroExpansionError.h"
+#include "ShortTextHash.h"
 
 namespace macrofill {
 
@@ -24,38 +25,6 @@ bool addToTable(std::vector<std::size_t>& table, std::size_t hash) {
             return true;
         }
     }
-}
-
-// A hash of a key, never zero, eight bytes at a step: keys are short and
-// many, and the library's string hash costs more than the rest of a key's
-// handling. A collision only sends the list the slower way.
-std::size_t keyHash(std::string_view text) {
-    constexpr std::uint64_t multiplier = 0xff51afd7ed558ccdull;
-    std::uint64_t hash = 0x9e3779b97f4a7c15ull ^ text.size();
-    const char* p = text.data();
-    std::size_t n = text.size();
-    for (; n >= 8; p += 8, n -= 8) {
-        std::uint64_t word;
-        std::memcpy(&word, p, 8);
-        hash = (hash ^ word) * multiplier;
-        hash ^= hash >> 32;
-    }
-    if (n) {
-        // The last eight bytes, overlapping what went before, or the few
-        // bytes of a short key one by one: a copy of a variable length
-        // would cost more than the rest of the hash.
-        std::uint64_t word = 0;
-        if (text.size() >= 8) {
-            std::memcpy(&word, text.data() + text.size() - 8, 8);
-        } else {
-            for (std::size_t i = 0; i < n; ++i)
-                word |= static_cast<std::uint64_t>(static_cast<unsigned char>(p[i])) << (8 * i);
-        }
-        hash = (hash ^ word) * multiplier;
-    }
-    hash = (hash ^ (hash >> 29)) * 0xc4ceb9fe1a85ec53ull;
-    hash ^= hash >> 32;
-    return static_cast<std::size_t>(hash) | 1;
 }
 
 std::size_t slotOf(std::uint64_t object) {
@@ -234,7 +203,7 @@ void ExpansionFilter::checkKey(Level& level, std::size_t hash) {
 
 void ExpansionFilter::key(std::string_view text) {
     Level& level = levels_[depth_ - 1];
-    std::size_t hash = keyHash(text);
+    std::size_t hash = shortTextHash(text);
     checkKey(level, hash);
     level.key.assign(text);
     if (stored_) rememberedKeys_.add(stored_->index, {hash, std::string(text)});

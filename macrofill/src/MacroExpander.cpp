@@ -6,6 +6,7 @@
 #include "Corral/base/Format.h"
 #include "Corral/plist/PropertyList.h"
 #include "MacroExpansionError.h"
+#include "ShortTextHash.h"
 
 namespace macrofill {
 
@@ -156,7 +157,11 @@ bool MacroExpander::findReference(const Frame& frame, std::size_t& length) {
 }
 
 std::string_view MacroExpander::nameAt(std::size_t position) const {
-    return static_cast<const base::String&>(*table_.entries()[position].first).text();
+    return nameAt(&table_.entries()[position]);
+}
+
+std::string_view MacroExpander::nameAt(const base::Dictionary::Entry* entry) {
+    return static_cast<const base::String&>(*entry->first).text();
 }
 
 void MacroExpander::cycleError(std::size_t definition) const {
@@ -186,10 +191,22 @@ void MacroExpander::nameCycleError(std::size_t fromDepth) const {
         (path.empty() ? "a reference name contains itself" : path + " -> " + first));
 }
 
-void MacroExpander::resolve(Frame& frame, std::string_view name) {
+const base::Dictionary::Entry* MacroExpander::lookUp(std::string_view name) {
+    constexpr std::size_t slots = 1024;
+    if (recentEntries_.empty()) recentEntries_.resize(slots);
+    std::size_t hash = shortTextHash(name);
+    RecentEntry& recent = recentEntries_[(hash >> 8) % slots];
+    if (recent.hash == hash && nameAt(recent.entry) == name) return recent.entry;
     // Names are looked up in the table itself, so an expansion costs what it
-    // looks up, never the size of the table.
+    // looks up, never the size of the table. A name that is not there is
+    // looked up again each time.
     const base::Dictionary::Entry* found = table_.entryForKey(name);
+    if (found) recent = {hash, found};
+    return found;
+}
+
+void MacroExpander::resolve(Frame& frame, std::string_view name) {
+    const base::Dictionary::Entry* found = lookUp(name);
     if (!found) return;
     const base::ObjectRef& value = found->second;
     if (value->kind() != base::Kind::string) {

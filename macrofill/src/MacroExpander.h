@@ -65,12 +65,16 @@ private:
     void consume(Frame& frame, std::size_t count);
     bool findReference(const Frame& frame, std::size_t& length);
     void resolve(Frame& frame, std::string_view name);
+    // The table's entry for `name`, or null.
+    const base::Dictionary::Entry* lookUp(std::string_view name);
     Frame& startFrame(std::size_t depth);
     void endFrame();
     void popRecord();
     void charge(std::size_t characters);
     // The name of the table's entry at `position`.
     std::string_view nameAt(std::size_t position) const;
+    // The name of an entry found by name: its key is a string.
+    static std::string_view nameAt(const base::Dictionary::Entry* entry);
     [[noreturn]] void cycleError(std::size_t definition) const;
     [[noreturn]] void nameCycleError(std::size_t fromDepth) const;
     // Expands the element at `index` of an array, or under `key` of a
@@ -79,6 +83,15 @@ private:
                                   std::size_t index);
 
     const base::Dictionary& table_;
+    // Entries found recently, by a hash of the name, in slots made on the
+    // first look-up: the same names come back again and again, and
+    // comparing one with the entry's key costs a fraction of the table's
+    // own look-up.
+    struct RecentEntry {
+        std::size_t hash = 0;  // none is 0
+        const base::Dictionary::Entry* entry = nullptr;
+    };
+    std::vector<RecentEntry> recentEntries_;
     // For each entry of the table, by position: true while its value is
     // being expanded (it has a record). Filled on the first look-up; one bit
     // an entry, so that a large table costs little.
