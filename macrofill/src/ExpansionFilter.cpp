@@ -13,20 +13,6 @@ namespace macrofill {
 
 namespace {
 
-constexpr std::size_t fewKeys = 16;
-
-// Adds `hash` (not zero) to an open-addressing table; false if it was there.
-bool addToTable(std::vector<std::size_t>& table, std::size_t hash) {
-    std::size_t mask = table.size() - 1;
-    for (std::size_t slot = hash & mask;; slot = (slot + 1) & mask) {
-        if (table[slot] == hash) return false;
-        if (table[slot] == 0) {
-            table[slot] = hash;
-            return true;
-        }
-    }
-}
-
 std::size_t slotOf(std::uint64_t object) {
     return static_cast<std::size_t>((object * 0x9e3779b97f4a7c15ull) >> 32);
 }
@@ -121,9 +107,8 @@ bool ExpansionFilter::repeated(const StoredObject& object) {
         }
     }
     if (key) {
-        Level& level = levels_[depth_ - 1];
-        checkKey(level, key->hash);
-        level.key = key->text;
+        if (checkKeys_) keys_.key(key->hash);
+        levels_[depth_ - 1].key = key->text;
     } else {
         value(false);
     }
@@ -155,11 +140,8 @@ void ExpansionFilter::beginDictionary() {
     forget();  // containers are not taken by identity
     value(true);
     if (levels_.size() == depth_) levels_.emplace_back();
-    Level& level = levels_[depth_++];
-    level.dictionary = true;
-    level.keys.clear();
-    level.manyKeys.clear();
-    level.manyKeyCount = 0;
+    levels_[depth_++].dictionary = true;
+    if (checkKeys_) keys_.beginDictionary();
     forward([](auto& w) { w.beginDictionary(); });
 }
 
@@ -170,43 +152,23 @@ void ExpansionFilter::beginArray() {
     Level& level = levels_[depth_++];
     level.dictionary = false;
     level.elements = 0;
+    if (checkKeys_) keys_.beginArray();
     forward([](auto& w) { w.beginArray(); });
 }
 
 void ExpansionFilter::endContainer() {
     --depth_;
+    if (checkKeys_) keys_.endContainer();
     forward([](auto& w) { w.endContainer(); });
 }
 
-void ExpansionFilter::checkKey(Level& level, std::size_t hash) {
-    if (level.keys.size() < fewKeys) {
-        if (std::find(level.keys.begin(), level.keys.end(), hash) != level.keys.end())
-            throw DuplicateKey{};
-        level.keys.push_back(hash);
-        if (level.keys.size() == fewKeys) {
-            level.manyKeys.assign(4 * fewKeys, 0);
-            for (std::size_t key : level.keys) addToTable(level.manyKeys, key);
-            level.manyKeyCount = fewKeys;
-        }
-    } else {
-        if (2 * (level.manyKeyCount + 1) > level.manyKeys.size()) {
-            std::vector<std::size_t> old(2 * level.manyKeys.size(), 0);
-            old.swap(level.manyKeys);
-            for (std::size_t key : old) {
-                if (key) addToTable(level.manyKeys, key);
-            }
-        }
-        if (!addToTable(level.manyKeys, hash)) throw DuplicateKey{};
-        ++level.manyKeyCount;
-    }
-}
-
 void ExpansionFilter::key(std::string_view text) {
-    Level& level = levels_[depth_ - 1];
-    std::size_t hash = shortTextHash(text);
-    checkKey(level, hash);
-    level.key.assign(text);
-    if (stored_) rememberedKeys_.add(stored_->index, {hash, std::string(text)});
+    if (checkKeys_ || stored_) {
+        std::size_t hash = shortTextHash(text);
+        if (checkKeys_) keys_.key(hash);
+        if (stored_) rememberedKeys_.add(stored_->index, {hash, std::string(text)});
+    }
+    levels_[depth_ - 1].key.assign(text);
     // Keys are never expanded.
     forwardValue([text](auto& w) { w.key(text); });
 }

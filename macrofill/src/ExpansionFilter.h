@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "Corral/plist/PropertyListStream.h"
+#include "KeyCheck.h"
 #include "KeyPath.h"
 #include "MacroExpander.h"
 
@@ -30,11 +31,11 @@ namespace macrofill {
 
 class ExpansionFilter final : public base::PropertyListSink {
 public:
-    struct DuplicateKey {};
-
     // `writer` may be null: the values are then expanded and dropped.
-    ExpansionFilter(MacroExpander& expander, base::PropertyListSink* writer)
-        : expander_(expander), writer_(writer) {}
+    // `checkKeys`: false when a KeyCheckingSink has checked the keys
+    // before they come here.
+    ExpansionFilter(MacroExpander& expander, base::PropertyListSink* writer, bool checkKeys = true)
+        : expander_(expander), writer_(writer), checkKeys_(checkKeys) {}
 
     // The root was a string, an array or a dictionary: there is a result.
     bool hasResult() const { return rootExpandable_; }
@@ -60,16 +61,8 @@ public:
     bool repeated(const StoredObject& object) override;
 
 private:
-    // The hashes of an open dictionary's keys, to notice a key given twice.
-    // Two keys that merely share a hash are taken for the same key: that
-    // only costs the slower way through objects.
     struct Level {
         bool dictionary = false;
-        std::vector<std::size_t> keys;  // the first few, searched in turn
-        // Past a few keys, all of them in an open-addressing table at most
-        // half full, zero marking a free slot.
-        std::vector<std::size_t> manyKeys;
-        std::size_t manyKeyCount = 0;
         std::string key;           // a dictionary's current key
         std::size_t elements = 0;  // an array's elements so far
     };
@@ -98,7 +91,6 @@ private:
     };
 
     void value(bool expandable);
-    void checkKey(Level& level, std::size_t hash);
     KeyPath currentPath() const;
     bool forwarding() const { return writer_ && !writeFailed_ && !expansionFailure_; }
     template <class Call>
@@ -116,6 +108,8 @@ private:
 
     MacroExpander& expander_;
     base::PropertyListSink* writer_;
+    bool checkKeys_;
+    KeyCheck keys_;
     std::vector<Level> levels_;  // levels past depth_ are kept for reuse
     std::size_t depth_ = 0;
     bool rootExpandable_ = false;

@@ -4,8 +4,10 @@
 
 #include "Corral/plist/BinaryStringRewrite.h"
 #include "Corral/plist/PropertyList.h"
+#include "Corral/plist/PropertyListPipe.h"
 #include "Corral/plist/PropertyListStream.h"
 #include "ExpansionFilter.h"
+#include "KeyCheck.h"
 #include "MacroExpansionError.h"
 
 namespace macrofill {
@@ -52,15 +54,25 @@ PropertyListExpansion expandStreaming(std::span<const std::uint8_t> input, Macro
     std::unique_ptr<base::PropertyListWriter> writer;
     if (format != base::PropertyListFormat::openStep)
         writer = makeWriter(format, input.size() + input.size() / 4, output);
-    ExpansionFilter filter(expander, writer.get());
+    // XML is read on a second thread: reading it costs about as much as
+    // expanding and writing it, and that thread checks the keys too. A
+    // binary list is not: its writer takes most of the time, and a second
+    // thread only added to the work.
+    bool readAlong =
+        format == base::PropertyListFormat::xml && input.size() >= threads.secondThreadFrom;
+    ExpansionFilter filter(expander, writer.get(), !readAlong);
     try {
-        // XML is read on a second thread: reading it costs about as much as
-        // expanding and writing it. A binary list is not: its writer takes
-        // most of the time, and a second thread only added to the work.
-        if (format == base::PropertyListFormat::xml && input.size() >= threads.secondThreadFrom)
-            base::readPropertyListPipelined(input, filter, threads.pipe);
-        else
+        if (readAlong) {
+            base::pipePropertyList(
+                input,
+                [input](base::PropertyListSink& recorder) {
+                    KeyCheckingSink checking(recorder);
+                    base::readPropertyList(input, checking);
+                },
+                filter, threads.pipe);
+        } else {
             base::readPropertyList(input, filter);
+        }
     } catch (const base::PropertyListError&) {
         return PropertyListExpansion::failed(Outcome::invalidInput);
     }
@@ -123,7 +135,7 @@ PropertyListExpansion expandPropertyList(std::span<const std::uint8_t> input,
     }
     try {
         return expandStreaming(input, expander, output, threads);
-    } catch (const ExpansionFilter::DuplicateKey&) {
+    } catch (const DuplicateKey&) {
         if (output) output->restart();
         return expandPropertyListObjects(input, expander, keep, output);
     }

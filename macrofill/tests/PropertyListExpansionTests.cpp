@@ -292,7 +292,7 @@ std::string filtered(std::span<const std::uint8_t> input, const Dictionary& defi
     testing_support::PassOnSink reading(filter, identity);
     try {
         readPropertyList(input, reading);
-    } catch (const ExpansionFilter::DuplicateKey&) {
+    } catch (const DuplicateKey&) {
         return "a key given twice";
     } catch (const PropertyListError&) {
         return "invalid";

@@ -1,0 +1,85 @@
+#include "KeyCheck.h"
+
+#include <algorithm>
+
+#include "ShortTextHash.h"
+
+namespace macrofill {
+
+namespace {
+
+constexpr std::size_t fewKeys = 16;
+
+// Adds `hash` (not zero) to an open-addressing table; false if it was there.
+bool addToTable(std::vector<std::size_t>& table, std::size_t hash) {
+    std::size_t mask = table.size() - 1;
+    for (std::size_t slot = hash & mask;; slot = (slot + 1) & mask) {
+        if (table[slot] == hash) return false;
+        if (table[slot] == 0) {
+            table[slot] = hash;
+            return true;
+        }
+    }
+}
+
+}  // namespace
+
+void KeyCheck::open(bool dictionary) {
+    if (levels_.size() == depth_) levels_.emplace_back();
+    Level& level = levels_[depth_++];
+    level.dictionary = dictionary;
+    if (!dictionary) return;
+    level.seen = 0;
+    level.keys.clear();
+    level.manyKeys.clear();
+    level.manyKeyCount = 0;
+}
+
+void KeyCheck::key(std::size_t hash) {
+    Level& level = levels_[depth_ - 1];
+    if (level.keys.size() < fewKeys) {
+        std::uint64_t bit = std::uint64_t{1} << (hash >> 58);
+        if ((level.seen & bit) &&
+            std::find(level.keys.begin(), level.keys.end(), hash) != level.keys.end())
+            throw DuplicateKey{};
+        level.seen |= bit;
+        level.keys.push_back(hash);
+        if (level.keys.size() == fewKeys) {
+            level.manyKeys.assign(4 * fewKeys, 0);
+            for (std::size_t key : level.keys) addToTable(level.manyKeys, key);
+            level.manyKeyCount = fewKeys;
+        }
+        return;
+    }
+    if (2 * (level.manyKeyCount + 1) > level.manyKeys.size()) {
+        std::vector<std::size_t> old(2 * level.manyKeys.size(), 0);
+        old.swap(level.manyKeys);
+        for (std::size_t key : old) {
+            if (key) addToTable(level.manyKeys, key);
+        }
+    }
+    if (!addToTable(level.manyKeys, hash)) throw DuplicateKey{};
+    ++level.manyKeyCount;
+}
+
+void KeyCheckingSink::beginDictionary() {
+    check_.beginDictionary();
+    next_.beginDictionary();
+}
+
+void KeyCheckingSink::beginArray() {
+    check_.beginArray();
+    next_.beginArray();
+}
+
+void KeyCheckingSink::endContainer() {
+    check_.endContainer();
+    next_.endContainer();
+}
+
+void KeyCheckingSink::key(std::string_view text) {
+    check_.key(shortTextHash(text));
+    next_.key(text);
+}
+
+}  // namespace macrofill

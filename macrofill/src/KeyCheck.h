@@ -1,0 +1,70 @@
+#pragma once
+// Notices a dictionary that gives a key twice, by the hashes of its keys.
+// Two keys that merely share a hash are taken for the same key: that only
+// costs the slower way through objects.
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "Corral/plist/PropertyListStream.h"
+
+namespace macrofill {
+
+// Thrown for a dictionary that gives a key twice.
+struct DuplicateKey {};
+
+class KeyCheck {
+public:
+    void beginDictionary() { open(true); }
+    void beginArray() { open(false); }
+    void endContainer() { --depth_; }
+    // A key, by its shortTextHash, of the innermost open container, a
+    // dictionary. Throws DuplicateKey when the dictionary has had it.
+    void key(std::size_t hash);
+
+private:
+    struct Level {
+        bool dictionary = false;
+        // One bit for each key's hash modulo 64: most keys find theirs
+        // clear, and are new without a search.
+        std::uint64_t seen = 0;
+        std::vector<std::size_t> keys;  // the first few, searched in turn
+        // Past a few keys, all of them in an open-addressing table at most
+        // half full, zero marking a free slot.
+        std::vector<std::size_t> manyKeys;
+        std::size_t manyKeyCount = 0;
+    };
+    void open(bool dictionary);
+
+    std::vector<Level> levels_;  // levels past depth_ are kept for reuse
+    std::size_t depth_ = 0;
+};
+
+// Passes every call on to `next`, checking the keys on the way: the thread
+// that reads a list checks its keys, and the thread that takes its values
+// need not.
+class KeyCheckingSink final : public base::PropertyListSink {
+public:
+    explicit KeyCheckingSink(base::PropertyListSink& next) : next_(next) {}
+
+    void beginDictionary() override;
+    void beginArray() override;
+    void endContainer() override;
+    void key(std::string_view text) override;
+    void string(std::string_view text) override { next_.string(text); }
+    void boolean(bool value) override { next_.boolean(value); }
+    void integer(std::int64_t value) override { next_.integer(value); }
+    void unsignedInteger(std::uint64_t value) override { next_.unsignedInteger(value); }
+    void real(double value) override { next_.real(value); }
+    void date(double seconds) override { next_.date(seconds); }
+    void data(std::span<const std::uint8_t> bytes) override { next_.data(bytes); }
+    // Every key comes with its text, to be checked.
+    bool repeated(const StoredObject&) override { return false; }
+
+private:
+    base::PropertyListSink& next_;
+    KeyCheck check_;
+};
+
+}  // namespace macrofill
