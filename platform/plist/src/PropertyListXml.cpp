@@ -232,20 +232,35 @@ double parseReal(std::string_view text) {
 enum class Element { plist, dict, array, key, string, integer, real, date, data, yes, no };
 
 std::optional<Element> elementNamed(std::string_view name) {
-    static constexpr std::pair<std::string_view, Element> names[] = {
-        {"string", Element::string},   {"key", Element::key},     {"dict", Element::dict},
-        {"integer", Element::integer}, {"array", Element::array}, {"true", Element::yes},
-        {"false", Element::no},        {"real", Element::real},   {"date", Element::date},
-        {"data", Element::data},       {"plist", Element::plist}};
-    // Length and second letter rule out all names but one, or two ("date"
-    // and "data"), before any comparison of the whole.
-    if (name.size() < 2) return std::nullopt;
-    for (const auto& [candidate, element] : names) {
-        if (name.size() != candidate.size() || name[1] != candidate[1]) continue;
-        // Short enough that a loop beats a call.
-        std::size_t i = 0;
-        while (i < name.size() && name[i] == candidate[i]) ++i;
-        if (i == name.size()) return element;
+    // The length leaves a few names; each is compared whole, at a size the
+    // compiler knows, which takes a load or two rather than a call.
+    auto is = [name]<std::size_t size>(const char(&word)[size]) {
+        return std::memcmp(name.data(), word, size - 1) == 0;
+    };
+    switch (name.size()) {
+        case 3:
+            if (is("key")) return Element::key;
+            break;
+        case 4:
+            if (is("dict")) return Element::dict;
+            if (is("real")) return Element::real;
+            if (is("date")) return Element::date;
+            if (is("data")) return Element::data;
+            if (is("true")) return Element::yes;
+            break;
+        case 5:
+            if (is("array")) return Element::array;
+            if (is("false")) return Element::no;
+            if (is("plist")) return Element::plist;
+            break;
+        case 6:
+            if (is("string")) return Element::string;
+            break;
+        case 7:
+            if (is("integer")) return Element::integer;
+            break;
+        default:
+            break;
     }
     return std::nullopt;
 }

@@ -58,20 +58,42 @@ public:
 
 private:
     static bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+    // The characters of the names the fast path takes, by class: one look
+    // in a table rather than several comparisons, for the many short names
+    // of a list.
+    enum : std::uint8_t { nameStartClass = 1, nameCharClass = 2 };
+    static constexpr std::array<std::uint8_t, 256> nameClasses = [] {
+        std::array<std::uint8_t, 256> classes{};
+        for (int c = 0; c < 256; ++c) {
+            bool start = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
+            bool part = start || (c >= '0' && c <= '9') || c == '-' || c == '.';
+            classes[static_cast<std::size_t>(c)] = static_cast<std::uint8_t>(
+                (start ? nameStartClass : 0) | (part ? nameCharClass : 0));
+        }
+        return classes;
+    }();
     static bool isNameStart(char c) {
-        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
+        return nameClasses[static_cast<unsigned char>(c)] & nameStartClass;
     }
     static bool isNameChar(char c) {
-        return isNameStart(c) || (c >= '0' && c <= '9') || c == '-' || c == '.';
+        return nameClasses[static_cast<unsigned char>(c)] & nameCharClass;
     }
 
-    // Names are short: a loop beats a call to compare them.
+    // Names are short: two fixed-size looks that overlap beat a call, or a
+    // loop, to compare them.
     static bool same(std::string_view a, std::string_view b) {
-        if (a.size() != b.size()) return false;
-        for (std::size_t i = 0; i < a.size(); ++i) {
+        std::size_t n = a.size();
+        if (n != b.size()) return false;
+        if (n >= 4 && n <= 8) return sameAt<4>(a, b, 0) && sameAt<4>(a, b, n - 4);
+        if (n >= 2 && n <= 3) return sameAt<2>(a, b, 0) && sameAt<2>(a, b, n - 2);
+        for (std::size_t i = 0; i < n; ++i) {
             if (a[i] != b[i]) return false;
         }
         return true;
+    }
+    template <std::size_t width>
+    static bool sameAt(std::string_view a, std::string_view b, std::size_t at) {
+        return std::memcmp(a.data() + at, b.data() + at, width) == 0;
     }
 
     std::size_t rest() const { return static_cast<std::size_t>(end_ - p_); }
@@ -94,11 +116,43 @@ private:
     bool name(std::string_view& out) {
         const char* start = p_;
         if (p_ == end_ || !isNameStart(*p_)) return false;
-        while (++p_ < end_ && isNameChar(*p_)) {
+        if (!skipShortName()) {
+            while (++p_ < end_ && isNameChar(*p_)) {
+            }
         }
         if (p_ < end_ && (*p_ == ':' || static_cast<unsigned char>(*p_) >= 0x80)) return false;
         out = std::string_view(start, static_cast<std::size_t>(p_ - start));
         return true;
+    }
+
+    // With p_ on the first character of a name: steps to its end and
+    // returns true when the name and the character after it lie in the next
+    // sixteen bytes, as the names of a list do, looking at them all at once.
+    bool skipShortName() {
+#ifdef __SSE2__
+        if (rest() < 16) return false;
+        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p_));
+        // Below a limit after a shift that puts the range's start at the
+        // lowest signed value: in the range.
+        auto inRange = [](__m128i x, char low, int count) {
+            __m128i shifted = _mm_sub_epi8(x, _mm_set1_epi8(static_cast<char>(low + 128)));
+            return _mm_cmplt_epi8(shifted, _mm_set1_epi8(static_cast<char>(-128 + count)));
+        };
+        // A letter of either case becomes lower case with bit 5 set, and
+        // nothing else becomes a letter.
+        __m128i letter = inRange(_mm_or_si128(v, _mm_set1_epi8(0x20)), 'a', 26);
+        __m128i part =
+            _mm_or_si128(_mm_or_si128(letter, inRange(v, '0', 10)),
+                         _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('_')),
+                                      _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('-')),
+                                                   _mm_cmpeq_epi8(v, _mm_set1_epi8('.')))));
+        auto other = ~static_cast<unsigned>(_mm_movemask_epi8(part)) & 0xFFFFu;
+        if (!other) return false;
+        p_ += __builtin_ctz(other);
+        return true;
+#else
+        return false;
+#endif
     }
 
     // One character that XML allows, of valid UTF-8, at p_: steps over it.
@@ -318,12 +372,32 @@ private:
     bool content() {
         const char* start = p_;
         // Indentation between elements, reported as such.
-        while (p_ < end_ && (*p_ == '\t' || *p_ == '\n' || *p_ == ' ')) ++p_;
+        skipIndentation();
         if (p_ < end_ && *p_ == '<' && p_ != start)
             events_.whitespace(std::string_view(start, static_cast<std::size_t>(p_ - start)));
         if (p_ < end_ && *p_ == '<') return markup();
         p_ = start;
         return text();
+    }
+
+    // Steps over tabs, line feeds and spaces: sixteen bytes at a look where
+    // the file has them, as a line break and its tabs seldom run longer.
+    void skipIndentation() {
+#ifdef __SSE2__
+        while (rest() >= 16) {
+            __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p_));
+            __m128i blank = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('\t')),
+                                                      _mm_cmpeq_epi8(v, _mm_set1_epi8('\n'))),
+                                         _mm_cmpeq_epi8(v, _mm_set1_epi8(' ')));
+            auto other = ~static_cast<unsigned>(_mm_movemask_epi8(blank)) & 0xFFFFu;
+            if (other) {
+                p_ += __builtin_ctz(other);
+                return;
+            }
+            p_ += 16;
+        }
+#endif
+        while (p_ < end_ && (*p_ == '\t' || *p_ == '\n' || *p_ == ' ')) ++p_;
     }
 
     bool markup() {
