@@ -691,11 +691,16 @@ private:
         pending_ = true;
     }
 
-    void element(std::string_view tag, std::string_view content) {
+    // Tags are literals, so that each copy of one has a size the compiler
+    // knows and takes a move or two rather than a call.
+    template <std::size_t size>
+    void element(const char (&tagName)[size], std::string_view content) {
+        constexpr std::size_t tagSize = size - 1;
+        std::string_view tag(tagName, tagSize);
         writePendingTag();
         // Indentation, <tag>content</tag> and the line end, in one piece
         // when the buffer has room for it.
-        std::size_t length = depth_ + 2 * tag.size() + content.size() + 6;
+        std::size_t length = depth_ + 2 * tagSize + content.size() + 6;
         if (char* at = out_.claim(length)) {
             // The usual few tabs as one fixed copy: what it writes past
             // the indentation is overwritten next (`length` is at least
@@ -706,15 +711,15 @@ private:
                 std::memset(at, '\t', depth_);
             at += depth_;
             *at++ = '<';
-            std::memcpy(at, tag.data(), tag.size());
-            at += tag.size();
+            std::memcpy(at, tagName, tagSize);
+            at += tagSize;
             *at++ = '>';
             if (!content.empty()) std::memcpy(at, content.data(), content.size());
             at += content.size();
             *at++ = '<';
             *at++ = '/';
-            std::memcpy(at, tag.data(), tag.size());
-            at += tag.size();
+            std::memcpy(at, tagName, tagSize);
+            at += tagSize;
             *at++ = '>';
             *at = '\n';
             return;
@@ -729,8 +734,8 @@ private:
         put(">\n");
     }
 
-    template <class Value>
-    void number(std::string_view tag, Value value) {
+    template <std::size_t size, class Value>
+    void number(const char (&tag)[size], Value value) {
         char buffer[40];
         auto end = std::to_chars(buffer, buffer + sizeof buffer, value).ptr;
         element(tag, std::string_view(buffer, static_cast<std::size_t>(end - buffer)));
@@ -738,10 +743,12 @@ private:
 
     // Text with "&", "<" and ">" escaped, and carriage returns as character
     // references so that reading does not turn them into line feeds.
-    void escapedElement(std::string_view tag, std::string_view text) {
+    template <std::size_t size>
+    void escapedElement(const char (&tagName)[size], std::string_view text) {
+        std::string_view tag(tagName, size - 1);
         // Most texts are plain ASCII that needs no escaping: one look at
         // each byte settles that, and they go out as they are.
-        if (isPlain(text)) return element(tag, text);
+        if (isPlain(text)) return element(tagName, text);
         checkWritable(text);
         startValue();
         put('<');
@@ -791,8 +798,7 @@ private:
         std::size_t n = text.size();
 #ifdef __SSE2__
         // Sixteen bytes at a time; the last sixteen overlap what went before.
-        auto plain16 = [](const char* at) {
-            __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+        auto plainVector = [](__m128i v) {
             // Signed, bytes of 0x80 and above are below 0x20 too.
             __m128i low = _mm_cmplt_epi8(v, _mm_set1_epi8(0x20));
             low = _mm_andnot_si128(_mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('\t')),
@@ -803,6 +809,23 @@ private:
                                                       _mm_cmpeq_epi8(v, _mm_set1_epi8('>'))));
             return _mm_movemask_epi8(_mm_or_si128(low, marks)) == 0;
         };
+        auto plain16 = [&](const char* at) {
+            return plainVector(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at)));
+        };
+        // A key or a short string: its first and last eight bytes, or four,
+        // which overlap, make one look, filled up with a plain letter.
+        if (n >= 8 && n < 16) {
+            return plainVector(
+                _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)),
+                                   _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + n - 8))));
+        }
+        if (n >= 4 && n < 8) {
+            std::int32_t first, last;
+            std::memcpy(&first, p, 4);
+            std::memcpy(&last, p + n - 4, 4);
+            constexpr std::int32_t letters = 0x61616161;
+            return plainVector(_mm_set_epi32(letters, letters, last, first));
+        }
         if (n >= 16) {
             for (; n > 16; p += 16, n -= 16)
                 if (!plain16(p)) return false;
