@@ -96,7 +96,6 @@ public:
     // check() on this thread while the list is written on a second one, as
     // if every string stood as a value; then whether what was written stands.
     bool checkWhileWriting(PropertyListOutput& output) {
-        changedAhead_.assign(count_, false);
         std::atomic<bool> stop{false};
         bool written = false;
         std::exception_ptr writeFailure;
@@ -201,7 +200,7 @@ private:
             std::string_view text = self.textOf(h, self.writeText_);
             try {
                 const std::string* changed = self.rewriter_.rewrite(text);
-                if (changed) self.changedAhead_[index] = true;
+                if (changed) self.changedAhead_.push_back(index);
                 return changed;
             } catch (...) {
                 self.incidents_.push_back({index, std::current_exception()});
@@ -210,7 +209,7 @@ private:
         }
         // Written as it was, which is right if it is only a key.
         bool unstorable(std::uint64_t index) {
-            self.changedAhead_[index] = false;
+            self.changedAhead_.pop_back();  // it was the last one changed
             self.incidents_.push_back({index, nullptr});
             return true;
         }
@@ -279,19 +278,24 @@ private:
     // that stands as a value whose rewrite threw (the exception passes on)
     // or cannot be stored.
     bool settleAhead() {
-        std::size_t next = 0;
-        for (std::uint64_t index = 0; index < count_; ++index) {
-            bool incident = next < incidents_.size() && incidents_[next].index == index;
-            if (!incident && !changedAhead_[index]) continue;
-            std::uint8_t state = state_[index];
-            if (changedAhead_[index] && (state & asKey)) return false;
-            if (!incident) continue;
-            const Incident& met = incidents_[next++];
-            if (!(state & asValue)) continue;
+        constexpr std::uint64_t none = UINT64_MAX;
+        std::size_t changed = 0, incident = 0;
+        for (;;) {
+            std::uint64_t nextChanged =
+                changed < changedAhead_.size() ? changedAhead_[changed] : none;
+            std::uint64_t nextIncident =
+                incident < incidents_.size() ? incidents_[incident].index : none;
+            if (nextChanged == none && nextIncident == none) return true;
+            if (nextChanged < nextIncident) {
+                ++changed;
+                if (state_[nextChanged] & asKey) return false;
+                continue;
+            }
+            const Incident& met = incidents_[incident++];
+            if (!(state_[nextIncident] & asValue)) continue;
             if (met.failure) std::rethrow_exception(met.failure);
             return false;
         }
-        return true;
     }
 
     // What only check() needs.
@@ -598,8 +602,9 @@ private:
     std::string writeText_;
     std::string utf16_;
     // Of the write alongside check(), its own until the two are done: the
-    // strings it changed, by index, and its incidents in index order.
-    std::vector<bool> changedAhead_;
+    // strings it changed and its incidents, each in index order; no string
+    // is both.
+    std::vector<std::uint64_t> changedAhead_;
     std::vector<Incident> incidents_;
 };
 
