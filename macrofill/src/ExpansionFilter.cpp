@@ -108,7 +108,7 @@ bool ExpansionFilter::repeated(const StoredObject& object) {
     }
     if (key) {
         if (checkKeys_) keys_.key(key->hash);
-        levels_[depth_ - 1].key = key->text;
+        setKey(key->text);
     } else {
         value(false);
     }
@@ -123,12 +123,21 @@ void ExpansionFilter::value(bool expandable) {
     }
 }
 
+void ExpansionFilter::setKey(std::string_view text) {
+    Level& level = levels_[depth_ - 1];
+    level.keyCopied = !(text.data() >= stableBegin_ && text.data() + text.size() <= stableEnd_);
+    if (level.keyCopied)
+        level.keyCopy.assign(text);
+    else
+        level.key = text;
+}
+
 KeyPath ExpansionFilter::currentPath() const {
     std::vector<KeyPath::Component> components;
     for (std::size_t i = 0; i < depth_; ++i) {
         const Level& level = levels_[i];
         if (level.dictionary) {
-            components.emplace_back(level.key);
+            components.emplace_back(std::string(level.keyCopied ? level.keyCopy : level.key));
         } else {
             components.emplace_back(level.elements - 1);
         }
@@ -168,7 +177,7 @@ void ExpansionFilter::key(std::string_view text) {
         if (checkKeys_) keys_.key(hash);
         if (stored_) rememberedKeys_.add(stored_->index, {hash, std::string(text)});
     }
-    levels_[depth_ - 1].key.assign(text);
+    setKey(text);
     // Keys are never expanded.
     forwardValue([text](auto& w) { w.key(text); });
 }

@@ -19,6 +19,7 @@
 #include <exception>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -33,9 +34,15 @@ class ExpansionFilter final : public base::PropertyListSink {
 public:
     // `writer` may be null: the values are then expanded and dropped.
     // `checkKeys`: false when a KeyCheckingSink has checked the keys
-    // before they come here.
-    ExpansionFilter(MacroExpander& expander, base::PropertyListSink* writer, bool checkKeys = true)
-        : expander_(expander), writer_(writer), checkKeys_(checkKeys) {}
+    // before they come here. `stable`: bytes that outlive the filter (the
+    // input), where a key found there is kept as a view, not a copy.
+    ExpansionFilter(MacroExpander& expander, base::PropertyListSink* writer, bool checkKeys = true,
+                    std::span<const std::uint8_t> stable = {})
+        : expander_(expander),
+          writer_(writer),
+          checkKeys_(checkKeys),
+          stableBegin_(reinterpret_cast<const char*>(stable.data())),
+          stableEnd_(stableBegin_ + stable.size()) {}
 
     // The root was a string, an array or a dictionary: there is a result.
     bool hasResult() const { return rootExpandable_; }
@@ -63,7 +70,10 @@ public:
 private:
     struct Level {
         bool dictionary = false;
-        std::string key;           // a dictionary's current key
+        // A dictionary's current key: a view of stable bytes, or a copy.
+        std::string_view key;
+        std::string keyCopy;
+        bool keyCopied = false;
         std::size_t elements = 0;  // an array's elements so far
     };
 
@@ -91,6 +101,7 @@ private:
     };
 
     void value(bool expandable);
+    void setKey(std::string_view text);
     KeyPath currentPath() const;
     bool forwarding() const { return writer_ && !writeFailed_ && !expansionFailure_; }
     template <class Call>
@@ -109,6 +120,8 @@ private:
     MacroExpander& expander_;
     base::PropertyListSink* writer_;
     bool checkKeys_;
+    const char* stableBegin_;
+    const char* stableEnd_;
     KeyCheck keys_;
     std::vector<Level> levels_;  // levels past depth_ are kept for reuse
     std::size_t depth_ = 0;

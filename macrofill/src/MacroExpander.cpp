@@ -3,6 +3,10 @@
 #include <cstring>
 #include <deque>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 #include "Corral/base/Format.h"
 #include "Corral/plist/PropertyList.h"
 #include "MacroExpansionError.h"
@@ -134,6 +138,22 @@ bool MacroExpander::findReference(const Frame& frame, std::size_t& length) {
         }
         const char* start = p;
         for (; p < end; ++p) {
+#ifdef __SSE2__
+            // Sixteen characters at a look to the next one that matters.
+            while (end - p >= 16) {
+                __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+                __m128i marks = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8(')')),
+                                                          _mm_cmpeq_epi8(v, _mm_set1_epi8('('))),
+                                             _mm_cmpeq_epi8(v, _mm_set1_epi8('$')));
+                auto mask = static_cast<unsigned>(_mm_movemask_epi8(marks));
+                if (mask) {
+                    p += __builtin_ctz(mask);
+                    break;
+                }
+                p += 16;
+            }
+            if (p == end) break;
+#endif
             char c = *p;
             if (c == ')') {
                 if (depth == 0) {

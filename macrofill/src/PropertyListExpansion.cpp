@@ -60,7 +60,7 @@ PropertyListExpansion expandStreaming(std::span<const std::uint8_t> input, Macro
     // thread only added to the work.
     bool readAlong =
         format == base::PropertyListFormat::xml && input.size() >= threads.secondThreadFrom;
-    ExpansionFilter filter(expander, writer.get(), !readAlong);
+    ExpansionFilter filter(expander, writer.get(), !readAlong, input);
     try {
         if (readAlong) {
             base::pipePropertyList(

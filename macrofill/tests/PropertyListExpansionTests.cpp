@@ -256,6 +256,12 @@ TEST(PropertyListExpansion, AFailureNamesThePlaceOfItsString) {
                        "</dict></dict></plist>",
                        *definitions),
               "2 build setting references form a cycle: B -> A -> B (at $(OK).k) ");
+    // A key read through a reference is copied, one that stands as it is in
+    // the input is not: both name their place.
+    EXPECT_EQ(bothWays("<plist><dict><key>a&amp;b</key><dict><key>k</key><string>$(A)</string>"
+                       "</dict></dict></plist>",
+                       *definitions),
+              cycle + " (at a&b.k) ");
     // The root string itself has no place to name.
     EXPECT_EQ(bothWays("<plist><string>$(A)</string></plist>", *definitions), cycle + " ");
     // A dictionary giving a key twice goes through objects; its place is
