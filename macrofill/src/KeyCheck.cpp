@@ -64,22 +64,22 @@ void KeyCheck::key(std::size_t hash) {
 
 void KeyCheckingSink::beginDictionary() {
     check_.beginDictionary();
-    next_.beginDictionary();
+    ForwardingSink::beginDictionary();
 }
 
 void KeyCheckingSink::beginArray() {
     check_.beginArray();
-    next_.beginArray();
+    ForwardingSink::beginArray();
 }
 
 void KeyCheckingSink::endContainer() {
     check_.endContainer();
-    next_.endContainer();
+    ForwardingSink::endContainer();
 }
 
 void KeyCheckingSink::key(std::string_view text) {
     check_.key(shortTextHash(text));
-    next_.key(text);
+    ForwardingSink::key(text);
 }
 
 }  // namespace macrofill

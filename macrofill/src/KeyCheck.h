@@ -44,26 +44,18 @@ private:
 // Passes every call on to `next`, checking the keys on the way: the thread
 // that reads a list checks its keys, and the thread that takes its values
 // need not.
-class KeyCheckingSink final : public base::PropertyListSink {
+class KeyCheckingSink final : public base::ForwardingSink {
 public:
-    explicit KeyCheckingSink(base::PropertyListSink& next) : next_(next) {}
+    using ForwardingSink::ForwardingSink;
 
     void beginDictionary() override;
     void beginArray() override;
     void endContainer() override;
     void key(std::string_view text) override;
-    void string(std::string_view text) override { next_.string(text); }
-    void boolean(bool value) override { next_.boolean(value); }
-    void integer(std::int64_t value) override { next_.integer(value); }
-    void unsignedInteger(std::uint64_t value) override { next_.unsignedInteger(value); }
-    void real(double value) override { next_.real(value); }
-    void date(double seconds) override { next_.date(seconds); }
-    void data(std::span<const std::uint8_t> bytes) override { next_.data(bytes); }
     // Every key comes with its text, to be checked.
     bool repeated(const StoredObject&) override { return false; }
 
 private:
-    base::PropertyListSink& next_;
     KeyCheck check_;
 };
 

@@ -75,6 +75,7 @@ bool looksLikeXml(std::span<const std::uint8_t> bytes) {
 }  // namespace plist
 
 PropertyListSink::~PropertyListSink() = default;
+ForwardingSink::~ForwardingSink() = default;
 
 PropertyListFormat propertyListFormatOf(std::span<const std::uint8_t> bytes) noexcept {
     if (plist::startsWith(bytes, "bplist")) return PropertyListFormat::binary;

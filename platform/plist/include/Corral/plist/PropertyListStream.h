@@ -66,6 +66,31 @@ public:
     }
 };
 
+// A sink that passes every call on to another: the base of a sink that
+// looks at some of them on the way. It passes repeated() on too; a sink
+// that needs the text of every value says no instead.
+class PLIST_EXPORT ForwardingSink : public PropertyListSink {
+public:
+    explicit ForwardingSink(PropertyListSink& next) : next_(next) {}
+    ~ForwardingSink() override;
+
+    void beginDictionary() override { next_.beginDictionary(); }
+    void key(std::string_view text) override { next_.key(text); }
+    void beginArray() override { next_.beginArray(); }
+    void endContainer() override { next_.endContainer(); }
+    void string(std::string_view text) override { next_.string(text); }
+    void boolean(bool value) override { next_.boolean(value); }
+    void integer(std::int64_t value) override { next_.integer(value); }
+    void unsignedInteger(std::uint64_t value) override { next_.unsignedInteger(value); }
+    void real(double value) override { next_.real(value); }
+    void date(double seconds) override { next_.date(seconds); }
+    void data(std::span<const std::uint8_t> bytes) override { next_.data(bytes); }
+    bool repeated(const StoredObject& object) override { return next_.repeated(object); }
+
+private:
+    PropertyListSink& next_;
+};
+
 // Where a writer puts its bytes: a piece at a time, as they are produced.
 class PLIST_EXPORT PropertyListOutput {
 public:
