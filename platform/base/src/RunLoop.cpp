@@ -67,6 +67,14 @@ bool RunLoop::runUntil(const std::function<bool()>& done, Clock::time_point dead
     } leave{state};
 
     for (;;) {
+        // The wake count is read before the condition is looked at: a stop()
+        // that comes after the look, but before the wait, changes it and so
+        // ends the wait, rather than being missed for good.
+        std::uint64_t seen;
+        {
+            std::lock_guard lock(state.mutex);
+            seen = state.wakeCount;
+        }
         if (done()) return true;
         if (Work work = state.next()) {
             work();
@@ -75,7 +83,6 @@ bool RunLoop::runUntil(const std::function<bool()>& done, Clock::time_point dead
         state.notifyObservers();
         if (done()) return true;
         std::unique_lock lock(state.mutex);
-        std::uint64_t seen = state.wakeCount;
         bool woken = state.changed.wait_until(
             lock, deadline, [&] { return !state.queue.empty() || state.wakeCount != seen; });
         lock.unlock();

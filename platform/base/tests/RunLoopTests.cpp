@@ -53,6 +53,29 @@ TEST(RunLoopTest, StopEndsRunFromAnotherThreadOrFromWork) {
     EXPECT_FALSE(loop.run(RunLoop::Clock::now() + 10ms));  // a stop does not linger
 }
 
+// A stop that lands just after the loop found its condition false, and
+// before it waits, still ends the wait: the condition below asks for the
+// stop itself at that moment. Were the stop missed, the loop would sleep to
+// its deadline, a minute away.
+TEST(RunLoopTest, AStopBetweenTheLastLookAndTheWaitIsNotLost) {
+    RunLoop loop;
+    int looks = 0;
+    bool stopped = false;
+    auto start = RunLoop::Clock::now();
+    EXPECT_TRUE(loop.runUntil(
+        [&] {
+            // The second look is the one right before the wait.
+            if (++looks == 2) {
+                loop.stop();
+                stopped = true;
+                return false;
+            }
+            return stopped;
+        },
+        60s));
+    EXPECT_LT(RunLoop::Clock::now() - start, 30s);
+}
+
 TEST(RunLoopTest, WorkMayPostMoreWork) {
     RunLoop loop;
     std::vector<std::string> order;
