@@ -23,12 +23,19 @@ inline std::size_t shortTextHash(std::string_view text) {
         hash ^= hash >> 32;
     }
     if (n) {
-        // The last eight bytes, overlapping what went before, or the few
-        // bytes of a short text one by one: a copy of a variable length
-        // would cost more than the rest of the hash.
+        // The last eight bytes, overlapping what went before; for a short
+        // text its first and last four, or its few bytes one by one: a copy
+        // of a variable length would cost more than the rest of the hash.
         std::uint64_t word = 0;
         if (text.size() >= 8) {
             std::memcpy(&word, text.data() + text.size() - 8, 8);
+        } else if (n >= 4) {
+            // With the length mixed in above, the two overlapping halves
+            // tell every such text apart.
+            std::uint32_t first, last;
+            std::memcpy(&first, p, 4);
+            std::memcpy(&last, p + n - 4, 4);
+            word = std::uint64_t{last} << 32 | first;
         } else {
             for (std::size_t i = 0; i < n; ++i)
                 word |= static_cast<std::uint64_t>(static_cast<unsigned char>(p[i])) << (8 * i);

@@ -67,6 +67,16 @@ public:
         next_ += length;
         return at;
     }
+    // `count` tabs: the usual few as one fixed copy of eight, of which what
+    // lies past the count is overwritten next, where the block has room.
+    void tabs(std::size_t count) {
+        if (count <= 8 && room() >= 8) {
+            std::memcpy(next_, "\t\t\t\t\t\t\t\t", 8);
+            next_ += count;
+            return;
+        }
+        fill('\t', count);
+    }
     void fill(std::uint8_t byte, std::size_t count) {
         while (count) {
             if (!room()) flush();

@@ -666,14 +666,14 @@ public:
 private:
     void put(std::string_view text) { out_.put(text); }
     void put(char c) { out_.put(c); }
-    void indent() { out_.fill('\t', depth_); }
+    void indent() { out_.tabs(depth_); }
 
     // A container's opening tag waits for its first child, so that an empty
     // one is written as one empty element.
     void writePendingTag() {
         if (!pending_) return;
         pending_ = false;
-        out_.fill('\t', depth_ - 1);
+        out_.tabs(depth_ - 1);
         put('<');
         put(open_.back());
         put(">\n");
