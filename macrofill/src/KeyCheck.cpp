@@ -8,8 +8,6 @@ namespace macrofill {
 
 namespace {
 
-constexpr std::size_t fewKeys = 16;
-
 // Adds `hash` (not zero) to an open-addressing table; false if it was there.
 bool addToTable(std::vector<std::size_t>& table, std::size_t hash) {
     std::size_t mask = table.size() - 1;
@@ -35,22 +33,17 @@ void KeyCheck::open(bool dictionary) {
     level.manyKeyCount = 0;
 }
 
-void KeyCheck::key(std::size_t hash) {
-    Level& level = levels_[depth_ - 1];
-    if (level.keys.size() < fewKeys) {
-        std::uint64_t bit = std::uint64_t{1} << (hash >> 58);
-        if ((level.seen & bit) &&
-            std::find(level.keys.begin(), level.keys.end(), hash) != level.keys.end())
-            throw DuplicateKey{};
-        level.seen |= bit;
-        level.keys.push_back(hash);
-        if (level.keys.size() == fewKeys) {
-            level.manyKeys.assign(4 * fewKeys, 0);
-            for (std::size_t key : level.keys) addToTable(level.manyKeys, key);
-            level.manyKeyCount = fewKeys;
-        }
-        return;
-    }
+bool KeyCheck::isAmongFew(const Level& level, std::size_t hash) {
+    return std::find(level.keys.begin(), level.keys.end(), hash) != level.keys.end();
+}
+
+void KeyCheck::becomeMany(Level& level) {
+    level.manyKeys.assign(4 * fewKeys, 0);
+    for (std::size_t key : level.keys) addToTable(level.manyKeys, key);
+    level.manyKeyCount = fewKeys;
+}
+
+void KeyCheck::keyAmongMany(Level& level, std::size_t hash) {
     if (2 * (level.manyKeyCount + 1) > level.manyKeys.size()) {
         std::vector<std::size_t> old(2 * level.manyKeys.size(), 0);
         old.swap(level.manyKeys);

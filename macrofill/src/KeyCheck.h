@@ -21,9 +21,19 @@ public:
     void endContainer() { --depth_; }
     // A key, by its shortTextHash, of the innermost open container, a
     // dictionary. Throws DuplicateKey when the dictionary has had it.
-    void key(std::size_t hash);
+    void key(std::size_t hash) {
+        Level& level = levels_[depth_ - 1];
+        if (level.keys.size() >= fewKeys) return keyAmongMany(level, hash);
+        std::uint64_t bit = std::uint64_t{1} << (hash >> 58);
+        if ((level.seen & bit) && isAmongFew(level, hash)) throw DuplicateKey{};
+        level.seen |= bit;
+        level.keys.push_back(hash);
+        if (level.keys.size() == fewKeys) becomeMany(level);
+    }
 
 private:
+    static constexpr std::size_t fewKeys = 16;
+
     struct Level {
         bool dictionary = false;
         // One bit for each key's hash modulo 64: most keys find theirs
@@ -36,6 +46,9 @@ private:
         std::size_t manyKeyCount = 0;
     };
     void open(bool dictionary);
+    static bool isAmongFew(const Level& level, std::size_t hash);
+    static void becomeMany(Level& level);
+    static void keyAmongMany(Level& level, std::size_t hash);
 
     std::vector<Level> levels_;  // levels past depth_ are kept for reuse
     std::size_t depth_ = 0;
