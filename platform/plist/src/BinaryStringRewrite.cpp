@@ -75,9 +75,8 @@ public:
                 return false;
             }
         }
-        if (measureOf(root) >= cap ||
-            (rootHead.container() && heightOf(root) > propertyListMaxDepth))
-            return false;
+        // measureContainer() has refused any nesting past the limit.
+        if (measureOf(root) >= cap) return false;
         // With every reference pointing one way, an object that the root
         // does not lead to is one that nothing refers to, or that only such
         // objects refer to; the last of those met has no referrer at all.

@@ -3,6 +3,7 @@
 // fixed size that is handed to the output whenever it fills, so a writer
 // never holds more than that block of the document.
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -30,6 +31,17 @@ public:
 private:
     std::vector<std::uint8_t> bytes_;
 };
+
+// Writes `count` tabs at `at` and returns their end; the eight bytes from
+// `at` must be free too. The usual few go as one fixed copy of eight, of
+// which what lies past the count is overwritten next.
+inline char* putTabs(char* at, std::size_t count) {
+    if (count <= 8)
+        std::memcpy(at, "\t\t\t\t\t\t\t\t", 8);
+    else
+        std::memset(at, '\t', count);
+    return at + count;
+}
 
 class OutputBuffer {
 public:
@@ -67,12 +79,10 @@ public:
         next_ += length;
         return at;
     }
-    // `count` tabs: the usual few as one fixed copy of eight, of which what
-    // lies past the count is overwritten next, where the block has room.
+    // `count` tabs.
     void tabs(std::size_t count) {
-        if (count <= 8 && room() >= 8) {
-            std::memcpy(next_, "\t\t\t\t\t\t\t\t", 8);
-            next_ += count;
+        if (room() >= std::max<std::size_t>(count, 8)) {
+            next_ = reinterpret_cast<std::uint8_t*>(putTabs(reinterpret_cast<char*>(next_), count));
             return;
         }
         fill('\t', count);

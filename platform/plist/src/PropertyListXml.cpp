@@ -702,14 +702,8 @@ private:
         // when the buffer has room for it.
         std::size_t length = depth_ + 2 * tagSize + content.size() + 6;
         if (char* at = out_.claim(length)) {
-            // The usual few tabs as one fixed copy: what it writes past
-            // the indentation is overwritten next (`length` is at least
-            // eight more than the depth).
-            if (depth_ <= 8)
-                std::memcpy(at, "\t\t\t\t\t\t\t\t", 8);
-            else
-                std::memset(at, '\t', depth_);
-            at += depth_;
+            // `length` is at least eight more than the depth.
+            at = putTabs(at, depth_);
             *at++ = '<';
             std::memcpy(at, tagName, tagSize);
             at += tagSize;
