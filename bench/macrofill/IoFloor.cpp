@@ -1,13 +1,11 @@
 // The I/O floor of a macrofill run: reads a file the way macrofill reads its
 // input and writes a file of the same size the way macrofill writes its
 // output (a new file beside the target, in pieces, flushed to disk, renamed
-// over the target, the folder flushed), with no parsing in between. Like
-// macrofill's output file, it asks the disk to start writing every few
-// megabytes.
+// over the target, the folder flushed), with no parsing in between. The
+// file is the same kind as macrofill's, so it is brought to disk as it is
+// written just the same.
 //
 //   macrofill-io-floor INPUT OUTPUT
-
-#include <fcntl.h>
 
 #include <cstdio>
 #include <span>
@@ -32,16 +30,8 @@ int main(int argc, char** argv) {
     base::AtomicFile output(argv[2]);
     constexpr std::size_t piece = std::size_t{1} << 18;
     bool written = output.isOpen();
-    constexpr std::size_t handOverEvery = std::size_t{4} << 20;
-    std::size_t handedToDisk = 0;
     for (std::size_t at = 0; written && at < bytes.size(); at += piece) {
         written = output.write(bytes.subspan(at, std::min(piece, bytes.size() - at)));
-        std::size_t end = std::min(at + piece, bytes.size());
-        if (end - handedToDisk >= handOverEvery) {
-            ::sync_file_range(output.descriptor(), static_cast<off_t>(handedToDisk),
-                              static_cast<off_t>(end - handedToDisk), SYNC_FILE_RANGE_WRITE);
-            handedToDisk = end;
-        }
     }
     if (!written || !output.commit()) {
         std::perror(argv[2]);

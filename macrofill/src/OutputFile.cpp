@@ -1,6 +1,5 @@
 #include "OutputFile.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -14,16 +13,6 @@ void OutputFile::write(std::span<const std::uint8_t> bytes) {
         return;
     }
     size_ += bytes.size();
-    // Every few megabytes the disk is asked to start writing what has come
-    // so far, while the rest is being produced, so that the flush before
-    // the rename waits for little more than the last piece. Only a request:
-    // a failure here is left for that flush to report.
-    constexpr std::uint64_t handOverEvery = std::uint64_t{4} << 20;
-    if (size_ - handedToDisk_ >= handOverEvery) {
-        ::sync_file_range(file_.descriptor(), static_cast<off_t>(handedToDisk_),
-                          static_cast<off_t>(size_ - handedToDisk_), SYNC_FILE_RANGE_WRITE);
-        handedToDisk_ = size_;
-    }
 }
 
 std::span<const std::uint8_t> OutputFile::written(std::uint64_t offset, std::size_t length) {
@@ -44,7 +33,6 @@ std::span<const std::uint8_t> OutputFile::written(std::uint64_t offset, std::siz
 
 void OutputFile::restart() {
     size_ = 0;
-    handedToDisk_ = 0;
     if (!failed_ && !file_.rewind()) failed_ = true;
 }
 

@@ -35,8 +35,6 @@ private:
     base::AtomicFile file_;
     bool failed_;
     std::uint64_t size_ = 0;
-    // Bytes before this offset have been handed to the disk already.
-    std::uint64_t handedToDisk_ = 0;
     // The piece last read back.
     std::vector<std::uint8_t> copy_;
 };

@@ -8,6 +8,7 @@
 #include <random>
 
 #include "Corral/base/FileSystem.h"
+#include "DiskFlush.h"
 
 namespace base {
 
@@ -52,9 +53,11 @@ AtomicFile::AtomicFile(std::string path) : path_(std::move(path)) {
         return;
     }
     fd_ = createSibling(path_, temporary_);
+    if (fd_ >= 0) flush_ = std::make_unique<DiskFlush>(fd_);
 }
 
 AtomicFile::~AtomicFile() {
+    flush_.reset();  // before the descriptor it flushes is closed
     if (fd_ >= 0) ::close(fd_);
     if (!committed_ && !temporary_.empty()) {
         int error = errno;
@@ -64,17 +67,25 @@ AtomicFile::~AtomicFile() {
 }
 
 bool AtomicFile::write(std::span<const std::uint8_t> bytes) {
-    return fd_ >= 0 && writeAll(fd_, bytes);
+    if (fd_ < 0 || !writeAll(fd_, bytes)) return false;
+    size_ += bytes.size();
+    flush_->grew(size_);
+    return true;
 }
 
 bool AtomicFile::rewind() {
-    return fd_ >= 0 && ::ftruncate(fd_, 0) == 0 && ::lseek(fd_, 0, SEEK_SET) == 0;
+    if (fd_ < 0) return false;
+    flush_->restart();
+    size_ = 0;
+    return ::ftruncate(fd_, 0) == 0 && ::lseek(fd_, 0, SEEK_SET) == 0;
 }
 
 bool AtomicFile::commit() {
     if (fd_ < 0 || committed_) return false;
     struct stat existing {};
-    bool written = (::stat(path_.c_str(), &existing) != 0 || !S_ISREG(existing.st_mode) ||
+    // A flush along the way that failed may be the only one to say so.
+    bool written = flush_->finish() &&
+                   (::stat(path_.c_str(), &existing) != 0 || !S_ISREG(existing.st_mode) ||
                     ::fchmod(fd_, existing.st_mode & 07777) == 0) &&
                    ::fsync(fd_) == 0;
     int fd = fd_;

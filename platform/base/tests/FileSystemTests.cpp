@@ -7,6 +7,8 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <fstream>
@@ -26,6 +28,10 @@ using namespace base;
 namespace {
 
 std::atomic<int> descriptorThatTakesNothing{-1};
+// Data flushes of one descriptor: counted, and failed when asked.
+std::atomic<int> flushedDescriptor{-1};
+std::atomic<int> dataFlushes{0};
+std::atomic<bool> dataFlushesFail{false};
 
 struct FolderSync {
     std::string folder;
@@ -61,6 +67,20 @@ extern "C" __attribute__((visibility("default"))) int fsync(int fd) {
             std::ifstream in(watchedFile);
             folderSyncs.push_back({std::string(folder, length > 0 ? std::size_t(length) : 0),
                                    std::string(std::istreambuf_iterator<char>(in), {})});
+        }
+    }
+    return next(fd);
+}
+
+extern "C" __attribute__((visibility("default"))) int fdatasync(int fd) {
+    static auto* next = real<int(int)>("fdatasync");
+    if (fd == flushedDescriptor) {
+        ++dataFlushes;
+        if (dataFlushesFail) {
+            // Like the kernel, says so once: a later flush succeeds.
+            dataFlushesFail = false;
+            errno = EIO;
+            return -1;
         }
     }
     return next(fd);
@@ -189,6 +209,72 @@ TEST_F(FileSystemTest, AnAtomicFileTakesThePlaceOfTheTargetOnlyWhenCommitted) {
     EXPECT_FALSE(file.commit());  // once only
     auto now = readFile(target);
     EXPECT_EQ(std::string(now->begin(), now->end()), "new contents");
+    EXPECT_EQ(entries(), std::vector<std::string>{"out"});
+}
+
+namespace {
+
+// Waits, for up to a minute, until `done` is true.
+template <class Condition>
+bool eventually(Condition done) {
+    for (int i = 0; i < 60000 && !done(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return done();
+}
+
+}  // namespace
+
+TEST_F(FileSystemTest, ALargeAtomicFileIsFlushedWhileItIsWritten) {
+    std::string target = path("out");
+    std::string piece(std::size_t{1} << 20, 'a');
+    {
+        // Abandoned while flushes may be under way: nothing is left.
+        AtomicFile file(target);
+        for (int i = 0; i < 9; ++i) ASSERT_TRUE(file.write(bytes(piece)));
+    }
+    EXPECT_TRUE(entries().empty());
+
+    AtomicFile file(target);
+    flushedDescriptor = file.descriptor();
+    dataFlushes = 0;
+    for (int i = 0; i < 5; ++i) ASSERT_TRUE(file.write(bytes(piece)));
+    EXPECT_TRUE(eventually([] { return dataFlushes > 0; }));
+    // Emptied after flushing began, then written again past several hand-overs.
+    ASSERT_TRUE(file.rewind());
+    std::string expected;
+    for (int i = 0; i < 13; ++i) {
+        std::string next(std::size_t{1} << 20, static_cast<char>('b' + i));
+        ASSERT_TRUE(file.write(bytes(next)));
+        expected += next;
+    }
+    int before = dataFlushes;
+    EXPECT_TRUE(eventually([&] { return dataFlushes > before; }));
+    ASSERT_TRUE(file.commit());
+    flushedDescriptor = -1;
+    auto now = readFile(target);
+    ASSERT_TRUE(now);
+    EXPECT_TRUE(std::string(now->begin(), now->end()) == expected);
+}
+
+TEST_F(FileSystemTest, AFlushThatFailedWhileWritingFailsTheCommit) {
+    std::string target = path("out");
+    ASSERT_TRUE(writeFileAtomically(target, bytes("old")));
+    std::string piece(std::size_t{1} << 20, 'n');
+    {
+        AtomicFile file(target);
+        flushedDescriptor = file.descriptor();
+        dataFlushes = 0;
+        dataFlushesFail = true;
+        for (int i = 0; i < 6; ++i) ASSERT_TRUE(file.write(bytes(piece)));
+        ASSERT_TRUE(eventually([] { return !dataFlushesFail; }));
+        // The final flush would succeed; the commit still knows better.
+        errno = 0;
+        EXPECT_FALSE(file.commit());
+        EXPECT_EQ(errno, EIO);
+        flushedDescriptor = -1;
+    }
+    auto old = readFile(target);
+    EXPECT_EQ(std::string(old->begin(), old->end()), "old");
     EXPECT_EQ(entries(), std::vector<std::string>{"out"});
 }
 

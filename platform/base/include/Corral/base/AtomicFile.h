@@ -3,6 +3,7 @@
 // file's place only when it is complete.
 
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 
@@ -10,6 +11,10 @@
 
 namespace base {
 
+class DiskFlush;
+
+// A large file is brought to disk while it is being written, so that the
+// commit waits for little more than its last piece.
 class BASE_EXPORT AtomicFile {
 public:
     // Creates an empty temporary file in the folder of `path`, under a name
@@ -44,6 +49,8 @@ private:
     std::string path_, temporary_;
     int fd_ = -1;
     bool committed_ = false;
+    std::uint64_t size_ = 0;
+    std::unique_ptr<DiskFlush> flush_;
 };
 
 }  // namespace base
