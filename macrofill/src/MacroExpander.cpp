@@ -101,7 +101,9 @@ void MacroExpander::popRecord() {
 
 void MacroExpander::endFrame() {
     while (!records_.empty() && records_.back().frame == depth_) popRecord();
-    activeSources_.erase(frames_[depth_]->source);
+    // Most strings never fill the map; erasing from it would still hash
+    // the whole text.
+    if (!activeSources_.empty()) activeSources_.erase(frames_[depth_]->source);
 }
 
 // Moves the scan position `count` characters on (they have been copied to
