@@ -60,6 +60,7 @@ struct MacroExpander::Frame {
     std::deque<Segment> rest;
     std::string output;               // the text before the scan position
     std::size_t lastResolved = none;  // the position in the table of the last name put in
+    std::size_t firstRecord = 0;      // the records from here on are this frame's
 };
 
 // A value put into a frame at `index` of its pieces. While no character
@@ -67,7 +68,6 @@ struct MacroExpander::Frame {
 // expansion would repeat for ever.
 struct MacroExpander::Record {
     std::size_t definition;  // its position in the table
-    std::size_t frame;
     std::size_t index;
 };
 
@@ -91,6 +91,7 @@ MacroExpander::Frame& MacroExpander::startFrame(std::size_t depth) {
     frame.rest.clear();
     frame.output.clear();
     frame.lastResolved = none;
+    frame.firstRecord = records_.size();
     return frame;
 }
 
@@ -100,7 +101,7 @@ void MacroExpander::popRecord() {
 }
 
 void MacroExpander::endFrame() {
-    while (!records_.empty() && records_.back().frame == depth_) popRecord();
+    while (records_.size() > frames_[depth_]->firstRecord) popRecord();
     // Most strings never fill the map; erasing from it would still hash
     // the whole text.
     if (!activeSources_.empty()) activeSources_.erase(frames_[depth_]->source);
@@ -116,8 +117,9 @@ void MacroExpander::consume(Frame& frame, std::size_t count) {
         top.begin += taken;
         count -= taken;
         // Values put in above this piece no longer sit on untouched text.
-        while (!records_.empty() && records_.back().frame == depth_ &&
-               records_.back().index > index)
+        // (The size of the deque costs more than a look at its last record.)
+        while (!records_.empty() && records_.back().index > index &&
+               records_.size() > frame.firstRecord)
             popRecord();
         if (top.begin == top.end) frame.rest.pop_back();
     }
@@ -251,7 +253,7 @@ void MacroExpander::resolve(Frame& frame, std::string_view name) {
     }
     pushSegment(frame.rest, text);
     active_[definition] = true;
-    records_.push_back({definition, depth_, frame.rest.size() - 1});
+    records_.push_back({definition, frame.rest.size() - 1});
 }
 
 MacroExpander::Outcome MacroExpander::run(Frame& frame) {
