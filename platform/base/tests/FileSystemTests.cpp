@@ -241,13 +241,14 @@ TEST_F(FileSystemTest, ALargeAtomicFileIsFlushedWhileItIsWritten) {
     EXPECT_TRUE(eventually([] { return dataFlushes > 0; }));
     // Emptied after flushing began, then written again past several hand-overs.
     ASSERT_TRUE(file.rewind());
+    // No flush is under way once the file is emptied.
+    int before = dataFlushes;
     std::string expected;
     for (int i = 0; i < 13; ++i) {
         std::string next(std::size_t{1} << 20, static_cast<char>('b' + i));
         ASSERT_TRUE(file.write(bytes(next)));
         expected += next;
     }
-    int before = dataFlushes;
     EXPECT_TRUE(eventually([&] { return dataFlushes > before; }));
     ASSERT_TRUE(file.commit());
     flushedDescriptor = -1;
