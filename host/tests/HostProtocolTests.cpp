@@ -171,8 +171,8 @@ TEST(HostProtocolTest, CommandsSetTheModeTheStoreAndTheStatusAndStopTheRun) {
 }
 
 TEST(HostProtocolTest, CommandsSentBeforeTheStartApplyToTheFirstStatement) {
-    ProtocolSession session({testPage("page-test-PrintsEverywhere"), document});
-    session.send({{"command", "setMode"}, {"mode", "runFastest"}});
+    ProtocolSession session({testPage("page-test-PrintsEverywhere"), document},
+                            {Json{{"command", "setMode"}, {"mode", "runFastest"}}});
     EXPECT_EQ(session.finish(), 0) << session.transcript();
     auto started = session.eventsOf("started");
     ASSERT_EQ(started.size(), 1u) << session.transcript();

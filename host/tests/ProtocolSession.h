@@ -20,10 +20,16 @@ class ProtocolSession {
 public:
     using Json = nlohmann::json;
 
-    // Starts `corral-host --protocol arguments...`.
-    explicit ProtocolSession(std::vector<std::string> arguments) {
+    // Starts `corral-host --protocol arguments...`. `sentFirst` is in its
+    // input before it starts, so it is there whenever the host first looks.
+    explicit ProtocolSession(std::vector<std::string> arguments,
+                             const std::vector<Json>& sentFirst = {}) {
         int in[2], out[2];
         if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0) return;
+        for (const Json& command : sentFirst) {
+            std::string line = command.dump() + "\n";
+            (void)!::write(in[1], line.data(), line.size());
+        }
         arguments.insert(arguments.begin(), "--protocol");
         process_.emplace(
             CORRAL_HOST, std::move(arguments), -1,
