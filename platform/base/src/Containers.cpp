@@ -177,29 +177,44 @@ bool keyMatches(const ObjectRef& key, std::string_view text) {
 
 void KeyIndex::clear() noexcept {
     slots_.clear();
+    hashes_.clear();
+    bits_ = 0;
     count_ = 0;
 }
 
-void KeyIndex::reserve(std::size_t count) {
-    std::size_t size = 16;
-    while (size < 2 * count) size *= 2;
-    if (size <= slots_.size()) return;
-    std::vector<Slot> old = std::exchange(slots_, std::vector<Slot>(size, Slot{0, 0}));
-    for (const Slot& slot : old)
-        if (slot.position != 0) place(slot);
+void KeyIndex::seal() noexcept {
+    hashes_.clear();
+    hashes_.shrink_to_fit();
 }
 
-void KeyIndex::place(Slot slot) {
+void KeyIndex::reserve(std::size_t count) {
+    if (count > maxPositions) throw std::length_error("a dictionary holds too many entries");
+    hashes_.reserve(count);
+    unsigned bits = 4;
+    while ((std::size_t{1} << bits) < 2 * count) ++bits;
+    if (bits <= bits_ && !slots_.empty()) return;
+    slots_.assign(std::size_t{1} << bits, 0);
+    bits_ = bits;
+    for (std::size_t position = 0; position < hashes_.size(); ++position)
+        place(hashes_[position], position);
+}
+
+void KeyIndex::place(std::uint32_t hash, std::size_t position) {
     std::size_t mask = slots_.size() - 1;
-    std::size_t i = home(slot.hash);
-    while (slots_[i].position != 0) i = (i + 1) & mask;
-    slots_[i] = slot;
+    Probe probe = probeFor(hash);
+    std::size_t i = probe.home;
+    while (slots_[i] != 0) i = (i + 1) & mask;
+    // position + 1 <= count <= half the slots, so it fits below the fingerprint.
+    slots_[i] = (probe.fingerprint << bits_) | static_cast<std::uint32_t>(position + 1);
 }
 
 void KeyIndex::insert(std::size_t hash, std::size_t position) {
-    if (position >= UINT32_MAX) throw std::length_error("a dictionary holds too many entries");
+    if (position >= maxPositions) throw std::length_error("a dictionary holds too many entries");
+    if (position != hashes_.size()) throw std::logic_error("key index positions must come in order");
     reserve(count_ + 1);
-    place({static_cast<std::uint32_t>(position + 1), static_cast<std::uint32_t>(hash)});
+    auto low = static_cast<std::uint32_t>(hash);
+    hashes_.push_back(low);
+    place(low, position);
     ++count_;
 }
 
@@ -251,6 +266,7 @@ Ref<Dictionary> Dictionary::Builder::build() {
             index_.insert(entries_[i].first->hash(), i);
     }
     if (entries_.size() <= kIndexThreshold) index_.clear();
+    index_.seal();
     auto result = makeObject<Dictionary>(std::move(entries_), std::move(index_));
     entries_.clear();
     index_.clear();

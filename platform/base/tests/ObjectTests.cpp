@@ -310,9 +310,42 @@ TEST(DictionaryTest, KeyIndexFindsEveryPositionThroughCollisionsAndGrowth) {
     }
     EXPECT_FALSE(index.find(42, [](std::size_t p) { return p == 300; }));
     EXPECT_FALSE(index.find(43, [](std::size_t) { return true; }));
+    // Sealed, it still finds everything; positions must come in order, and
+    // not beyond what a slot can hold.
+    EXPECT_THROW(index.insert(7, 302), std::logic_error);
+    index.seal();
+    for (std::size_t i = 0; i < 300; i += 7)
+        EXPECT_EQ(index.find(i % 3 ? 42 : (i << 32) | 42, [i](std::size_t p) { return p == i; }), i);
+    EXPECT_THROW(index.reserve(KeyIndex::maxPositions + 1), std::length_error);
     index.clear();
     EXPECT_TRUE(index.empty());
     EXPECT_FALSE(index.find(42, [](std::size_t) { return true; }));
+}
+
+TEST(DictionaryTest, KeyIndexPassesOverSlotsOfOtherHashesWithoutComparing) {
+    // Keys that only share slots are told apart by the slots themselves:
+    // finding each of many keys compares (nearly) only the key looked for,
+    // and a missing one is (nearly) never compared.
+    KeyIndex index;
+    std::hash<std::string> hash;
+    constexpr std::size_t count = 5000;
+    for (std::size_t i = 0; i < count; ++i) index.insert(hash(std::to_string(i)), i);
+    std::size_t compared = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        auto found = index.find(hash(std::to_string(i)), [&](std::size_t p) {
+            ++compared;
+            return p == i;
+        });
+        ASSERT_EQ(found, i);
+    }
+    EXPECT_LT(compared, count + count / 100);
+    compared = 0;
+    for (std::size_t i = count; i < 2 * count; ++i)
+        EXPECT_FALSE(index.find(hash(std::to_string(i)), [&](std::size_t) {
+            ++compared;
+            return true;
+        }));
+    EXPECT_LT(compared, count / 100);
 }
 
 TEST(DictionaryTest, KeysAddedWithoutComparisonAreFoundAndReplaceable) {

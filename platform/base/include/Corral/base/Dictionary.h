@@ -19,40 +19,62 @@ class String;
 // Positions of a dictionary's entries by the hash of their keys: one flat
 // table with linear probing, at most half full, so that building a large
 // dictionary costs one allocation rather than one per entry and a look-up
-// touches one or two adjacent slots.
+// touches one or two adjacent slots. A slot is four bytes: the position,
+// and in the bits the position leaves free a fingerprint of the hash, so
+// that most keys that merely share a slot are passed over without being
+// compared. Small slots keep the table of a large dictionary in the caches
+// while the dictionary is read at random.
 class BASE_EXPORT KeyIndex {
 public:
+    // Positions from this one on are refused.
+    static constexpr std::size_t maxPositions = std::size_t{1} << 30;
+
     bool empty() const noexcept { return count_ == 0; }
     void clear() noexcept;
     // Room for `count` positions without growing.
     void reserve(std::size_t count);
+    // Positions come in order, 0 first. Throws std::length_error for a
+    // position from maxPositions on.
     void insert(std::size_t hash, std::size_t position);
+    // Frees what only growing needs: the index then takes no more
+    // insertions, and `clear` makes it new.
+    void seal() noexcept;
     // The first position with this hash for which `matches(position)` is
     // true, or none.
     template <class Matches>
     std::optional<std::size_t> find(std::size_t hash, const Matches& matches) const {
         if (slots_.empty()) return std::nullopt;
         std::size_t mask = slots_.size() - 1;
-        auto tag = static_cast<std::uint32_t>(hash);
-        for (std::size_t i = home(tag); slots_[i].position != 0; i = (i + 1) & mask) {
-            if (slots_[i].hash == tag && matches(slots_[i].position - 1))
-                return slots_[i].position - 1;
+        Probe probe = probeFor(static_cast<std::uint32_t>(hash));
+        for (std::size_t i = probe.home; slots_[i] != 0; i = (i + 1) & mask) {
+            if ((slots_[i] >> bits_) == probe.fingerprint && matches((slots_[i] & mask) - 1))
+                return (slots_[i] & mask) - 1;
         }
         return std::nullopt;
     }
 
 private:
-    struct Slot {
-        std::uint32_t position;  // position + 1; 0 marks a free slot
-        std::uint32_t hash;      // the low bits of the key's hash
+    struct Probe {
+        std::size_t home;           // the first slot to look at
+        std::uint32_t fingerprint;  // the bits of the slot above the position
     };
-    // The first slot to probe for a hash tag: its bits mixed, so that tags
-    // differing only in high bits spread too.
-    std::size_t home(std::uint32_t tag) const noexcept {
-        return static_cast<std::size_t>((tag * 0x9E3779B97F4A7C15ull) >> 32) & (slots_.size() - 1);
+    // From the low 32 bits of a hash, mixed so that hashes differing only
+    // in high bits spread too: the home slot from one part of the mix, the
+    // fingerprint from another, so that keys sharing a home rarely share
+    // a fingerprint.
+    Probe probeFor(std::uint32_t hash) const noexcept {
+        std::uint64_t mixed = hash * 0x9E3779B97F4A7C15ull;
+        return {static_cast<std::size_t>(mixed >> 32) & (slots_.size() - 1),
+                static_cast<std::uint32_t>(mixed >> (32 + bits_))};
     }
-    void place(Slot slot);
-    std::vector<Slot> slots_;
+    void place(std::uint32_t hash, std::size_t position);
+    // position + 1 in the low `bits_` bits (0 marks a free slot), the
+    // fingerprint above them.
+    std::vector<std::uint32_t> slots_;
+    unsigned bits_ = 0;  // log2 of the number of slots
+    // The low 32 bits of the hash at each position, to place every
+    // position again when the table grows; freed by `seal`.
+    std::vector<std::uint32_t> hashes_;
     std::size_t count_ = 0;
 };
 
