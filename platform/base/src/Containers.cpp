@@ -210,7 +210,8 @@ void KeyIndex::place(std::uint32_t hash, std::size_t position) {
 
 void KeyIndex::insert(std::size_t hash, std::size_t position) {
     if (position >= maxPositions) throw std::length_error("a dictionary holds too many entries");
-    if (position != hashes_.size()) throw std::logic_error("key index positions must come in order");
+    if (position != hashes_.size())
+        throw std::logic_error("key index positions must come in order");
     reserve(count_ + 1);
     auto low = static_cast<std::uint32_t>(hash);
     hashes_.push_back(low);

@@ -315,7 +315,8 @@ TEST(DictionaryTest, KeyIndexFindsEveryPositionThroughCollisionsAndGrowth) {
     EXPECT_THROW(index.insert(7, 302), std::logic_error);
     index.seal();
     for (std::size_t i = 0; i < 300; i += 7)
-        EXPECT_EQ(index.find(i % 3 ? 42 : (i << 32) | 42, [i](std::size_t p) { return p == i; }), i);
+        EXPECT_EQ(index.find(i % 3 ? 42 : (i << 32) | 42, [i](std::size_t p) { return p == i; }),
+                  i);
     EXPECT_THROW(index.reserve(KeyIndex::maxPositions + 1), std::length_error);
     index.clear();
     EXPECT_TRUE(index.empty());
