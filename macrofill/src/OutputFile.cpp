@@ -17,6 +17,10 @@ void OutputFile::write(std::span<const std::uint8_t> bytes) {
 
 std::span<const std::uint8_t> OutputFile::written(std::uint64_t offset, std::size_t length) {
     if (failed_ || offset > size_ || length > size_ - offset) return {};
+    if (!file_.settle()) {
+        failed_ = true;
+        return {};
+    }
     // Read back seldom (a writer keeps what it compares often), so read
     // rather than mapped, which would keep pages around the one read.
     copy_.resize(length);

@@ -9,6 +9,7 @@
 
 #include "Corral/base/FileSystem.h"
 #include "DiskFlush.h"
+#include "WriteBehind.h"
 
 namespace base {
 
@@ -53,11 +54,15 @@ AtomicFile::AtomicFile(std::string path) : path_(std::move(path)) {
         return;
     }
     fd_ = createSibling(path_, temporary_);
-    if (fd_ >= 0) flush_ = std::make_unique<DiskFlush>(fd_);
+    if (fd_ < 0) return;
+    flush_ = std::make_unique<DiskFlush>(fd_);
+    writer_ = std::make_unique<WriteBehind>(fd_, *flush_);
 }
 
 AtomicFile::~AtomicFile() {
-    flush_.reset();  // before the descriptor it flushes is closed
+    // Their threads end before the descriptor they use is closed.
+    writer_.reset();
+    flush_.reset();
     if (fd_ >= 0) ::close(fd_);
     if (!committed_ && !temporary_.empty()) {
         int error = errno;
@@ -67,24 +72,24 @@ AtomicFile::~AtomicFile() {
 }
 
 bool AtomicFile::write(std::span<const std::uint8_t> bytes) {
-    if (fd_ < 0 || !writeAll(fd_, bytes)) return false;
-    size_ += bytes.size();
-    flush_->grew(size_);
-    return true;
+    return fd_ >= 0 && writer_->write(bytes);
 }
 
+bool AtomicFile::settle() { return fd_ >= 0 && writer_->settle(); }
+
 bool AtomicFile::rewind() {
-    if (fd_ < 0) return false;
+    if (fd_ < 0 || !writer_->restart()) return false;
     flush_->restart();
-    size_ = 0;
     return ::ftruncate(fd_, 0) == 0 && ::lseek(fd_, 0, SEEK_SET) == 0;
 }
 
 bool AtomicFile::commit() {
     if (fd_ < 0 || committed_) return false;
     struct stat existing {};
-    // A flush along the way that failed may be the only one to say so.
-    bool written = flush_->finish() &&
+    // Both threads have ended when these return, whatever they say. A
+    // flush along the way that failed may be the only one to say so.
+    bool settled = writer_->settle();
+    bool written = flush_->finish() && settled &&
                    (::stat(path_.c_str(), &existing) != 0 || !S_ISREG(existing.st_mode) ||
                     ::fchmod(fd_, existing.st_mode & 07777) == 0) &&
                    ::fsync(fd_) == 0;

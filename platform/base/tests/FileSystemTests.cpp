@@ -279,6 +279,82 @@ TEST_F(FileSystemTest, AFlushThatFailedWhileWritingFailsTheCommit) {
     EXPECT_EQ(entries(), std::vector<std::string>{"out"});
 }
 
+namespace {
+
+// The file's bytes as they stand, read through its descriptor.
+std::string contentsOf(int fd) {
+    std::string text;
+    char buffer[65536];
+    off_t at = 0;
+    while (ssize_t got = pread(fd, buffer, sizeof buffer, at)) {
+        if (got < 0) return "(unreadable)";
+        text.append(buffer, static_cast<std::size_t>(got));
+        at += got;
+    }
+    return text;
+}
+
+}  // namespace
+
+TEST_F(FileSystemTest, AnAtomicFileHoldsWhatWasGivenOnceSettledInOrderAcrossItsBlocks) {
+    AtomicFile file(path("out"));
+    ASSERT_TRUE(file.write(bytes("small")));
+    // Less than a block is kept back until asked for.
+    EXPECT_EQ(contentsOf(file.descriptor()), "");
+    ASSERT_TRUE(file.settle());
+    EXPECT_EQ(contentsOf(file.descriptor()), "small");
+
+    // Pieces of odd sizes, some larger than a block, through the thread.
+    std::string expected = "small";
+    for (int i = 0; i < 40; ++i) {
+        std::string piece(static_cast<std::size_t>(i) * 97'531 + 1,
+                          static_cast<char>('a' + i % 26));
+        ASSERT_TRUE(file.write(bytes(piece)));
+        expected += piece;
+        if (i == 17) {
+            ASSERT_TRUE(file.settle());
+            EXPECT_TRUE(contentsOf(file.descriptor()) == expected);
+        }
+    }
+    ASSERT_TRUE(file.commit());
+    auto now = readFile(path("out"));
+    ASSERT_TRUE(now);
+    EXPECT_TRUE(std::string(now->begin(), now->end()) == expected);
+}
+
+TEST_F(FileSystemTest, AWriteThatFailsOnTheWritingThreadFailsTheNextCallAndTheCommit) {
+    std::string target = path("out");
+    ASSERT_TRUE(writeFileAtomically(target, bytes("old")));
+    std::string piece(std::size_t{1} << 20, 'w');
+    {
+        AtomicFile file(target);
+        descriptorThatTakesNothing = file.descriptor();
+        // Taken at first: the writes happen behind the caller's back.
+        ASSERT_TRUE(file.write(bytes(piece)));
+        errno = 0;
+        EXPECT_TRUE(eventually([&] { return !file.write(bytes(piece)); }));
+        EXPECT_EQ(errno, EIO);
+        EXPECT_FALSE(file.settle());
+        EXPECT_FALSE(file.rewind());  // the failure stays
+        errno = 0;
+        EXPECT_FALSE(file.commit());
+        EXPECT_EQ(errno, EIO);
+        descriptorThatTakesNothing = -1;
+    }
+    auto old = readFile(target);
+    EXPECT_EQ(std::string(old->begin(), old->end()), "old");
+    EXPECT_EQ(entries(), std::vector<std::string>{"out"});
+
+    // A small file fails at its commit, where it is written.
+    AtomicFile file(target);
+    descriptorThatTakesNothing = file.descriptor();
+    EXPECT_TRUE(file.write(bytes("never taken")));
+    EXPECT_FALSE(file.commit());
+    descriptorThatTakesNothing = -1;
+    auto still = readFile(target);
+    EXPECT_EQ(std::string(still->begin(), still->end()), "old");
+}
+
 TEST_F(FileSystemTest, FileContentsMapRegularFilesAndReadEverythingElse) {
     std::string big(300000, 'x');
     big[123456] = 'y';

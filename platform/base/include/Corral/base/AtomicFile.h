@@ -12,9 +12,11 @@
 namespace base {
 
 class DiskFlush;
+class WriteBehind;
 
-// A large file is brought to disk while it is being written, so that the
-// commit waits for little more than its last piece.
+// The bytes given are written on a thread of its own while the caller goes
+// on, and a large file is brought to disk while it is being written, so that
+// the commit waits for little more than its last piece.
 class BASE_EXPORT AtomicFile {
 public:
     // Creates an empty temporary file in the folder of `path`, under a name
@@ -27,13 +29,17 @@ public:
     AtomicFile& operator=(const AtomicFile&) = delete;
 
     bool isOpen() const { return fd_ >= 0; }
-    // The temporary file, open for reading and writing.
+    // The temporary file, open for reading and writing. It holds the bytes
+    // given once settle() has returned.
     int descriptor() const { return fd_; }
     const std::string& temporaryPath() const { return temporary_; }
 
-    // Appends all of `bytes`, resuming after short writes. False, with errno
-    // set, when a write fails.
+    // Appends all of `bytes`. False, with errno set, once a write has
+    // failed, which may have been a write of bytes given earlier.
     bool write(std::span<const std::uint8_t> bytes);
+    // Waits until the file holds every byte given. False, with errno set,
+    // when a write failed.
+    bool settle();
     // Empties the temporary file, to write it again from the start.
     bool rewind();
 
@@ -49,8 +55,8 @@ private:
     std::string path_, temporary_;
     int fd_ = -1;
     bool committed_ = false;
-    std::uint64_t size_ = 0;
     std::unique_ptr<DiskFlush> flush_;
+    std::unique_ptr<WriteBehind> writer_;
 };
 
 }  // namespace base
