@@ -1,6 +1,7 @@
 // In-process benchmarks of the expansion: back-to-back references and chains
-// of definitions at growing sizes, whose times should grow linearly, and the
-// table look-ups that following the chain needs, measured alone. After the
+// of definitions at growing sizes, whose times should grow linearly, the
+// table look-ups that following the chain needs, measured alone, and the
+// building of that table. After the
 // table, one growth line per benchmark compares the time of one run at its
 // largest size with the time at a tenth (back-to-back references: a quarter)
 // of it; with --benchmark_repetitions, the medians.
@@ -65,6 +66,13 @@ void definitionChain(benchmark::State& state) {
 }
 BENCHMARK(definitionChain)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMicrosecond);
 
+// Building the table of a chain, as macrofill builds its table of build
+// settings: one dictionary built key by key.
+void tableBuild(benchmark::State& state) {
+    for (auto _ : state) benchmark::DoNotOptimize(chain(state.range(0)));
+}
+BENCHMARK(tableBuild)->Arg(10000)->Arg(100000)->Unit(benchmark::kMicrosecond);
+
 // What no expansion of the chain can avoid: looking each name up in the
 // table and reading its value to find the next name, one after another.
 // Its growth is the table's own, once the table no longer fits the caches.
@@ -111,6 +119,7 @@ public:
         growth("definitionChain", "expanding", "links in a chain of definitions", 10000, 100000,
                12);
         growth("chainLookUps", "looking up alone", "links of the same chain", 10000, 100000, 0);
+        growth("tableBuild", "building", "definitions into a table", 10000, 100000, 0);
     }
 
 private:

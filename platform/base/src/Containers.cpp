@@ -190,6 +190,10 @@ void KeyIndex::seal() noexcept {
 void KeyIndex::reserve(std::size_t count) {
     if (count > maxPositions) throw std::length_error("a dictionary holds too many entries");
     hashes_.reserve(count);
+    grow(count);
+}
+
+void KeyIndex::grow(std::size_t count) {
     unsigned bits = 4;
     while ((std::size_t{1} << bits) < 2 * count) ++bits;
     if (bits <= bits_ && !slots_.empty()) return;
@@ -212,7 +216,9 @@ void KeyIndex::insert(std::size_t hash, std::size_t position) {
     if (position >= maxPositions) throw std::length_error("a dictionary holds too many entries");
     if (position != hashes_.size())
         throw std::logic_error("key index positions must come in order");
-    reserve(count_ + 1);
+    // The hashes grow as a vector does: reserving one more each time would
+    // copy them all at every insertion.
+    grow(count_ + 1);
     auto low = static_cast<std::uint32_t>(hash);
     hashes_.push_back(low);
     place(low, position);

@@ -67,6 +67,9 @@ private:
         return {static_cast<std::size_t>(mixed >> 32) & (slots_.size() - 1),
                 static_cast<std::uint32_t>(mixed >> (32 + bits_))};
     }
+    // Enough slots for `count` positions, placing every one again when the
+    // table doubles.
+    void grow(std::size_t count);
     void place(std::uint32_t hash, std::size_t position);
     // position + 1 in the low `bits_` bits (0 marks a free slot), the
     // fingerprint above them.
