@@ -7,9 +7,19 @@
 #include <utility>
 
 #include "Corral/base/FileSystem.h"
+#include "Corral/base/LargeMemory.h"
 #include "DiskFlush.h"
 
 namespace base {
+
+// Blocks after the first fit in one block of large pages, of no less than
+// the size that large pages are asked for.
+static_assert(WriteBehind::othersSize >= (WriteBehind::blockCount - 1) * WriteBehind::blockSize &&
+              WriteBehind::othersSize >= largeMemoryThreshold);
+
+WriteBehind::Memory::~Memory() {
+    if (others) freeLargeMemory(others, othersSize);
+}
 
 WriteBehind::~WriteBehind() {
     {
@@ -32,12 +42,20 @@ bool WriteBehind::write(std::span<const std::uint8_t> bytes) {
         std::lock_guard lock(mutex_);
         if (failure()) return false;
     }
-    if (blocks_.empty()) blocks_.resize(blockCount);
+    if (blocks_.empty()) {
+        memory_.first = std::make_unique_for_overwrite<std::uint8_t[]>(blockSize);
+        blocks_.resize(blockCount);
+        blocks_[0].bytes = memory_.first.get();
+    }
     while (!bytes.empty()) {
         Block& block = blocks_[filling_];
-        if (!block.bytes) block.bytes = std::make_unique_for_overwrite<std::uint8_t[]>(blockSize);
+        if (!block.bytes) {
+            if (!memory_.others)
+                memory_.others = static_cast<std::uint8_t*>(allocateLargeMemory(othersSize));
+            block.bytes = memory_.others + (filling_ - 1) * blockSize;
+        }
         std::size_t taken = std::min(bytes.size(), blockSize - block.size);
-        std::memcpy(block.bytes.get() + block.size, bytes.data(), taken);
+        std::memcpy(block.bytes + block.size, bytes.data(), taken);
         block.size += taken;
         bytes = bytes.subspan(taken);
         if (block.size == blockSize) handOver();
@@ -93,7 +111,7 @@ void WriteBehind::run() {
 
 void WriteBehind::writeOut(Block& block) {
     std::size_t size = std::exchange(block.size, 0);
-    if (!writeAll(fd_, {block.bytes.get(), size})) {
+    if (!writeAll(fd_, {block.bytes, size})) {
         int error = errno;
         std::lock_guard lock(mutex_);
         if (error_ == 0) error_ = error;

@@ -46,10 +46,22 @@ public:
 
 private:
     struct Block {
-        std::unique_ptr<std::uint8_t[]> bytes;
+        std::uint8_t* bytes = nullptr;
         std::size_t size = 0;
     };
+    // The first block is taken from the heap, as most files need no other;
+    // the others, once the file outgrows the first, from one block of large
+    // pages, where one touch brings in two of them.
+    struct Memory {
+        std::unique_ptr<std::uint8_t[]> first;
+        std::uint8_t* others = nullptr;
+        ~Memory();
+    };
 
+public:
+    static constexpr std::size_t othersSize = blockSize * blockCount;
+
+private:
     // Hands the block being filled to the thread and moves to the next.
     void handOver();
     // Waits until the thread has written every block handed to it.
@@ -61,6 +73,7 @@ private:
 
     const int fd_;
     DiskFlush& flush_;
+    Memory memory_;
     std::vector<Block> blocks_;  // a ring: the one being filled, then those queued
     std::size_t filling_ = 0;    // the block being filled
     std::uint64_t written_ = 0;  // bytes in the file
@@ -69,7 +82,7 @@ private:
     std::condition_variable changed_;
     std::size_t queued_ = 0;  // full blocks before `filling_`, oldest first
     bool stopping_ = false;
-    int error_ = 0;  // errno of the first write that failed
+    int error_ = 0;       // errno of the first write that failed
     std::thread thread_;  // started with the first full block
 };
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "BinaryObjects.h"
+#include "Corral/base/LargeMemory.h"
 #include "OutputBuffer.h"
 #include "PropertyListCodec.h"
 #include "Unicode.h"
@@ -169,7 +170,7 @@ private:
         }
 
     private:
-        std::vector<std::uint32_t> low_;
+        std::vector<std::uint32_t, LargeAllocator<std::uint32_t>> low_;
         std::vector<std::size_t> steps_;
         std::uint64_t high_ = 0;
     };
@@ -299,7 +300,7 @@ private:
 
     // What only check() needs.
     void releaseCheckTables() {
-        std::vector<std::uint64_t>().swap(notes_);
+        decltype(notes_)().swap(notes_);
         std::vector<KeySlot>().swap(keySlots_);
         std::vector<std::string_view>().swap(keyTexts_);
         std::deque<std::string>().swap(ownedKeys_);
@@ -578,12 +579,12 @@ private:
     BinaryObjects objects_;
     BinaryStringRewriter& rewriter_;
     std::uint64_t count_;
-    std::vector<std::uint8_t> state_;
+    std::vector<std::uint8_t, LargeAllocator<std::uint8_t>> state_;
     // By object, for check(): its measure, what the reader charges for it
     // at each place it stands, in the low measureBits; above them, for a
     // container its height (the containers nested in it, itself included),
     // for a string the number standing for its text as a key, or noKey.
-    std::vector<std::uint64_t> notes_;
+    std::vector<std::uint64_t, LargeAllocator<std::uint64_t>> notes_;
     bool childrenFirst_ = true;
     // The texts of the keys met, by number, in an open-addressing table at
     // most half full; ASCII texts are views of the input.
