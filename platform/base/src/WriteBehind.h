@@ -41,7 +41,7 @@ public:
     bool restart();
 
     // Bytes in a block, and blocks at most.
-    static constexpr std::size_t blockSize = std::size_t{1} << 20;
+    static constexpr std::size_t blockSize = std::size_t{512} << 10;
     static constexpr std::size_t blockCount = 4;
 
 private:
@@ -59,7 +59,7 @@ private:
     };
 
 public:
-    static constexpr std::size_t othersSize = blockSize * blockCount;
+    static constexpr std::size_t othersSize = std::size_t{2} << 20;
 
 private:
     // Hands the block being filled to the thread and moves to the next.

@@ -12,9 +12,9 @@
 
 namespace base {
 
-// Blocks of at least this size are mapped in large pages; smaller ones come
-// from the general heap.
-inline constexpr std::size_t largeMemoryThreshold = std::size_t{4} << 20;
+// Blocks of at least this size, one large page, are mapped in large pages;
+// smaller ones come from the general heap.
+inline constexpr std::size_t largeMemoryThreshold = std::size_t{2} << 20;
 
 // `size` bytes aligned for any object; throws std::bad_alloc when there is
 // no memory. A large block comes zeroed.
