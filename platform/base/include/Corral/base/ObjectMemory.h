@@ -13,6 +13,7 @@
 #include <utility>
 
 #include "Corral/base/BaseExport.h"
+#include "Corral/base/SizedAllocator.h"
 
 namespace base {
 
@@ -23,25 +24,7 @@ BASE_EXPORT void* allocateObjectMemory(std::size_t size);
 BASE_EXPORT void freeObjectMemory(void* block, std::size_t size) noexcept;
 
 template <class T>
-struct ObjectAllocator {
-    using value_type = T;
-
-    ObjectAllocator() noexcept = default;
-    template <class U>
-    ObjectAllocator(const ObjectAllocator<U>&) noexcept {}
-
-    T* allocate(std::size_t n) {
-        static_assert(alignof(T) <= 16, "object memory is aligned to 16 bytes");
-        if (n > static_cast<std::size_t>(-1) / sizeof(T)) throw std::bad_array_new_length();
-        return static_cast<T*>(allocateObjectMemory(n * sizeof(T)));
-    }
-    void deallocate(T* block, std::size_t n) noexcept { freeObjectMemory(block, n * sizeof(T)); }
-
-    template <class U>
-    bool operator==(const ObjectAllocator<U>&) const noexcept {
-        return true;
-    }
-};
+using ObjectAllocator = SizedAllocator<T, allocateObjectMemory, freeObjectMemory>;
 
 // A new T, held by a reference, in object memory.
 template <class T, class... Arguments>
