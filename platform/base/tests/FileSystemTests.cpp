@@ -110,6 +110,11 @@ protected:
         return names;
     }
 
+    static std::string textOf(const std::string& file) {
+        auto read = readFile(file);
+        return read ? std::string(read->begin(), read->end()) : "(unreadable)";
+    }
+
     static std::span<const std::uint8_t> bytes(std::string_view text) {
         return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
     }
@@ -317,9 +322,7 @@ TEST_F(FileSystemTest, AnAtomicFileHoldsWhatWasGivenOnceSettledInOrderAcrossItsB
         }
     }
     ASSERT_TRUE(file.commit());
-    auto now = readFile(path("out"));
-    ASSERT_TRUE(now);
-    EXPECT_TRUE(std::string(now->begin(), now->end()) == expected);
+    EXPECT_TRUE(textOf(path("out")) == expected);
 }
 
 TEST_F(FileSystemTest, AWriteThatFailsOnTheWritingThreadFailsTheNextCallAndTheCommit) {
@@ -341,8 +344,7 @@ TEST_F(FileSystemTest, AWriteThatFailsOnTheWritingThreadFailsTheNextCallAndTheCo
         EXPECT_EQ(errno, EIO);
         descriptorThatTakesNothing = -1;
     }
-    auto old = readFile(target);
-    EXPECT_EQ(std::string(old->begin(), old->end()), "old");
+    EXPECT_EQ(textOf(target), "old");
     EXPECT_EQ(entries(), std::vector<std::string>{"out"});
 
     // A small file fails at its commit, where it is written.
@@ -351,8 +353,7 @@ TEST_F(FileSystemTest, AWriteThatFailsOnTheWritingThreadFailsTheNextCallAndTheCo
     EXPECT_TRUE(file.write(bytes("never taken")));
     EXPECT_FALSE(file.commit());
     descriptorThatTakesNothing = -1;
-    auto still = readFile(target);
-    EXPECT_EQ(std::string(still->begin(), still->end()), "old");
+    EXPECT_EQ(textOf(target), "old");
 }
 
 TEST_F(FileSystemTest, FileContentsMapRegularFilesAndReadEverythingElse) {
