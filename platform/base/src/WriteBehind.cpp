@@ -12,8 +12,8 @@
 
 namespace base {
 
-// Blocks after the first fit in one block of large pages, of no less than
-// the size that large pages are asked for.
+// The blocks after the first fit in their memory, which is large enough to
+// be asked for in large pages.
 static_assert(WriteBehind::othersSize >= (WriteBehind::blockCount - 1) * WriteBehind::blockSize &&
               WriteBehind::othersSize >= largeMemoryThreshold);
 

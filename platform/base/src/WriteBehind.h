@@ -43,6 +43,8 @@ public:
     // Bytes in a block, and blocks at most.
     static constexpr std::size_t blockSize = std::size_t{512} << 10;
     static constexpr std::size_t blockCount = 4;
+    // The memory that holds the blocks after the first: one large page.
+    static constexpr std::size_t othersSize = std::size_t{2} << 20;
 
 private:
     struct Block {
@@ -50,18 +52,14 @@ private:
         std::size_t size = 0;
     };
     // The first block is taken from the heap, as most files need no other;
-    // the others, once the file outgrows the first, from one block of large
-    // pages, where one touch brings in two of them.
+    // the others, once the file outgrows the first, from one large page,
+    // which a single touch brings in.
     struct Memory {
         std::unique_ptr<std::uint8_t[]> first;
         std::uint8_t* others = nullptr;
         ~Memory();
     };
 
-public:
-    static constexpr std::size_t othersSize = std::size_t{2} << 20;
-
-private:
     // Hands the block being filled to the thread and moves to the next.
     void handOver();
     // Waits until the thread has written every block handed to it.
