@@ -295,6 +295,49 @@ MacroExpander::Outcome MacroExpander::run(Frame& frame) {
     return Outcome::finished;
 }
 
+MacroExpander::Direct MacroExpander::expandDirectly(std::string_view text, std::string& output) {
+    std::size_t budget = budget_;
+    const char* p = text.data();
+    const char* end = p + text.size();
+    while (p < end) {
+        const char* dollar =
+            static_cast<const char*>(std::memchr(p, '$', static_cast<std::size_t>(end - p)));
+        if (!dollar) {
+            output.append(p, static_cast<std::size_t>(end - p));
+            break;
+        }
+        output.append(p, static_cast<std::size_t>(dollar - p));
+        // "$" is copied with the character after it, unless that is "(".
+        if (dollar + 1 == end) {
+            output += '$';
+            break;
+        }
+        if (dollar[1] != '(') {
+            output.append(dollar, 2);
+            p = dollar + 2;
+            continue;
+        }
+        const char* name = dollar + 2;
+        const char* close = name;
+        while (close < end && *close != ')' && *close != '(' && *close != '$') ++close;
+        if (close == end) return Direct::unterminated;
+        if (*close != ')') return Direct::needsFrames;
+        auto length = static_cast<std::size_t>(close - name);
+        if (length > budget) return Direct::needsFrames;
+        budget -= length;
+        p = close + 1;
+        const base::Dictionary::Entry* found = lookUp(std::string_view(name, length));
+        if (!found) continue;
+        if (found->second->kind() != base::Kind::string) return Direct::needsFrames;
+        const std::string& value = static_cast<const base::String&>(*found->second).text();
+        if (value.size() > budget || value.find('$') != std::string::npos)
+            return Direct::needsFrames;
+        budget -= value.size();
+        output += value;
+    }
+    return Direct::expanded;
+}
+
 base::Ref<base::String> MacroExpander::expandString(const base::Ref<base::String>& string) {
     // The expansion is frame 0's output, which the next expansion clears:
     // it moves into the new string rather than being copied.
@@ -307,6 +350,15 @@ const std::string* MacroExpander::expandText(std::string_view text) {
     while (!records_.empty()) popRecord();  // left by an expansion that failed
     depth_ = 0;
     Frame* frame = &startFrame(0);
+    switch (expandDirectly(text, frame->output)) {
+        case Direct::expanded:
+            return frame->output == text ? nullptr : &frame->output;
+        case Direct::unterminated:
+            return nullptr;
+        case Direct::needsFrames:
+            frame->output.clear();
+            break;
+    }
     frame->source = text;
     pushSegment(frame->rest, text);
     // The string's own text joins the running sources with the first name

@@ -61,6 +61,13 @@ private:
     struct Record;
     enum class Outcome { finished, unterminated, nameToExpand };
 
+    enum class Direct { expanded, unterminated, needsFrames };
+    // The usual string, expanded in one pass into `output`: references
+    // whose names hold no "$" or "(" and whose values, when strings, hold
+    // no "$". needsFrames for anything else (and for a value that is not a
+    // string, or an expansion past its allowance), which the frames then
+    // expand from the start, with the same outcome or failure.
+    Direct expandDirectly(std::string_view text, std::string& output);
     Outcome run(Frame& frame);
     void consume(Frame& frame, std::size_t count);
     bool findReference(const Frame& frame, std::size_t& length);

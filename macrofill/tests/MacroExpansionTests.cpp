@@ -137,6 +137,31 @@ TEST(StringExpansion, ResultsThatDoubleAtEveryLevelAreStopped) {
     EXPECT_EQ(expander.expandString(String::make("$(L36)"))->text().size(), 160u);
 }
 
+TEST(StringExpansion, PlainValuesCountAgainstTheAllowanceAsNestedOnesDo) {
+    // Each name and each value put in counts; the allowance is 64 bytes
+    // beyond four times the string's length. Plain references alone are
+    // expanded in one pass, a nested one first takes the general way: both
+    // stop at the same size.
+    for (std::size_t length = 30; length <= 45; ++length) {
+        auto t = table({{"P", str(std::string(length, 'p'))}, {"E", str("$(M)")}});
+        MacroExpander expander(*t, 64);
+        auto fits = [&](const std::string& text) {
+            try {
+                return expander.expandString(String::make(text))->text() ==
+                       std::string(3 * length, 'p');
+            } catch (const MacroExpansionError& error) {
+                EXPECT_EQ(error.reason(),
+                          "the expansion of a string grows too large (beyond 64 bytes more than "
+                          "four times its length)");
+                return false;
+            }
+        };
+        EXPECT_EQ(fits("$(P)$(P)$(P)"), 3 * (1 + length) <= 64 + 4 * 12) << length;
+        // "$(E)" costs 1 + 4 + 1 for E, its value and the missing M.
+        EXPECT_EQ(fits("$(E)$(P)$(P)$(P)"), 6 + 3 * (1 + length) <= 64 + 4 * 16) << length;
+    }
+}
+
 TEST(StringExpansion, LongInputsExpandCompletely) {
     // Many references side by side, and a chain of definitions each
     // referring to the next.
