@@ -295,8 +295,14 @@ MacroExpander::Outcome MacroExpander::run(Frame& frame) {
     return Outcome::finished;
 }
 
-MacroExpander::Direct MacroExpander::expandDirectly(std::string_view text, std::string& output) {
-    std::size_t budget = budget_;
+bool MacroExpander::chargeDirectly(std::size_t characters) {
+    if (characters > directBudget_) return false;
+    directBudget_ -= characters;
+    return true;
+}
+
+MacroExpander::Direct MacroExpander::expandDirectly(std::string_view text, std::string& output,
+                                                    Piece piece, std::size_t depth) {
     const char* p = text.data();
     const char* end = p + text.size();
     while (p < end) {
@@ -307,8 +313,10 @@ MacroExpander::Direct MacroExpander::expandDirectly(std::string_view text, std::
             break;
         }
         output.append(p, static_cast<std::size_t>(dollar - p));
-        // "$" is copied with the character after it, unless that is "(".
+        // "$" is copied with the character after it, unless that is "(". A
+        // value's last "$" would be taken with what follows the value.
         if (dollar + 1 == end) {
+            if (piece == Piece::value) return Direct::needsFrames;
             output += '$';
             break;
         }
@@ -317,23 +325,53 @@ MacroExpander::Direct MacroExpander::expandDirectly(std::string_view text, std::
             p = dollar + 2;
             continue;
         }
-        const char* name = dollar + 2;
-        const char* close = name;
-        while (close < end && *close != ')' && *close != '(' && *close != '$') ++close;
-        if (close == end) return Direct::unterminated;
-        if (*close != ')') return Direct::needsFrames;
-        auto length = static_cast<std::size_t>(close - name);
-        if (length > budget) return Direct::needsFrames;
-        budget -= length;
+        // The name text runs to the ")" that balances the "(".
+        const char* close = dollar + 2;
+        int open = 0;
+        bool nested = false;
+        for (; close < end; ++close) {
+            if (*close == ')') {
+                if (open == 0) break;
+                --open;
+            } else if (*close == '(') {
+                ++open;
+            } else if (*close == '$') {
+                nested = true;
+            }
+        }
+        // A value's open reference would take in what follows the value.
+        if (close == end) return piece == Piece::value ? Direct::needsFrames : Direct::unterminated;
+        std::string_view name(dollar + 2, static_cast<std::size_t>(close - dollar - 2));
         p = close + 1;
-        const base::Dictionary::Entry* found = lookUp(std::string_view(name, length));
+        if (!chargeDirectly(name.size()) || depth >= maxDirectDepth) return Direct::needsFrames;
+        if (nested) {
+            // Made all at once: the texts of outer names are still being written.
+            if (directNames_.empty()) directNames_.resize(maxDirectDepth);
+            std::string& expanded = directNames_[depth];
+            expanded.clear();
+            Direct outcome = expandDirectly(name, expanded, Piece::name, depth + 1);
+            if (outcome == Direct::needsFrames) return outcome;
+            // A name whose own reference stays open is looked up as it stands.
+            if (outcome == Direct::expanded) name = expanded;
+        }
+        const base::Dictionary::Entry* found = lookUp(name);
         if (!found) continue;
         if (found->second->kind() != base::Kind::string) return Direct::needsFrames;
         const std::string& value = static_cast<const base::String&>(*found->second).text();
-        if (value.size() > budget || value.find('$') != std::string::npos)
-            return Direct::needsFrames;
-        budget -= value.size();
-        output += value;
+        if (value.empty()) continue;
+        if (!chargeDirectly(value.size())) return Direct::needsFrames;
+        if (value.find('$') == std::string::npos) {
+            output += value;
+            continue;
+        }
+        auto definition = static_cast<std::size_t>(found - table_.entries().data());
+        for (std::size_t running : directDefinitions_) {
+            if (running == definition) return Direct::needsFrames;
+        }
+        directDefinitions_.push_back(definition);
+        Direct outcome = expandDirectly(value, output, Piece::value, depth + 1);
+        directDefinitions_.pop_back();
+        if (outcome != Direct::expanded) return Direct::needsFrames;
     }
     return Direct::expanded;
 }
@@ -347,18 +385,23 @@ base::Ref<base::String> MacroExpander::expandString(const base::Ref<base::String
 const std::string* MacroExpander::expandText(std::string_view text) {
     if (text.find('$') == std::string_view::npos) return nullptr;
     budget_ = allowance_ + 4 * text.size();
-    while (!records_.empty()) popRecord();  // left by an expansion that failed
-    depth_ = 0;
-    Frame* frame = &startFrame(0);
-    switch (expandDirectly(text, frame->output)) {
+    // The result is frame 0's output either way.
+    if (frames_.empty()) frames_.push_back(std::make_unique<Frame>());
+    std::string& output = frames_[0]->output;
+    output.clear();
+    directBudget_ = budget_;
+    directDefinitions_.clear();
+    switch (expandDirectly(text, output, Piece::string, 0)) {
         case Direct::expanded:
-            return frame->output == text ? nullptr : &frame->output;
+            return output == text ? nullptr : &output;
         case Direct::unterminated:
             return nullptr;
         case Direct::needsFrames:
-            frame->output.clear();
             break;
     }
+    while (!records_.empty()) popRecord();  // left by an expansion that failed
+    depth_ = 0;
+    Frame* frame = &startFrame(0);
     frame->source = text;
     pushSegment(frame->rest, text);
     // The string's own text joins the running sources with the first name

@@ -9,13 +9,14 @@
 // value put in place of the reference and scanned again from its start; a
 // reference without its ")" leaves the whole string as it came in.
 //
-// Replacing in place would make each replacement cost the length of the
-// string. Instead the text still to be scanned is kept as a stack of pieces
-// (the rest of the input, and of each value put in), so each character is
-// handled a bounded number of times. Definitions that refer to themselves
-// are detected rather than followed for ever, and one string's expansion is
-// bounded in size, so that definitions doubling at every level fail instead
-// of exhausting memory.
+// Most strings hold references to names whose values stand on their own:
+// those are expanded in one pass, each value expanded where it is met. Any
+// other string takes the general way. Replacing in place would make each
+// replacement cost the length of the string. Instead the text still to be
+// scanned is kept as a stack of pieces (the rest of the input, and of each
+// value put in), so each character is handled a bounded number of times. Definitions that refer to
+// themselves are detected rather than followed for ever, and one string's expansion is bounded in
+// size, so that definitions doubling at every level fail instead of exhausting memory.
 
 #include <cstddef>
 #include <deque>
@@ -61,13 +62,21 @@ private:
     struct Record;
     enum class Outcome { finished, unterminated, nameToExpand };
 
+    // The usual string is expanded directly, each name text and each value
+    // put in expanded where it is met, by recursion, into the output. That
+    // gives the frames' result as long as no value depends on the text after
+    // it (a reference it leaves open, a "$" it ends in) and no definition is
+    // met again inside its own value; at any such point, at a value that is
+    // not a string, past the allowance or past a depth, the direct way gives
+    // up (needsFrames) and the frames expand the string from its start, with
+    // whatever outcome or failure they come to.
     enum class Direct { expanded, unterminated, needsFrames };
-    // The usual string, expanded in one pass into `output`: references
-    // whose names hold no "$" or "(" and whose values, when strings, hold
-    // no "$". needsFrames for anything else (and for a value that is not a
-    // string, or an expansion past its allowance), which the frames then
-    // expand from the start, with the same outcome or failure.
-    Direct expandDirectly(std::string_view text, std::string& output);
+    enum class Piece { string, name, value };
+    static constexpr std::size_t maxDirectDepth = 32;
+    Direct expandDirectly(std::string_view text, std::string& output, Piece piece,
+                          std::size_t depth);
+    // Takes `characters` from the direct way's budget; false when too few are left.
+    bool chargeDirectly(std::size_t characters);
     Outcome run(Frame& frame);
     void consume(Frame& frame, std::size_t count);
     bool findReference(const Frame& frame, std::size_t& length);
@@ -113,6 +122,9 @@ private:
     bool nameHasReference_ = false;
     std::size_t allowance_;
     std::size_t budget_ = 0;
+    std::size_t directBudget_ = 0;
+    std::vector<std::size_t> directDefinitions_;  // whose values are being expanded directly
+    std::vector<std::string> directNames_;        // expanded name texts, by depth, made at once
     std::size_t nesting_ = 0;
     std::unordered_map<const base::Object*, base::ObjectRef> sharedResults_;
     // The places of a failed string, innermost first, noted while the

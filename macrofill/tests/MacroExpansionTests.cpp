@@ -137,6 +137,35 @@ TEST(StringExpansion, ResultsThatDoubleAtEveryLevelAreStopped) {
     EXPECT_EQ(expander.expandString(String::make("$(L36)"))->text().size(), 160u);
 }
 
+TEST(StringExpansion, ValuesThatDependOnWhatFollowsThemAreScannedWithIt) {
+    // Values that stand on their own and values that take in the text after
+    // them, at every depth of nesting and inside names.
+    auto t = table({{"PAIRED", str("x$$")},
+                    {"LONE", str("x$")},
+                    {"OPENS", str("<$(PAI")},
+                    {"INNER", str("[$(PAIRED)]")},
+                    {"OUTER", str("{$(INNER)$(LONE)}")},
+                    {"N_x$$", str("by name")},
+                    {"NAME", str("N_$(PAIRED)")}});
+    EXPECT_EQ(expand("$(PAIRED)(A)", *t), "x$$(A)");
+    // The value's last "$" and the "(" after it open a reference.
+    EXPECT_EQ(expand("$(LONE)(PAIRED)", *t), "xx$$");
+    EXPECT_EQ(expand("$(OPENS)RED)>", *t), "<x$$>");
+    EXPECT_EQ(expand("$(OUTER)", *t), "{[x$$]x$}");
+    EXPECT_EQ(expand("$(N_$(PAIRED)) $($(NAME))", *t), "by name by name");
+    // Chains around the depth at which the one-pass way hands over.
+    for (int links : {30, 31, 32, 33, 34}) {
+        Dictionary::Builder builder;
+        for (int i = 0; i < links; ++i)
+            builder.set("L" + std::to_string(i), str("($(L" + std::to_string(i + 1) + "))"));
+        builder.set("L" + std::to_string(links), str("end"));
+        auto chain = builder.build();
+        EXPECT_EQ(expand("$(L0)", *chain), std::string(static_cast<std::size_t>(links), '(') +
+                                               "end" +
+                                               std::string(static_cast<std::size_t>(links), ')'));
+    }
+}
+
 TEST(StringExpansion, PlainValuesCountAgainstTheAllowanceAsNestedOnesDo) {
     // Each name and each value put in counts; the allowance is 64 bytes
     // beyond four times the string's length. Plain references alone are
