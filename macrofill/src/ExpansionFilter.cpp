@@ -107,7 +107,7 @@ bool ExpansionFilter::repeated(const StoredObject& object) {
         }
     }
     if (key) {
-        if (checkKeys_) keys_.key(key->hash);
+        keys_.key(key->hash);
         setKey(key->text);
     } else {
         value(false);
@@ -150,7 +150,7 @@ void ExpansionFilter::beginDictionary() {
     value(true);
     if (levels_.size() == depth_) levels_.emplace_back();
     levels_[depth_++].dictionary = true;
-    if (checkKeys_) keys_.beginDictionary();
+    keys_.beginDictionary();
     forward([](auto& w) { w.beginDictionary(); });
 }
 
@@ -161,22 +161,20 @@ void ExpansionFilter::beginArray() {
     Level& level = levels_[depth_++];
     level.dictionary = false;
     level.elements = 0;
-    if (checkKeys_) keys_.beginArray();
+    keys_.beginArray();
     forward([](auto& w) { w.beginArray(); });
 }
 
 void ExpansionFilter::endContainer() {
     --depth_;
-    if (checkKeys_) keys_.endContainer();
+    keys_.endContainer();
     forward([](auto& w) { w.endContainer(); });
 }
 
 void ExpansionFilter::key(std::string_view text) {
-    if (checkKeys_ || stored_) {
-        std::size_t hash = shortTextHash(text);
-        if (checkKeys_) keys_.key(hash);
-        if (stored_) rememberedKeys_.add(stored_->index, {hash, std::string(text)});
-    }
+    std::size_t hash = shortTextHash(text);
+    keys_.key(hash);
+    if (stored_) rememberedKeys_.add(stored_->index, {hash, std::string(text)});
     setKey(text);
     // Keys are never expanded.
     forwardValue([text](auto& w) { w.key(text); });

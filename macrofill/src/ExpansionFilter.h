@@ -33,14 +33,12 @@ namespace macrofill {
 class ExpansionFilter final : public base::PropertyListSink {
 public:
     // `writer` may be null: the values are then expanded and dropped.
-    // `checkKeys`: false when a KeyCheckingSink has checked the keys
-    // before they come here. `stable`: bytes that outlive the filter (the
-    // input), where a key found there is kept as a view, not a copy.
-    ExpansionFilter(MacroExpander& expander, base::PropertyListSink* writer, bool checkKeys = true,
+    // `stable`: bytes that outlive the filter (the input), where a key found
+    // there is kept as a view, not a copy.
+    ExpansionFilter(MacroExpander& expander, base::PropertyListSink* writer,
                     std::span<const std::uint8_t> stable = {})
         : expander_(expander),
           writer_(writer),
-          checkKeys_(checkKeys),
           stableBegin_(reinterpret_cast<const char*>(stable.data())),
           stableEnd_(stableBegin_ + stable.size()) {}
 
@@ -119,7 +117,6 @@ private:
 
     MacroExpander& expander_;
     base::PropertyListSink* writer_;
-    bool checkKeys_;
     const char* stableBegin_;
     const char* stableEnd_;
     KeyCheck keys_;

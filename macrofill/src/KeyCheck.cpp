@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include "ShortTextHash.h"
-
 namespace macrofill {
 
 namespace {
@@ -53,26 +51,6 @@ void KeyCheck::keyAmongMany(Level& level, std::size_t hash) {
     }
     if (!addToTable(level.manyKeys, hash)) throw DuplicateKey{};
     ++level.manyKeyCount;
-}
-
-void KeyCheckingSink::beginDictionary() {
-    check_.beginDictionary();
-    ForwardingSink::beginDictionary();
-}
-
-void KeyCheckingSink::beginArray() {
-    check_.beginArray();
-    ForwardingSink::beginArray();
-}
-
-void KeyCheckingSink::endContainer() {
-    check_.endContainer();
-    ForwardingSink::endContainer();
-}
-
-void KeyCheckingSink::key(std::string_view text) {
-    check_.key(shortTextHash(text));
-    ForwardingSink::key(text);
 }
 
 }  // namespace macrofill

@@ -7,8 +7,6 @@
 #include <cstdint>
 #include <vector>
 
-#include "Corral/plist/PropertyListStream.h"
-
 namespace macrofill {
 
 // Thrown for a dictionary that gives a key twice.
@@ -52,24 +50,6 @@ private:
 
     std::vector<Level> levels_;  // levels past depth_ are kept for reuse
     std::size_t depth_ = 0;
-};
-
-// Passes every call on to `next`, checking the keys on the way: the thread
-// that reads a list checks its keys, and the thread that takes its values
-// need not.
-class KeyCheckingSink final : public base::ForwardingSink {
-public:
-    using ForwardingSink::ForwardingSink;
-
-    void beginDictionary() override;
-    void beginArray() override;
-    void endContainer() override;
-    void key(std::string_view text) override;
-    // Every key comes with its text, to be checked.
-    bool repeated(const StoredObject&) override { return false; }
-
-private:
-    KeyCheck check_;
 };
 
 }  // namespace macrofill

@@ -54,20 +54,19 @@ PropertyListExpansion expandStreaming(std::span<const std::uint8_t> input, Macro
     std::unique_ptr<base::PropertyListWriter> writer;
     if (format != base::PropertyListFormat::openStep)
         writer = makeWriter(format, input.size() + input.size() / 4, output);
-    // XML is read on a second thread: reading it costs about as much as
-    // expanding and writing it, and that thread checks the keys too. A
-    // binary list is not: its writer takes most of the time, and a second
-    // thread only added to the work.
+    // XML is read on a second thread: reading it costs more than checking
+    // its keys, expanding and writing it, which this thread does. A binary
+    // list is not: its writer takes most of the time, and a second thread
+    // only added to the work.
     bool readAlong =
         format == base::PropertyListFormat::xml && input.size() >= threads.secondThreadFrom;
-    ExpansionFilter filter(expander, writer.get(), !readAlong, input);
+    ExpansionFilter filter(expander, writer.get(), input);
     try {
         if (readAlong) {
             base::pipePropertyList(
                 input,
                 [input](base::PropertyListSink& recorder) {
-                    KeyCheckingSink checking(recorder);
-                    base::readPropertyList(input, checking);
+                    base::readPropertyList(input, recorder);
                 },
                 filter, threads.pipe);
         } else {
