@@ -349,10 +349,10 @@ MacroExpander::Direct MacroExpander::expandDirectly(std::string_view text, std::
             if (directNames_.empty()) directNames_.resize(maxDirectDepth);
             std::string& expanded = directNames_[depth];
             expanded.clear();
-            Direct outcome = expandDirectly(name, expanded, Piece::name, depth + 1);
-            if (outcome == Direct::needsFrames) return outcome;
-            // A name whose own reference stays open is looked up as it stands.
-            if (outcome == Direct::expanded) name = expanded;
+            // Its parentheses balance, so only a value can leave a reference open.
+            if (expandDirectly(name, expanded, Piece::name, depth + 1) != Direct::expanded)
+                return Direct::needsFrames;
+            name = expanded;
         }
         const base::Dictionary::Entry* found = lookUp(name);
         if (!found) continue;

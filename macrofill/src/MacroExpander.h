@@ -14,9 +14,10 @@
 // other string takes the general way. Replacing in place would make each
 // replacement cost the length of the string. Instead the text still to be
 // scanned is kept as a stack of pieces (the rest of the input, and of each
-// value put in), so each character is handled a bounded number of times. Definitions that refer to
-// themselves are detected rather than followed for ever, and one string's expansion is bounded in
-// size, so that definitions doubling at every level fail instead of exhausting memory.
+// value put in), so each character is handled a bounded number of times.
+// Definitions that refer to themselves are detected rather than followed
+// for ever, and one string's expansion is bounded in size, so that
+// definitions doubling at every level fail instead of exhausting memory.
 
 #include <cstddef>
 #include <deque>
