@@ -166,7 +166,7 @@ bool PageSupervisor::stopWhileCompiling() {
         }
         if (fds.size() > 1 && fds[1].revents) readStandardInput(nullptr);
     }
-    return compileStopRequested_ || (hostSignal_ && *hostSignal_);
+    return stopRequested_ || (hostSignal_ && *hostSignal_);
 }
 
 std::optional<std::string> PageSupervisor::prepareModule(int& status,
@@ -189,9 +189,7 @@ std::optional<std::string> PageSupervisor::prepareModule(int& status,
     output_({{"event", "compiling"},
              {"page", document_.currentPage()},
              {"file", document_.page().file.string()}});
-    compiling_ = true;
     auto result = compiler_->compile(document_, [this] { return stopWhileCompiling(); });
-    compiling_ = false;
     switch (result.outcome) {
         case CompileResult::Outcome::compiled:
             output_({{"event", "compiled"},
@@ -262,8 +260,8 @@ void PageSupervisor::command(const std::string& line, Child* child) {
         if (child && !child->stopping) {
             child->stopping = Outcome{"stopped", "the run was stopped", 0, std::nullopt};
         }
-        if (!child && compiling_) {
-            compileStopRequested_ = true;  // ends this run, as it would a running page
+        if (!child && preparing_) {
+            stopRequested_ = true;  // ends this run, as it would a running page
         } else if (!child) {
             hostSignal_ = 0;  // between runs: end the host
         }
@@ -279,6 +277,13 @@ void PageSupervisor::command(const std::string& line, Child* child) {
         child->commandsPending += text;
     } else if (name != "setMode") {
         queuedCommands_ += text;
+    }
+}
+
+void PageSupervisor::takeWaitingInput() {
+    pollfd input{STDIN_FILENO, POLLIN, 0};
+    while (options_.protocol && inputOpen_ && ::poll(&input, 1, 0) == 1 &&
+           readStandardInput(nullptr)) {
     }
 }
 
@@ -618,10 +623,18 @@ int PageSupervisor::run() {
     for (;;) {
         sources_ = snapshot();
         nextPage_.reset();
-        compileStopRequested_ = false;
+        stopRequested_ = false;
         std::optional<Outcome> stopped;
+        preparing_ = true;
         auto module = prepareModule(status, stopped);
-        if (module) {
+        // Commands that are already waiting (a mode, a status) apply to the
+        // page's first statement: they are taken here and handed to the
+        // child before it starts, not left to race its start.
+        if (module) takeWaitingInput();
+        preparing_ = false;
+        if (module && stopRequested_) {
+            reportEnd({"stopped", "the run was stopped before the page started", 0, std::nullopt});
+        } else if (module) {
             reportEnd(runChild(*module));
         } else if (stopped) {
             reportEnd(*stopped);

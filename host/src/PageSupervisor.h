@@ -62,6 +62,8 @@ private:
     std::map<std::string, std::string> snapshot() const;
     void setUpSignals();
     bool readStandardInput(Child* child);
+    // Reads every command already waiting on the standard input, without waiting.
+    void takeWaitingInput();
 
     HostOptions options_;
     PageDocument document_;
@@ -73,8 +75,8 @@ private:
     std::string inputPending_;
     std::string queuedCommands_;     // for the next child
     std::optional<int> hostSignal_;  // the signal that told the host to stop
-    bool compiling_ = false;
-    bool compileStopRequested_ = false;  // a stop command came while compiling
+    bool preparing_ = false;         // compiling the page or about to start it
+    bool stopRequested_ = false;     // a stop command came while preparing
     std::optional<std::size_t> nextPage_;
     std::map<std::string, std::string> sources_;
 };

@@ -177,6 +177,15 @@ TEST(HostProtocolTest, CommandsSentBeforeTheStartApplyToTheFirstStatement) {
     auto started = session.eventsOf("started");
     ASSERT_EQ(started.size(), 1u) << session.transcript();
     EXPECT_EQ(started[0]["mode"], "runFastest") << session.transcript();
+
+    // A stop that is already waiting ends the run before the page starts.
+    ProtocolSession stopped({testPage("page-test-KeepsRunning"), document},
+                            {Json{{"command", "stop"}}});
+    EXPECT_EQ(stopped.finish(), 0) << stopped.transcript();
+    EXPECT_TRUE(stopped.eventsOf("started").empty()) << stopped.transcript();
+    auto ended = stopped.eventsOf("ended");
+    ASSERT_EQ(ended.size(), 1u) << stopped.transcript();
+    EXPECT_EQ(ended[0]["cause"], "stopped");
 }
 
 TEST(HostCommandLineTest, HelpVersionAssignedValuesAndTheEndOfOptions) {
